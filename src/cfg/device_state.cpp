@@ -1,0 +1,69 @@
+#include "cfg/device_state.h"
+
+namespace zel {
+
+DeviceState::DeviceState() {
+    Config.Lat = 501;
+    Config.Lon = 85;
+    for (int16_t& sample : Chart.Sample)
+        sample = NoMeasurement;
+}
+
+void DeviceState::Raise(uint32_t flags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    Requests.store(Requests.load() | flags);
+}
+
+void DeviceState::Replace(uint32_t flags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    Requests.store(flags);
+}
+
+bool DeviceState::Test(uint32_t flag, uint32_t notFlags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    const uint32_t word = Requests.load();
+    return (word & flag) == flag && (word & notFlags) == 0;
+}
+
+void DeviceState::Clear(uint32_t flags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    Requests.store(Requests.load() & ~flags);
+}
+
+uint32_t DeviceState::Snapshot() {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    return Requests.load();
+}
+
+void DeviceState::MarkRow(int row) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    if (row < 0 || row >= int(RowDirty.size()))
+        return;
+    RowDirty[size_t(row)] = 1;
+    Requests.store(Requests.load() | rqSetSchedule);
+}
+
+void DeviceState::MarkAllRows(uint32_t extraFlags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    for (uint8_t& dirty : RowDirty)
+        dirty = 1;
+    Requests.store(Requests.load() | extraFlags | rqSetSchedule);
+}
+
+bool DeviceState::ScheduleDownloadPending() const {
+    return (Requests.load(std::memory_order_relaxed) & rqGetSchedule) != 0;
+}
+
+void DeviceState::ResizeSchedule(int rowCount) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    ResizeScheduleHeld(rowCount);
+}
+
+void DeviceState::ResizeScheduleHeld(int rowCount) {
+    const size_t count = size_t(rowCount < 0 ? 0 : rowCount);
+    RowDirty.resize(count, 0);
+    Schedule.resize(count, ScheduleRow{});
+    PointCache.resize(count, PointCacheEntry{});
+}
+
+} // namespace zel

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cfg/records.h"
+#include "cfg/requests.h"
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace zel {
+
+// Five floats a row that the curve view caches; kept the same length as the schedule.
+using PointCacheEntry = std::array<float, 5>;
+
+// The host's copies of the controller's blocks and the request word shared with the link
+// thread. The records, Schedule, RowDirty and PointCache are touched on the host thread only
+// (the link thread reaches them through its synchronised copy routines). Requests and
+// RowDirty are changed only under RequestLock; every locked operation below releases it on
+// every path because it holds a scoped guard.
+class DeviceState {
+public:
+    DeviceState();
+
+    InfoBlock Info{};
+    ConfigBlock Config{};
+    std::vector<ScheduleRow> Schedule;
+    ExpertBlock Expert{};
+    ExpertWeatherBlock ExpertWeather{};
+    ChartBlock Chart{};
+    HealthBlock Health{};
+    std::vector<uint8_t> RowDirty;
+    std::vector<PointCacheEntry> PointCache;
+
+    std::mutex RequestLock;
+
+    void Raise(uint32_t flags);
+    void Replace(uint32_t flags);
+    // True when every bit of flag is set and none of notFlags.
+    bool Test(uint32_t flag, uint32_t notFlags = 0);
+    void Clear(uint32_t flags);
+    uint32_t Snapshot();
+    // RowDirty[row] := 1 and rqSetSchedule raised, in one locked step. Rows outside the
+    // schedule are ignored.
+    void MarkRow(int row);
+    // Marks rows 0 to the last row, then raises extraFlags (rqSetSchedule at least).
+    void MarkAllRows(uint32_t extraFlags = rqSetSchedule);
+    // Only for the unlocked host test "is a schedule download pending".
+    bool ScheduleDownloadPending() const;
+
+    // Schedule, RowDirty and PointCache take the new length together; existing entries keep
+    // their contents, new ones are zero. Called when an Info block is stored.
+    void ResizeSchedule(int rowCount);
+    // The same for a caller that already holds RequestLock.
+    void ResizeScheduleHeld(int rowCount);
+
+private:
+    // Written under RequestLock only; atomic so the host's unlocked test is a plain load.
+    std::atomic<uint32_t> Requests{0};
+};
+
+} // namespace zel

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+
+namespace zel {
+
+// Any failure of a port operation; the text is shown to the user as it stands.
+class SerialLineError : public std::runtime_error {
+public:
+    explicit SerialLineError(const QString& message)
+        : std::runtime_error(message.toStdString()) {}
+    QString Message() const { return QString::fromStdString(what()); }
+};
+
+// The few operations the link needs of a serial port, used from one thread only.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+    virtual void SetName(const QString& name) = 0;
+    virtual QString Name() const = 0;
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Discards everything received and not yet sent.
+    virtual void Purge() = 0;
+    virtual void Write(const QByteArray& data) = 0;
+    // Returns once `count` bytes have arrived or the read time-out has passed, with whatever
+    // came (possibly nothing).
+    virtual QByteArray Read(int count) = 0;
+};
+
+// 115200 8N1, no flow control, DTR and RTS inactive, 5 s read and write time-outs.
+std::unique_ptr<SerialLine> CreateSerialPortLine();
+
+// The device path of a port name: "ttyUSB0" → "/dev/ttyUSB0"; a path stays as it is.
+QString PortPath(const QString& name);
+
+} // namespace zel
