@@ -1,0 +1,49 @@
+#pragma once
+
+// The settings file: export of configuration and schedule, the two imports and the automatic
+// backup. Everything here runs on the host thread, which owns the records; the window's menu
+// handlers and the command-line program call these same functions.
+
+#include "cfg/device_state.h"
+
+#include <QString>
+
+namespace zel {
+
+// Writes the sections "Config", "Weather", "Names", "RC5", "TimeZone" and one section per row of
+// the current schedule from a copy of the records taken under RequestLock. An existing file is
+// updated in place: what it holds beyond these keys (older rows, comments) stays. Throws
+// FileError; the file is then as it was.
+void WriteSettingsFile(const QString& path, DeviceState& state);
+
+// Reads the five configuration sections (never the rows) into Config, Expert and
+// ExpertWeather; a missing or malformed key leaves its field alone, a number too wide is cut.
+// Then raises rqSetConfig, rqSetExpert and rqSetExpertWeather, also when the file held none of
+// the keys. The caller refreshes the window. Throws FileError, before any field changes, when
+// the file cannot be read.
+void ImportConfiguration(const QString& path, DeviceState& state);
+
+// Reads the sections of rows 0 to the current last row (the row count never changes), marks
+// every row dirty and raises rqSetSchedule. Returns false, changing nothing, while a schedule
+// download is pending. Throws FileError, before any row changes, when the file cannot be read.
+bool ImportSchedule(const QString& path, DeviceState& state);
+
+// The port part of a connection entry as it may appear in a file name: the entry up to its
+// first blank, reduced to its last path component. Empty when nothing usable is left.
+QString BackupPortName(const QString& entry);
+
+// The program directory when it is writable, else the per-user data directory (created).
+// Backups go there and the settings file dialogs open there.
+QString SettingsDirectory();
+
+struct BackupResult {
+    QString Path;  // the backup file; empty when the entry names no port
+    QString Error; // why it could not be written; empty on success
+};
+
+// Writes "Backup_" + port + ".ini" into directory. The caller decides whether a controller is
+// connected and logs Error when it is not empty.
+BackupResult WriteBackup(const QString& entry, DeviceState& state,
+                         const QString& directory = SettingsDirectory());
+
+} // namespace zel
