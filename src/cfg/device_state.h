@@ -54,6 +54,10 @@ public:
     // The same for a caller that already holds RequestLock.
     void ResizeScheduleHeld(int rowCount);
 
+    // For copy routines that hold RequestLock for their whole body.
+    void ClearHeld(uint32_t flags) { Requests.store(Requests.load() & ~flags); }
+    uint32_t SnapshotHeld() const { return Requests.load(); }
+
 private:
     // Written under RequestLock only; atomic so the host's unlocked test is a plain load.
     std::atomic<uint32_t> Requests{0};

@@ -21,7 +21,8 @@ QString Translate(const QString& key);
 // As Translate, then each "%s" takes the next argument; when the places do not match the
 // arguments the text comes back unformatted.
 QString TranslateFormat(const QString& key, const QStringList& arguments);
-// Fills "%s" places in order; false when the places and arguments do not match.
+// Fills "%s" places in order ("%%" is a percent sign); false when a place has no argument
+// left or a "%" starts anything else. Arguments beyond the places are ignored.
 bool FormatPlaces(const QString& pattern, const QStringList& arguments, QString& result);
 
 QString ColorCaption(int code);

@@ -1,0 +1,173 @@
+// The command routines of the link thread: one transaction each, re-identification after a
+// failure, and the services of the request flags.
+
+#include "com/command_set.h"
+#include "com/link_thread.h"
+#include "lang/translate.h"
+
+namespace zel {
+
+namespace {
+constexpr int IdentifyAttempts = 5;
+constexpr int BootloaderRestartMs = 500;
+const QString ProductName = QStringLiteral("ZELPHORIN 2.x.");
+} // namespace
+
+bool TthdCom::Get(const char* code, const char* debugName, int length) {
+    if (line_->Debug())
+        Log(QLatin1String(debugName));
+    const bool ok = line_->ReadBlock(code, length, transferBuffer_);
+    if (!ok)
+        GetDevice();
+    return ok;
+}
+
+bool TthdCom::Set(const char* code, const char* debugName, int length) {
+    if (line_->Debug())
+        Log(QLatin1String(debugName));
+    const bool ok = line_->WriteBlock(code, length, transferBuffer_);
+    if (!ok)
+        GetDevice();
+    return ok;
+}
+
+void TthdCom::GetDevice() {
+    try {
+        if (line_->Debug())
+            Log(QStringLiteral("GetDevice"));
+        uint8_t* payload = transferBuffer_.data() + PayloadOffset;
+        for (int attempt = 0; attempt < IdentifyAttempts; ++attempt) {
+            if (line_->ReadBlock("80", DeviceIdLength, transferBuffer_))
+                break;
+            Log(Translate(QStringLiteral("TimeoutWhileWaiting")));
+            payload[0] = 255;
+            payload[1] = 255;
+            if (Terminated() || !port_->IsOpen())
+                break;
+        }
+        const uint8_t hardware = payload[0];
+        const uint8_t variant = payload[1];
+        if (hardware == lastHardwareId_ && variant == lastFirmwareVariant_)
+            return;
+        lastHardwareId_ = hardware;
+        lastFirmwareVariant_ = variant;
+        deviceReady_ = false;
+        inBootloader_ = false;
+        state_.Replace(0);
+        const QString port = PortName();
+        if (hardware == 7 && variant == 0) {
+            SetConnected(true);
+            state_.Replace(rqReadEverything);
+            Status(TranslateFormat(QStringLiteral("ConnectedToOn"),
+                                   {ProductName + QLatin1Char('0'), port}));
+            deviceReady_ = true;
+        } else if (hardware == 7) {
+            SetConnected(false);
+            Status(TranslateFormat(QStringLiteral("DetectedWrongVersionOn"),
+                                   {ProductName + QString::number(variant), port}));
+        } else if (hardware == 6) {
+            SetConnected(false);
+            Status(TranslateFormat(QStringLiteral("ConnectedToBootloaderOn"),
+                                   {QStringLiteral("ZELPHORIN"), port}));
+            inBootloader_ = true;
+        } else if (hardware == 255) {
+            SetConnected(false);
+        } else {
+            SetConnected(false);
+            Status(TranslateFormat(QStringLiteral("OtherHardware"), {OtherHardwareName(hardware)}));
+            Terminate();
+        }
+    } catch (const std::exception& error) {
+        Log(QString::fromStdString(error.what()));
+    }
+}
+
+void TthdCom::ServeRead(const char* code, const char* debugName, int length,
+                        const std::function<void()>& store, void (LinkHost::*refresh)()) {
+    if (!Get(code, debugName, length))
+        return;
+    Sync(store);
+    Sync([&] { (host_.*refresh)(); });
+}
+
+void TthdCom::ServeWrite(const char* code, const char* debugName, int length,
+                         const std::function<void()>& load) {
+    if (Sync(load))
+        Set(code, debugName, length);
+}
+
+void TthdCom::ServeSetInfo(uint32_t part) {
+    if (!Sync([&] { LoadInfo(state_, transferBuffer_, part); }))
+        return;
+    MarkSetInfoParts(transferBuffer_, part);
+    Set("01", "SetInfo", InfoLength);
+}
+
+void TthdCom::DownloadSchedule() {
+    struct ClearWhenDone {
+        DeviceState& state;
+        ~ClearWhenDone() { state.Clear(rqGetSchedule); }
+    } clearWhenDone{state_};
+
+    Status(Translate(QStringLiteral("ReadingSchedule")));
+    const int count = state_.Info.RowCount; // written only by StoreInfo, which cannot run now
+    for (int row = 0; row < count; ++row) {
+        if (!Get("83", "GetSchedule", RowMessageLength))
+            break;
+        Sync([&] { StoreRow(state_, transferBuffer_); });
+        if (Terminated())
+            return;
+    }
+    Sync([&] { host_.FillScheduleGrid(); });
+    Status(Translate(QStringLiteral("Done")));
+}
+
+void TthdCom::ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* debugName) {
+    if (line_->Debug())
+        Log(QLatin1String(debugName));
+    state_.Clear(flag);
+    transferBuffer_[PayloadOffset] = subCode;
+    if (!line_->WriteBlock("7F", 1, transferBuffer_))
+        GetDevice();
+}
+
+void TthdCom::ServeFirmware() {
+    try {
+        if (inBootloader_ && GetBootInfo())
+            UpdateFirmware();
+        else
+            StartBootloader();
+        GetDevice();
+    } catch (const std::exception& error) {
+        Log(QString::fromStdString(error.what()));
+    }
+    state_.Clear(rqFirmware);
+}
+
+void TthdCom::StartBootloader() {
+    if (line_->Debug())
+        Log(QStringLiteral("StartBootloader"));
+    try {
+        line_->WriteRaw(QByteArrayLiteral("7F00\n"));
+        msleep(BootloaderRestartMs);
+        GetDevice();
+    } catch (const std::exception& error) {
+        Log(QString::fromStdString(error.what()));
+    }
+}
+
+bool TthdCom::GetBootInfo() {
+    if (line_->Debug())
+        Log(QStringLiteral("GetBootInfo"));
+    if (!line_->ReadBlock("81", BootInfoLength, transferBuffer_)) {
+        GetDevice();
+        return false;
+    }
+    const uint8_t* payload = transferBuffer_.data() + PayloadOffset;
+    pageSize_ = uint16_t(payload[0] | payload[1] << 8);
+    flashSize_ = uint32_t(payload[2]) | uint32_t(payload[3]) << 8 | uint32_t(payload[4]) << 16 |
+                 uint32_t(payload[5]) << 24;
+    return true;
+}
+
+} // namespace zel

@@ -1,0 +1,86 @@
+#include "com/firmware_file.h"
+
+#include "lang/translate.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace zel {
+
+QString DescribeFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    const QLocale locale;
+    const QDateTime modified = info.lastModified();
+    return path + QLatin1Char(' ') + locale.toString(modified.date(), QLocale::ShortFormat) +
+           QLatin1Char(' ') + locale.toString(modified.time(), QLocale::LongFormat) +
+           QLatin1Char(' ') + QString::number(info.size()) + QLatin1Char(' ') +
+           Translate(QStringLiteral("Bytes"));
+}
+
+namespace {
+
+int32_t LittleEndian32(const QByteArray& bytes) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | uint8_t(i < bytes.size() ? bytes[i] : 0);
+    return int32_t(value);
+}
+
+} // namespace
+
+bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, int64_t& first,
+                       int64_t& last, const FirmwareReport& report) {
+    report.Log(DescribeFile(path));
+    QFile file(path);
+    auto parsingError = [&](const QString& message) {
+        report.Log(message);
+        report.Status(Translate(QStringLiteral("ParsingError")));
+        return false;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return parsingError(file.errorString());
+    if (file.size() > int64_t(highest) + 1)
+        return false;
+
+    const QByteArray header = file.read(8);
+    if (header.size() != 8)
+        return parsingError(QStringLiteral("%1: the file ends inside its header").arg(path));
+    first = LittleEndian32(header.left(4));
+    last = LittleEndian32(header.mid(4));
+    if (first < 0 || last < first || last > highest)
+        return parsingError(QStringLiteral("%1: address range %2..%3 lies outside 0..%4")
+                                .arg(path)
+                                .arg(first)
+                                .arg(last)
+                                .arg(highest));
+
+    uint32_t sum = uint32_t(first) + uint32_t(last);
+    const QByteArray bytes = file.read(last - first + 1);
+    for (int i = 0; i < bytes.size(); ++i) {
+        image[size_t(first + i)] = uint8_t(bytes[i]);
+        sum += uint8_t(bytes[i]);
+    }
+    const QByteArray checksum = file.read(4);
+    if (file.error() != QFileDevice::NoError)
+        return parsingError(file.errorString());
+    // A file shorter than its header says never passes, whatever its last bytes hold.
+    const bool complete = bytes.size() == last - first + 1 && checksum.size() == 4;
+    const int32_t stored = LittleEndian32(checksum);
+    if (!complete || uint32_t(stored) != sum) {
+        report.Status(TranslateFormat(QStringLiteral("ChecksumError"),
+                                      {QString::number(stored) + QStringLiteral(" != ") +
+                                       QString::number(int32_t(sum))}));
+        return false;
+    }
+    if (report.Debug)
+        report.Log(QStringLiteral("Checksum: ") + QString::number(int32_t(sum)));
+    if (first < last)
+        return true;
+    report.Status(Translate(QStringLiteral("NoDataInFile")));
+    return false;
+}
+
+} // namespace zel

@@ -1,0 +1,95 @@
+// The transfer of a firmware image to the bootloader, in 64-byte blocks.
+
+#include "com/command_set.h"
+#include "com/firmware_file.h"
+#include "com/link_thread.h"
+#include "lang/translate.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstring>
+
+namespace zel {
+
+namespace {
+constexpr int BlockBytes = 64;
+constexpr int BlockTries = 10;
+constexpr int RetryPauseMs = 500;
+constexpr int ReservedFlash = 1024; // the bootloader's own pages at the top of the flash
+} // namespace
+
+void TthdCom::UpdateFirmware() {
+    auto image = std::make_unique<FirmwareImage>();
+    TransferBuffer block{};
+    const FirmwareReport report{[this](const QString& text) { Log(text); },
+                                [this](const QString& text) { Status(text); }, line_->Debug()};
+    int64_t first = 0;
+    int64_t last = 0;
+    const int64_t usable = int64_t(flashSize_) - ReservedFlash;
+    for (;;) {
+        image->fill(0);
+        if (!Sync([&] { firmwareFile_ = host_.ChooseFirmwareFile(); }))
+            return;
+        if (firmwareFile_.isEmpty() || !QFileInfo::exists(firmwareFile_)) {
+            Log(Translate(QStringLiteral("Resetting")));
+            line_->WriteBlock("01", RestartLength, block);
+            return;
+        }
+        first = 0x10000;
+        last = 0;
+        if (!ParseFirmwareFile(firmwareFile_, *image, 0xFFFF, first, last, report))
+            continue;
+        Log(TranslateFormat(QStringLiteral("FlashSize"),
+                            {QString::number(last) + QStringLiteral(" / ") +
+                             QString::number(usable)}));
+        // The last address is inclusive: it must lie below the usable size.
+        if (last >= usable) {
+            Status(TranslateFormat(QStringLiteral("FirmwareTooLarge"),
+                                   {QString::number(last + 1 - usable)}));
+            continue;
+        }
+        break;
+    }
+
+    const int64_t mask = pageSize_ < 128 ? 127 : int64_t(pageSize_) - 1;
+    int64_t start = first & ~mask;
+    // Round the end past the last byte up to a page, but never into the reserved pages.
+    const int64_t stop = std::min(((last + 1) + mask) & ~mask, usable & ~int64_t(BlockBytes - 1));
+    const int64_t total = stop - start;
+    Sync([&] { host_.BeforeFirmwareTransfer(PortName()); });
+    Status(TranslateFormat(QStringLiteral("StartingFirmwareUpdate"), {QString::number(total)}));
+
+    bool failed = false;
+    uint8_t* payload = block.data() + PayloadOffset;
+    while (start < stop) {
+        const double percent = (1.0 - double(stop - start) / double(total)) * 100.0;
+        Progress(QStringLiteral("0x%1 (%2 %)")
+                     .arg(start, 4, 16, QLatin1Char('0'))
+                     .toUpper()
+                     .arg(std::lround(percent)),
+                 total - (stop - start), total);
+        payload[0] = uint8_t(start & 0xFF);
+        payload[1] = uint8_t((start >> 8) & 0xFF);
+        std::memcpy(payload + 2, image->data() + start, BlockBytes);
+        bool sent = false;
+        for (int attempt = 0; attempt < BlockTries && !sent; ++attempt) {
+            if (Terminated())
+                return;
+            sent = line_->WriteBlock("02", FlashBlockLength, block);
+            if (!sent)
+                msleep(RetryPauseMs);
+        }
+        if (!sent) {
+            failed = true;
+            Log(Translate(QStringLiteral("TransferError")));
+        }
+        start += BlockBytes;
+    }
+    Log(Translate(QStringLiteral("Resetting")));
+    line_->WriteBlock("01", RestartLength, block);
+    Status(Translate(failed ? QStringLiteral("FirmwareUpdateFailed")
+                            : QStringLiteral("FirmwareUpdateSuccessful")));
+}
+
+} // namespace zel

@@ -1,0 +1,74 @@
+#include "com/link_host.h"
+
+#include <QThread>
+
+namespace zel {
+
+struct HostGate::Shared {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool closed = false;
+};
+
+namespace {
+struct PendingCall {
+    bool done = false;
+    bool abandoned = false;
+};
+} // namespace
+
+HostGate::HostGate(QObject* context) : context_(context), shared_(std::make_shared<Shared>()) {}
+
+HostGate::~HostGate() { Close(); }
+
+bool HostGate::Call(const std::function<void()>& function) {
+    if (QThread::currentThread() == context_->thread()) {
+        if (IsClosed())
+            return false;
+        function();
+        return true;
+    }
+    auto call = std::make_shared<PendingCall>();
+    std::shared_ptr<Shared> shared = shared_;
+    {
+        std::lock_guard<std::mutex> guard(shared->mutex);
+        if (shared->closed)
+            return false;
+    }
+    QMetaObject::invokeMethod(
+        context_,
+        [shared, call, function] {
+            {
+                std::lock_guard<std::mutex> guard(shared->mutex);
+                if (call->abandoned || shared->closed)
+                    return;
+            }
+            function();
+            {
+                std::lock_guard<std::mutex> guard(shared->mutex);
+                call->done = true;
+            }
+            shared->finished.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->finished.wait(lock, [&] { return call->done || shared->closed; });
+    if (!call->done)
+        call->abandoned = true;
+    return call->done;
+}
+
+void HostGate::Close() {
+    {
+        std::lock_guard<std::mutex> guard(shared_->mutex);
+        shared_->closed = true;
+    }
+    shared_->finished.notify_all();
+}
+
+bool HostGate::IsClosed() const {
+    std::lock_guard<std::mutex> guard(shared_->mutex);
+    return shared_->closed;
+}
+
+} // namespace zel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "cfg/device_state.h"
+
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace zel {
+
+// What the link thread needs of the program that hosts it (the window, the command line, a
+// test). Every method runs on the host's thread, called through HostGate::Call.
+class LinkHost {
+public:
+    virtual ~LinkHost() = default;
+
+    virtual DeviceState& State() = 0;
+
+    virtual void LogMessage(const QString& text) = 0;
+    virtual void SetStatusText(const QString& text) = 0;
+    virtual void SetTaskbarProgress(qint64 completed, qint64 total) = 0;
+    virtual void SetConnectedState(bool connected) = 0;
+
+    // Refreshes after a block has been read and stored.
+    virtual void RefreshStatus() = 0;
+    virtual void RefreshControls() = 0;
+    virtual void RefreshExpertPage() = 0;
+    virtual void RefreshWeatherPages() = 0;
+    virtual void FillScheduleGrid() = 0;
+    virtual void RefreshChart() = 0;
+    virtual void RefreshHealth() = 0;
+
+    // The firmware file to flash, or an empty text when the user cancelled.
+    virtual QString ChooseFirmwareFile() = 0;
+    // Last call before a firmware transfer wipes the controller's settings.
+    virtual void BeforeFirmwareTransfer(const QString& portName) = 0;
+};
+
+// The synchronised call: runs a function on the host's thread while the calling thread
+// waits. Once the host closes the gate, pending and later calls return false at once
+// without running, so a closing host never waits on a thread that waits on it.
+class HostGate {
+public:
+    // `context` lives on the host's thread; its event loop runs the calls.
+    explicit HostGate(QObject* context);
+    ~HostGate();
+
+    bool Call(const std::function<void()>& function);
+    void Close();
+    bool IsClosed() const;
+
+private:
+    struct Shared;
+
+    QObject* context_;
+    // Shared with the queued calls, which may outlive the gate in the host's event queue.
+    std::shared_ptr<Shared> shared_;
+};
+
+} // namespace zel

@@ -1,0 +1,225 @@
+#include "com/link_thread.h"
+
+#include "com/command_set.h"
+#include "lang/translate.h"
+
+namespace zel {
+
+namespace {
+constexpr int OpenAttempts = 5;
+constexpr int PassesPerPoll = 25;
+constexpr int IdleSleepMs = 20;
+} // namespace
+
+TthdCom::TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
+                 LineFactory createLine)
+    : host_(host), gate_(gate), state_(host.State()), createLine_(std::move(createLine)) {
+    SetPort(portEntry, debug);
+    start();
+}
+
+TthdCom::~TthdCom() {
+    requestInterruption();
+    wait();
+}
+
+QString TthdCom::PortFromEntry(const QString& portEntry) {
+    const int blank = portEntry.indexOf(QLatin1Char(' '));
+    return blank < 0 ? portEntry : portEntry.left(blank);
+}
+
+void TthdCom::SetPort(const QString& portEntry, bool debug) {
+    std::lock_guard<std::mutex> guard(portMutex_);
+    debug_ = debug;
+    portName_ = PortFromEntry(portEntry);
+}
+
+QString TthdCom::PortName() const {
+    std::lock_guard<std::mutex> guard(portMutex_);
+    return portName_;
+}
+
+void TthdCom::run() {
+    port_ = createLine_();
+    line_ = std::make_unique<LineTransaction>(*port_, [this](const QString& text) { Log(text); });
+    try {
+        ConnectAndServe();
+    } catch (const std::exception& error) {
+        // Routines catch their own errors; this is the last guard of the thread's body.
+        Log(QString::fromStdString(error.what()));
+    }
+    line_.reset();
+    port_.reset();
+    finished_.store(true);
+    Status(TranslateFormat(QStringLiteral("DisconnectedFrom"), {PortName()}));
+    SetConnected(false);
+}
+
+void TthdCom::ConnectAndServe() {
+    while (!Terminated()) {
+        state_.Replace(0);
+        lastHardwareId_ = 255;
+        lastFirmwareVariant_ = 255;
+        deviceReady_ = false;
+        inBootloader_ = false;
+        Status(TranslateFormat(QStringLiteral("ConnectingTo"), {PortName()}));
+        if (!OpenWithRetries())
+            return;
+        GetDevice();
+        int passCounter = 0;
+        while (!Terminated()) {
+            {
+                std::lock_guard<std::mutex> guard(portMutex_);
+                line_->SetDebug(debug_);
+            }
+            if (port_->Name() != PortName()) {
+                SetConnected(false);
+                port_->Close();
+                port_->SetName(PortName());
+                break;
+            }
+            if (lastHardwareId_ == 255) {
+                Status(Translate(QStringLiteral("ConnectionError")));
+                if (!PauseOneSecond())
+                    return;
+                port_->Close();
+                break;
+            }
+            if (++passCounter >= PassesPerPoll) {
+                if (deviceReady_)
+                    state_.Raise(rqPeriodicPoll);
+                else if (inBootloader_)
+                    state_.Raise(rqFirmware);
+                else
+                    GetDevice();
+                passCounter = 0;
+            }
+            if (!ServeOneRequest())
+                msleep(IdleSleepMs);
+        }
+    }
+}
+
+bool TthdCom::OpenWithRetries() {
+    for (int attempt = 1; attempt <= OpenAttempts; ++attempt) {
+        try {
+            port_->SetName(PortName());
+            port_->Open();
+            Status(TranslateFormat(QStringLiteral("ConnectedTo"), {PortName()}));
+            return true;
+        } catch (const SerialLineError& error) {
+            Log(error.Message());
+        }
+        if (!PauseOneSecond())
+            return false;
+        if (attempt == OpenAttempts) {
+            Status(TranslateFormat(QStringLiteral("ErrorConnectingTo"), {PortName()}));
+            return false;
+        }
+        Status(Translate(QStringLiteral("TryingAgain")));
+        if (Terminated())
+            return false;
+    }
+    return false;
+}
+
+// Ten sleeps of 100 ms; false as soon as the thread is asked to end.
+bool TthdCom::PauseOneSecond() {
+    for (int step = 0; step < 10; ++step) {
+        msleep(100);
+        if (Terminated())
+            return false;
+    }
+    return true;
+}
+
+bool TthdCom::ServeOneRequest() {
+    TransferBuffer& buffer = transferBuffer_;
+    if (state_.Test(rqSetConfig)) {
+        ServeWrite("02", "SetConfig", ConfigLength, [&] { LoadConfig(state_, buffer); });
+    } else if (state_.Test(rqGetConfig, rqSetConfig)) {
+        ServeRead("82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
+                  &LinkHost::RefreshControls);
+    } else if (state_.Test(rqSetTime)) {
+        ServeSetInfo(rqSetTime);
+    } else if (state_.Test(rqSetChannels)) {
+        ServeSetInfo(rqSetChannels);
+    } else if (state_.Test(rqSetRow)) {
+        ServeSetInfo(rqSetRow);
+    } else if (state_.Test(rqGetInfo, rqSetInfoAny)) {
+        ServeRead("81", "GetInfo", InfoLength, [&] { StoreInfo(state_, buffer); },
+                  &LinkHost::RefreshStatus);
+    } else if (state_.Test(rqSetExpert)) {
+        ServeWrite("05", "SetExpert", ExpertLength, [&] { LoadExpert(state_, buffer); });
+    } else if (state_.Test(rqGetExpert, rqSetExpert)) {
+        ServeRead("85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
+                  &LinkHost::RefreshExpertPage);
+    } else if (state_.Test(rqSetSchedule)) {
+        bool found = false;
+        Sync([&] { found = NextDirtyRow(state_, buffer); });
+        if (found)
+            Set("03", "SetSchedule", RowMessageLength);
+    } else if (state_.Test(rqGetSchedule, rqSetSchedule)) {
+        DownloadSchedule();
+    } else if (state_.Test(rqGetChart)) {
+        Status(Translate(QStringLiteral("ReadingChart")));
+        ServeRead("87", "GetChart", ChartLength, [&] { StoreChart(state_, buffer); },
+                  &LinkHost::RefreshChart);
+        Status(Translate(QStringLiteral("Done")));
+    } else if (state_.Test(rqGetHealth)) {
+        ServeRead("88", "GetHealth", HealthLength, [&] { StoreHealth(state_, buffer); },
+                  &LinkHost::RefreshHealth);
+        Status(Translate(QStringLiteral("Done")));
+    } else if (state_.Test(rqSetExpertWeather)) {
+        ServeWrite("06", "SetExpertWeather", ExpertWeatherLength,
+                   [&] { LoadExpertWeather(state_, buffer); });
+    } else if (state_.Test(rqGetExpertWeather, rqSetExpertWeather)) {
+        ServeRead("86", "GetExpertWeather", ExpertWeatherLength,
+                  [&] { StoreExpertWeather(state_, buffer); }, &LinkHost::RefreshWeatherPages);
+    } else if (state_.Test(rqSaveEEPROM)) {
+        ServeDeviceCommand(rqSaveEEPROM, SubSaveEEPROM, "SaveEEPROM");
+    } else if (state_.Test(rqToggleCloud)) {
+        ServeDeviceCommand(rqToggleCloud, SubToggleCloud, "ToggleCloud");
+    } else if (state_.Test(rqToggleStorm)) {
+        ServeDeviceCommand(rqToggleStorm, SubToggleStorm, "ToggleStorm");
+    } else if (state_.Test(rqFirmware)) {
+        ServeFirmware();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool TthdCom::Sync(const std::function<void()>& function) {
+    const bool ran = gate_.Call([&] {
+        try {
+            function();
+        } catch (const std::exception& error) {
+            host_.LogMessage(QString::fromStdString(error.what()));
+        }
+    });
+    if (!ran)
+        requestInterruption(); // the host is closing: nobody is left to talk to
+    return ran;
+}
+
+void TthdCom::Log(const QString& text) {
+    Sync([&] { host_.LogMessage(text); });
+}
+
+void TthdCom::Status(const QString& text) {
+    Sync([&] { host_.SetStatusText(text); });
+}
+
+void TthdCom::Progress(const QString& text, qint64 completed, qint64 total) {
+    Sync([&] {
+        host_.SetTaskbarProgress(completed, total);
+        host_.LogMessage(text);
+    });
+}
+
+void TthdCom::SetConnected(bool connected) {
+    Sync([&] { host_.SetConnectedState(connected); });
+}
+
+} // namespace zel

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "com/line_transaction.h"
+#include "com/link_host.h"
+#include "com/serial_line.h"
+
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace zel {
+
+// The link thread: owns the serial line, identifies the controller and serves the host's
+// requests one per pass of its loop. It touches records and the host only through the
+// host gate, and holds RequestLock only for a test, a clear or a copy.
+class TthdCom : public QThread {
+    Q_OBJECT
+public:
+    using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
+
+    // Starts the thread at once for the port entry ("ttyUSB0 (FT232R USB UART)" opens ttyUSB0).
+    TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
+            LineFactory createLine = CreateSerialPortLine);
+    ~TthdCom() override;
+
+    // Switches a running thread to another port; it reconnects at the top of its next pass.
+    void SetPort(const QString& portEntry, bool debug);
+    QString PortName() const;
+    bool Finished() const { return finished_.load(); }
+    // Asks the thread to end; it stops at its next check (at most one transaction later).
+    void Terminate() { requestInterruption(); }
+
+    // The port name an entry stands for: the entry up to its first blank.
+    static QString PortFromEntry(const QString& portEntry);
+
+protected:
+    void run() override;
+
+private:
+    // Connection and pass loop.
+    void ConnectAndServe();
+    bool OpenWithRetries();
+    bool PauseOneSecond();
+    bool ServeOneRequest();
+    bool Terminated() const { return isInterruptionRequested(); }
+
+    // Reaching the host; each returns false when the host is closing (and ends the thread).
+    bool Sync(const std::function<void()>& function);
+    void Log(const QString& text);
+    void Status(const QString& text);
+    void Progress(const QString& text, qint64 completed, qint64 total);
+    void SetConnected(bool connected);
+
+    // Commands.
+    bool Get(const char* code, const char* debugName, int length);
+    bool Set(const char* code, const char* debugName, int length);
+    void GetDevice();
+    void ServeSetInfo(uint32_t part);
+    void ServeRead(const char* code, const char* debugName, int length,
+                   const std::function<void()>& store, void (LinkHost::*refresh)());
+    void ServeWrite(const char* code, const char* debugName, int length,
+                    const std::function<void()>& load);
+    void DownloadSchedule();
+    void ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* debugName);
+    void ServeFirmware();
+    void StartBootloader();
+    bool GetBootInfo();
+
+    // Firmware update (firmware_update.cpp).
+    void UpdateFirmware();
+
+    LinkHost& host_;
+    HostGate& gate_;
+    DeviceState& state_;
+    LineFactory createLine_;
+    std::unique_ptr<SerialLine> port_;
+    std::unique_ptr<LineTransaction> line_;
+
+    mutable std::mutex portMutex_; // PortName and Debug change hands atomically
+    QString portName_;
+    bool debug_ = false;
+
+    TransferBuffer transferBuffer_{};
+    uint8_t lastHardwareId_ = 255;
+    uint8_t lastFirmwareVariant_ = 255;
+    bool deviceReady_ = false;
+    bool inBootloader_ = false;
+    uint16_t pageSize_ = 0;
+    uint32_t flashSize_ = 0;
+    QString firmwareFile_;
+    std::atomic<bool> finished_{false};
+
+    friend class LinkThreadProbe;
+};
+
+} // namespace zel

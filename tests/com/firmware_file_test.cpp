@@ -1,0 +1,127 @@
+#include "com/firmware_file.h"
+#include "lang/translate.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zel;
+
+namespace {
+
+QByteArray Int32(int64_t value) {
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((uint64_t(value) >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+// A file of the given range whose image byte at address a is (a * 7) & 0xFF.
+QByteArray FirmwareBytes(int64_t first, int64_t last, int checksumOffset = 0) {
+    QByteArray file = Int32(first) + Int32(last);
+    uint32_t sum = uint32_t(first) + uint32_t(last);
+    for (int64_t address = first; address <= last; ++address) {
+        file += char((address * 7) & 0xFF);
+        sum += uint8_t((address * 7) & 0xFF);
+    }
+    return file + Int32(int64_t(sum) + checksumOffset);
+}
+
+} // namespace
+
+class FirmwareFileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QStringList log;
+    QStringList status;
+    FirmwareImage image{};
+    int64_t first = 0;
+    int64_t last = 0;
+
+    bool Parse(const QByteArray& content) {
+        const QString path = dir.filePath(QStringLiteral("ZELPHORIN2x0.chx"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(content);
+        file.close();
+        return ParseFirmwareFile(path, image, 0xFFFF, first, last,
+                                 {[this](const QString& t) { log << t; },
+                                  [this](const QString& t) { status << t; }, false});
+    }
+
+private slots:
+    void initTestCase() { SelectLanguage(LanguageEnglish); }
+    void init() {
+        log.clear();
+        status.clear();
+        image.fill(0);
+    }
+
+    void AValidFileFillsItsAddresses() {
+        QVERIFY(Parse(FirmwareBytes(0x50, 4095)));
+        QCOMPARE(first, int64_t(0x50));
+        QCOMPARE(last, int64_t(4095));
+        QCOMPARE(image[0x4F], uint8_t(0));
+        QCOMPARE(image[0x50], uint8_t((0x50 * 7) & 0xFF));
+        QCOMPARE(image[4095], uint8_t((4095 * 7) & 0xFF));
+        QCOMPARE(image[4096], uint8_t(0));
+        QVERIFY(status.isEmpty());
+        QCOMPARE(log.size(), 1); // the description line
+        QVERIFY(log[0].contains(QLatin1String("ZELPHORIN2x0.chx")));
+    }
+
+    void ChecksumOffByOneShowsBothSums() {
+        QVERIFY(!Parse(FirmwareBytes(0, 15, 1)));
+        QCOMPARE(status.size(), 1);
+        QVERIFY(status[0].startsWith(QLatin1String("Checksum error in file (")));
+        QVERIFY(status[0].contains(QLatin1String(" != ")));
+    }
+
+    void FirstEqualToLastHasNoData() {
+        QVERIFY(!Parse(FirmwareBytes(100, 100)));
+        QCOMPARE(status, QStringList({QStringLiteral("Error: File does not contain data!")}));
+    }
+
+    void OversizedFileIsRefusedSilently() {
+        QVERIFY(!Parse(QByteArray(70000, '\x01')));
+        QVERIFY(status.isEmpty());
+        QCOMPARE(log.size(), 1);
+    }
+
+    void HeadersOutsideTheImageAreNeverRead() {
+        for (const auto& range : {std::pair<int64_t, int64_t>{0xFFF0, 0x10010},
+                                  {-16, 100}, {200, 100}, {0x7FFFFFFF, 0x7FFFFFFF}}) {
+            status.clear();
+            QByteArray file = Int32(range.first) + Int32(range.second) + QByteArray(64, '\x55');
+            QVERIFY(!Parse(file));
+            QCOMPARE(status, QStringList({QStringLiteral("Error while parsing!")}));
+        }
+        for (uint8_t byte : image)
+            QCOMPARE(byte, uint8_t(0));
+    }
+
+    void ATruncatedFileFailsItsChecksum() {
+        QByteArray file = FirmwareBytes(0, 1023);
+        QVERIFY(!Parse(file.left(600)));
+        QCOMPARE(status.size(), 1);
+        QVERIFY(status[0].startsWith(QLatin1String("Checksum error")));
+        // Even when the bytes that are there, padded with zeros, would match: the checksum
+        // 1 + 2 + 3 = 6 is cut after its low two bytes.
+        QVERIFY(!Parse(Int32(0) + Int32(1) + QByteArray("\x02\x03\x06\x00", 4)));
+        QVERIFY(status.last().startsWith(QLatin1String("Checksum error")));
+    }
+
+    void EmptyAndUnreadableFiles() {
+        QVERIFY(!Parse(QByteArray()));
+        QCOMPARE(status.last(), QStringLiteral("Error while parsing!"));
+        status.clear();
+        QVERIFY(!ParseFirmwareFile(dir.filePath(QStringLiteral("missing.chx")), image, 0xFFFF,
+                                   first, last,
+                                   {[this](const QString& t) { log << t; },
+                                    [this](const QString& t) { status << t; }, false}));
+        QCOMPARE(status, QStringList({QStringLiteral("Error while parsing!")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(FirmwareFileTest)
+#include "firmware_file_test.moc"
