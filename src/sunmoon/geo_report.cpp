@@ -1,0 +1,212 @@
+#include "sunmoon/geo_report.h"
+
+#include "lang/translate.h"
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace zel {
+namespace {
+
+// Rise and set closer than 30 seconds mean the body did not cross the horizon that day.
+constexpr double NoCrossingHours = 0.008333333333333333;
+
+struct GeoScales {
+    double Jd0;           // 0h universal time of the local date
+    double Jde;           // the moment with DeltaT, for positions
+    double SiderealAngle; // local sidereal time in radians
+};
+
+GeoScales ScalesOf(double longitude, const GeoMoment& local, int tz) {
+    GeoScales scales;
+    scales.Jd0 = JulianDay(local.Day, local.Month, local.Year);
+    const double jd = scales.Jd0 + ((local.Hour - tz) + local.Minute / 60.0) / 24;
+    scales.Jde = jd + DeltaTDays;
+    const double lst = LocalSiderealTime(GreenwichSiderealTime(jd), longitude * RadiansPerDegree);
+    scales.SiderealAngle = lst * 15 * RadiansPerDegree;
+    return scales;
+}
+
+QString Hhmm(double hours) {
+    return QString::fromStdString(FormatHHMM(hours));
+}
+
+QString Degrees(double radians, const QLocale& numbers) {
+    return FormatOneDecimal(radians * DegreesPerRadian, numbers);
+}
+
+// Piece by piece, so that a failing value leaves the text just before it.
+void AppendPosition(const QString& bodyKey, const TBodyPosition& body, const QLocale& numbers,
+                    QString& text) {
+    text += Translate(bodyKey) + QLatin1String(": ") + Translate(QStringLiteral("Azimuth")) +
+            QLatin1String(": ");
+    text += Degrees(body.Azimuth, numbers);
+    text += QStringLiteral("°, ") + Translate(QStringLiteral("Altitude")) + QLatin1String(": ");
+    text += Degrees(body.Altitude, numbers);
+    text += QStringLiteral("°");
+}
+
+void AppendRiseSet(const TRiseSetTimes& times, QString& text) {
+    text += QLatin1String(", ") + Translate(QStringLiteral("Rise")) + QLatin1String(": ");
+    text += Hhmm(times.Rise);
+    text += QLatin1String(", ") + Translate(QStringLiteral("Set")) + QLatin1String(": ");
+    text += Hhmm(times.Set);
+}
+
+bool CrossesHorizon(const TRiseSetTimes& times) {
+    return std::fabs(times.Rise - times.Set) > NoCrossingHours;
+}
+
+QJsonObject BodyJson(const TBodyPosition& body) {
+    QJsonObject object;
+    object.insert(QStringLiteral("azimuth_deg"), body.Azimuth * DegreesPerRadian);
+    object.insert(QStringLiteral("altitude_deg"), body.Altitude * DegreesPerRadian);
+    object.insert(QStringLiteral("right_ascension_h"), body.RightAscension * DegreesPerRadian / 15);
+    object.insert(QStringLiteral("declination_deg"), body.Declination * DegreesPerRadian);
+    object.insert(QStringLiteral("ecliptic_longitude_deg"),
+                  body.EclipticLongitude * DegreesPerRadian);
+    object.insert(QStringLiteral("ecliptic_latitude_deg"),
+                  body.EclipticLatitude * DegreesPerRadian);
+    object.insert(QStringLiteral("distance_km"), body.Distance);
+    object.insert(QStringLiteral("sign"), QString::fromStdString(body.SignName));
+    return object;
+}
+
+QJsonObject BodyEventsJson(const TRiseSetTimes& times) {
+    QJsonObject object;
+    object.insert(QStringLiteral("rise"), Hhmm(times.Rise));
+    object.insert(QStringLiteral("set"), Hhmm(times.Set));
+    object.insert(QStringLiteral("transit"), Hhmm(times.Transit));
+    object.insert(QStringLiteral("lower_transit"), Hhmm(times.LowerTransit));
+    return object;
+}
+
+} // namespace
+
+int UtcOffsetMinutes(const QDateTime& local) {
+    return UtcOffsetMinutes(local, QTimeZone::systemTimeZone());
+}
+
+int UtcOffsetMinutes(const QDateTime& local, const QTimeZone& zone) {
+    const QDateTime inZone(local.date(), local.time(), zone);
+    if (!inZone.isValid())
+        throw std::invalid_argument("No such local date and time");
+    return inZone.offsetFromUtc() / 60;
+}
+
+int TimeZoneHours(const GeoMoment& local, const QTimeZone& zone) {
+    // Checked here: QDateTime would take an invalid time such as a typed 25:99 for midnight.
+    const QTime time(local.Hour, local.Minute);
+    if (!time.isValid())
+        throw std::invalid_argument("No such local date and time");
+    return UtcOffsetMinutes(QDateTime(QDate(local.Year, local.Month, local.Day), time), zone) / 60;
+}
+
+TBodyPosition GeoSunPosition(double latitude, double longitude, const GeoMoment& local, int tz) {
+    const GeoScales scales = ScalesOf(longitude, local, tz);
+    TBodyPosition sun;
+    SunPosition(sun, scales.Jde, latitude * RadiansPerDegree, scales.SiderealAngle);
+    return sun;
+}
+
+GeoSky ComputeGeoSky(double latitude, double longitude, const GeoMoment& local, int tz) {
+    const GeoScales scales = ScalesOf(longitude, local, tz);
+    const double lat = latitude * RadiansPerDegree;
+    const double lon = longitude * RadiansPerDegree;
+    const TBodyPosition observer = ObserverPosition(lon, lat, 0);
+    GeoSky sky;
+    SunPosition(sky.Sun, scales.Jde, lat, scales.SiderealAngle);
+    MoonPosition(sky.Sun, observer, sky.Moon, scales.Jde, scales.SiderealAngle);
+    sky.SunTimes = SunEvents(false, tz, lat, lon, DeltaT, scales.Jd0);
+    sky.MoonTimes = MoonEvents(false, tz, lat, lon, DeltaT, scales.Jd0);
+    return sky;
+}
+
+void AppendGeoLabelText(const GeoSky& sky, const QLocale& numbers, QString& text) {
+    const QLatin1String lineBreak("\r\n");
+    AppendPosition(QStringLiteral("Sun"), sky.Sun, numbers, text);
+    if (CrossesHorizon(sky.SunTimes)) {
+        double dayLength = sky.SunTimes.Set - sky.SunTimes.Rise;
+        if (dayLength < 0)
+            dayLength += 24;
+        AppendRiseSet(sky.SunTimes, text);
+        text += QLatin1String(", ") + Translate(QStringLiteral("DayLength")) + QLatin1String(": ");
+        text += Hhmm(dayLength);
+        text += QLatin1Char(' ') + Translate(QStringLiteral("Hours"));
+    }
+    text += lineBreak;
+    AppendPosition(QStringLiteral("Moon"), sky.Moon, numbers, text);
+    if (CrossesHorizon(sky.MoonTimes))
+        AppendRiseSet(sky.MoonTimes, text);
+    text += QLatin1String(", ") + Translate(QStringLiteral("Phase")) + QLatin1String(": ");
+    text += FormatOneDecimal(sky.Moon.Illumination * 100, numbers);
+    text += QLatin1Char('%') + lineBreak;
+}
+
+GeoReport BuildGeoReport(double latitude, double longitude, const GeoMoment& local, int tz,
+                         const QLocale& numbers) {
+    GeoReport report;
+    try {
+        report.Sky = ComputeGeoSky(latitude, longitude, local, tz);
+        AppendGeoLabelText(report.Sky, numbers, report.Text);
+        report.Complete = true;
+    } catch (const MathError&) {
+        // The page shows what was reached; the caller learns of the stop through Complete.
+    }
+    return report;
+}
+
+QJsonObject GeoSkyJson(const GeoSky& sky) {
+    QJsonObject moon = BodyJson(sky.Moon);
+    moon.insert(QStringLiteral("age_deg"), sky.Moon.Age * DegreesPerRadian);
+    moon.insert(QStringLiteral("illumination"), sky.Moon.Illumination);
+    moon.insert(QStringLiteral("phase"), QString::fromStdString(sky.Moon.PhaseName));
+
+    QJsonObject sunEvents = BodyEventsJson(sky.SunTimes);
+    sunEvents.insert(QStringLiteral("civil_dawn"), Hhmm(sky.SunTimes.CivilDawn));
+    sunEvents.insert(QStringLiteral("civil_dusk"), Hhmm(sky.SunTimes.CivilDusk));
+    sunEvents.insert(QStringLiteral("nautical_dawn"), Hhmm(sky.SunTimes.NauticalDawn));
+    sunEvents.insert(QStringLiteral("nautical_dusk"), Hhmm(sky.SunTimes.NauticalDusk));
+    sunEvents.insert(QStringLiteral("astro_dawn"), Hhmm(sky.SunTimes.AstroDawn));
+    sunEvents.insert(QStringLiteral("astro_dusk"), Hhmm(sky.SunTimes.AstroDusk));
+
+    QJsonObject object;
+    object.insert(QStringLiteral("sun"), BodyJson(sky.Sun));
+    object.insert(QStringLiteral("moon"), moon);
+    object.insert(QStringLiteral("sun_events"), sunEvents);
+    object.insert(QStringLiteral("moon_events"), BodyEventsJson(sky.MoonTimes));
+    return object;
+}
+
+QString FormatOneDecimal(double value, const QLocale& numbers) {
+    if (!std::isfinite(value))
+        throw MathError("Invalid floating point operation: cannot format " + std::to_string(value));
+    constexpr int Significant = 15;
+    // d.dddddddddddddde±x: the 15 significant digits the value is shown from.
+    char scientific[32];
+    std::snprintf(scientific, sizeof scientific, "%.*e", Significant - 1, std::fabs(value));
+    const std::string digits = scientific[0] + std::string(scientific + 2, Significant - 1);
+    const int exponent = std::atoi(scientific + Significant + 2);
+    // Digits up to and including the first decimal, i.e. the value in tenths.
+    const int kept = exponent + 2;
+    std::string tenths;
+    if (kept <= 0) {
+        tenths = kept == 0 && digits[0] >= '5' ? "1" : "0";
+    } else if (kept >= Significant) {
+        tenths = digits + std::string(kept - Significant, '0');
+    } else {
+        tenths = std::to_string(std::stoll(digits.substr(0, kept)) + (digits[kept] >= '5'));
+    }
+    const std::string whole = tenths.size() > 1 ? tenths.substr(0, tenths.size() - 1) : "0";
+    const char decimal = tenths.back();
+    QString text = QString::fromStdString(whole);
+    if (decimal != '0')
+        text += numbers.decimalPoint() + QLatin1Char(decimal);
+    if (value < 0 && text != QLatin1String("0"))
+        text.prepend(QLatin1Char('-'));
+    return text;
+}
+
+} // namespace zel
