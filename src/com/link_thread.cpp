@@ -23,6 +23,20 @@ TthdCom::~TthdCom() {
     wait();
 }
 
+void ReleaseLinkThread(TthdCom* thread) {
+    if (!thread)
+        return;
+    if (thread->isFinished()) {
+        delete thread;
+        return;
+    }
+    thread->Terminate();
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // The thread may have ended between the test and the connection.
+    if (thread->isFinished())
+        thread->deleteLater();
+}
+
 QString TthdCom::PortFromEntry(const QString& portEntry) {
     const int blank = portEntry.indexOf(QLatin1Char(' '));
     return blank < 0 ? portEntry : portEntry.left(blank);

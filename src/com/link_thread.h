@@ -94,7 +94,10 @@ private:
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
 
-    friend class LinkThreadProbe;
 };
+
+// Lets go of a link thread without ever blocking the host: a finished thread is deleted now,
+// a running one is asked to end and deletes itself when it has.
+void ReleaseLinkThread(TthdCom* thread);
 
 } // namespace zel
