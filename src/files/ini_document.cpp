@@ -303,12 +303,20 @@ QByteArray IniDocument::ToBytes() const {
 void IniDocument::Save(const QString& path) const {
     const QByteArray bytes = ToBytes();
     // QSaveFile writes beside the target and renames only after everything was written, so
-    // a full disk or a lost folder leaves the previous file as it was.
+    // a full disk or a lost folder leaves the previous file as it was. Unbuffered: a short
+    // write while flushing its buffer does not stop commit() (Qt 6.4), so the truncated file
+    // would replace the old one; written directly, the short count shows here.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw FileError(Described("Cannot write", path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        // A short write (disk full) leaves no error set; say what happened instead.
+        const QString reason = written < 0 || file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("Only %1 of %2 bytes written (disk full?)")
+                                         .arg(written)
+                                         .arg(bytes.size());
         file.cancelWriting();
         throw FileError(Described("Cannot write", path, reason));
     }

@@ -1,0 +1,220 @@
+#include "files/ini_document.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <random>
+
+using namespace zel;
+
+namespace {
+
+QByteArray Crlf(const char* lines) {
+    return QByteArray(lines).replace("\n", "\r\n");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray RandomBytes(qsizetype size, unsigned seed) {
+    std::mt19937 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(random() & 0xFF);
+    return bytes;
+}
+
+} // namespace
+
+class IniDocumentTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void NamesMatchWithoutRegardToCase() {
+        const IniDocument document(QByteArray("[config]\r\n  MODE = 1  \r\n"));
+        QCOMPARE(document.Value(u"Config", u"Mode"), QString("1"));
+        QCOMPARE(document.Value(u"CONFIG", u"mode"), QString("1"));
+        QVERIFY(!document.Value(u"Config", u"Flag"));
+        QVERIFY(!document.Value(u"Weather", u"Mode"));
+    }
+
+    void FirstOfDuplicateSectionsAndKeysIsReadAndSet() {
+        IniDocument document(QByteArray("[A]\nx=1\nx=2\n[B]\ny=5\n[a]\nx=3\nz=4\n"));
+        QCOMPARE(document.Value(u"A", u"x"), QString("1"));
+        QVERIFY(!document.Value(u"A", u"z")); // only in the second "A"
+        document.SetValue(u"a", u"X", "9");
+        document.SetValue(u"A", u"z", "8");
+        QCOMPARE(document.ToBytes(), Crlf("[A]\nx=9\nx=2\nz=8\n\n[B]\ny=5\n\n[a]\nx=3\nz=4\n\n"));
+    }
+
+    void SetKeepsEverythingItWasNotToldToChange() {
+        IniDocument document(QByteArray("; written by hand\n"
+                                        "[Config]\n"
+                                        "; a comment\n"
+                                        "Mode = 2\n"
+                                        "no equals sign here\n"
+                                        "\n\n"
+                                        "[Unknown]\n"
+                                        "Other=x y z\n"));
+        document.SetValue(u"config", u"mode", "1");
+        document.SetValue(u"Config", u"Flag", "4");
+        document.SetValue(u"Names", u"ColorName0", "11");
+        document.SetValue(u"Names", u"ColorName1", "2");
+        document.SetValue(u"Names", u"ColorName0", "12");
+        QCOMPARE(document.Value(u"Config", u"Flag"), QString("4"));
+        QCOMPARE(document.Value(u"Names", u"ColorName0"), QString("12"));
+        QCOMPARE(document.ToBytes(), Crlf("; written by hand\n"
+                                          "[Config]\n"
+                                          "; a comment\n"
+                                          "Mode=1\n"
+                                          "no equals sign here\n"
+                                          "Flag=4\n"
+                                          "\n"
+                                          "[Unknown]\n"
+                                          "Other=x y z\n"
+                                          "\n"
+                                          "[Names]\n"
+                                          "ColorName0=12\n"
+                                          "ColorName1=2\n"
+                                          "\n"));
+    }
+
+    void WrittenTextReadsBackToTheSameText() {
+        IniDocument first(QByteArray("[S]\r\na=1\r\r\n\n\n[T]\rb=2\nc\n"));
+        first.SetValue(u"U", u"k", "v");
+        const QByteArray written = first.ToBytes();
+        QCOMPARE(IniDocument(written).ToBytes(), written);
+    }
+
+    void BytesAbove127NeitherBreakTheParseNorChange() {
+        // Latin-1 from an ANSI code page, UTF-8, and a section name that is not ASCII.
+        const QByteArray text = "[Config]\r\n"
+                                "; K\xE4lte \xC3\xBC\x80\xFF\r\n"
+                                "Name\xE9=\xC3\xA4\r\n"
+                                "Mode=3\r\n"
+                                "\r\n"
+                                "[Gr\xFC\xDF"
+                                "e]\r\n"
+                                "a=1\r\n"
+                                "\r\n";
+        IniDocument document(text);
+        QCOMPARE(document.Value(u"Config", u"Mode"), QString("3"));
+        QCOMPARE(document.Value(u"Gr\u00FC\u00DF"
+                                "e",
+                                u"a"),
+                 QString("1"));
+        QCOMPARE(document.ToBytes(), text);
+        document.SetValue(u"Config", u"Mode", "4");
+        QVERIFY(
+            document.ToBytes().contains("; K\xE4lte \xC3\xBC\x80\xFF\r\nName\xE9=\xC3\xA4\r\n"));
+    }
+
+    void IntegerFormats_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<quint64>("value");
+        QTest::newRow("decimal") << "300" << true << quint64(300);
+        QTest::newRow("negative") << "-5" << true << quint64(-5);
+        QTest::newRow("plus") << "+7" << true << quint64(7);
+        QTest::newRow("0x") << "0x0B" << true << quint64(11);
+        QTest::newRow("0X") << "0XfF" << true << quint64(255);
+        QTest::newRow("dollar") << "$1f" << true << quint64(31);
+        QTest::newRow("huge keeps low bits")
+            << "99999999999999999999999" << true << quint64(200376420520689663ULL);
+        QTest::newRow("empty") << "" << false << quint64(0);
+        QTest::newRow("0x alone") << "0x" << false << quint64(0);
+        QTest::newRow("dollar alone") << "$" << false << quint64(0);
+        QTest::newRow("sign alone") << "-" << false << quint64(0);
+        QTest::newRow("hex in decimal") << "1F" << false << quint64(0);
+        QTest::newRow("bad hex digit") << "0x1G" << false << quint64(0);
+        QTest::newRow("signed hex") << "-0x10" << false << quint64(0);
+        QTest::newRow("real") << "1.5" << false << quint64(0);
+        QTest::newRow("trailing text") << "12abc" << false << quint64(0);
+        QTest::newRow("double sign") << "--1" << false << quint64(0);
+        QTest::newRow("inner blank") << "1 2" << false << quint64(0);
+        QTest::newRow("non-ASCII digit") << QString::fromUtf8("\xD9\xA3") << false << quint64(0);
+    }
+
+    void IntegerFormats() {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(quint64, value);
+        const std::optional<uint64_t> parsed = ParseIniInteger(text);
+        QCOMPARE(parsed.has_value(), valid);
+        if (valid)
+            QCOMPARE(quint64(*parsed), value);
+    }
+
+    void IntegerOfMissingOrBlankValueIsEmpty() {
+        const IniDocument document(QByteArray("[S]\nblank=\nspaced= 0x10 \n"));
+        QVERIFY(!document.Integer(u"S", u"blank"));
+        QVERIFY(!document.Integer(u"S", u"missing"));
+        QCOMPARE(document.Integer(u"S", u"spaced"), std::optional<uint64_t>(16));
+    }
+
+    void BinaryGarbageParsesAndSurvivesAWrite() {
+        const QByteArray garbage = RandomBytes(1 << 20, 7);
+        IniDocument document(garbage + "\n[Config]\nMode=3\n");
+        QCOMPARE(document.Integer(u"Config", u"Mode"), std::optional<uint64_t>(3));
+        document.SetValue(u"Config", u"Mode", "4");
+        const QByteArray written = document.ToBytes();
+        const IniDocument reread(written);
+        QCOMPARE(reread.Integer(u"Config", u"Mode"), std::optional<uint64_t>(4));
+        QCOMPARE(reread.ToBytes(), written);
+    }
+
+    void FiftyMegabyteFileLoadsAndSaves() {
+        // Many short sections and keys make the most lines per byte; binary garbage and one
+        // very long line fill the rest.
+        QByteArray text;
+        text.reserve(52 << 20);
+        for (int i = 0; text.size() < (20 << 20); ++i)
+            text += "[" + QByteArray::number(i % 50000) + "]\nKey" + QByteArray::number(i) + "=" +
+                    QByteArray::number(i) + "\nk=1\nk=2\n";
+        text += RandomBytes(15 << 20, 3);
+        text += "\n" + QByteArray(15 << 20, 'x') + "\n[Config]\nMode=2\n";
+        QTemporaryDir dir;
+        const QString path = dir.filePath("big.ini");
+        WriteFile(path, text);
+
+        IniDocument document = IniDocument::FromFile(path);
+        QCOMPARE(document.Integer(u"Config", u"Mode"), std::optional<uint64_t>(2));
+        QCOMPARE(document.Integer(u"49999", u"Key49999"), std::optional<uint64_t>(49999));
+        QCOMPARE(document.Integer(u"7", u"k"), std::optional<uint64_t>(1));
+        document.SetValue(u"Config", u"Mode", "1");
+        document.Save(path);
+        QCOMPARE(IniDocument::FromFile(path).Integer(u"Config", u"Mode"),
+                 std::optional<uint64_t>(1));
+    }
+
+    void FilesThatCannotBeReadAreRefused() {
+        QTemporaryDir dir;
+        QVERIFY_THROWS_EXCEPTION(FileError, IniDocument::FromFile(dir.filePath("missing.ini")));
+        QVERIFY_THROWS_EXCEPTION(FileError, IniDocument::FromFile(dir.path()));
+        QVERIFY_THROWS_EXCEPTION(FileError, IniDocument::FromFile("/dev/zero"));
+        QFile oversized(dir.filePath("oversized.ini"));
+        QVERIFY(oversized.open(QIODevice::WriteOnly));
+        QVERIFY(oversized.resize(MaxIniFileSize + 1));
+        oversized.close();
+        QVERIFY_THROWS_EXCEPTION(FileError, IniDocument::FromFile(oversized.fileName()));
+    }
+
+    void SaveWritesTheWholeFileOrReportsTheError() {
+        QTemporaryDir dir;
+        IniDocument document;
+        document.SetValue(u"S", u"k", "1");
+        const QString path = dir.filePath("new.ini");
+        document.Save(path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), Crlf("[S]\nk=1\n\n"));
+        QVERIFY_THROWS_EXCEPTION(FileError, document.Save(dir.filePath("no/such/dir/x.ini")));
+    }
+};
+
+QTEST_GUILESS_MAIN(IniDocumentTest)
+#include "ini_document_test.moc"
