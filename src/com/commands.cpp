@@ -51,6 +51,7 @@ void TthdCom::GetDevice() {
             return;
         lastHardwareId_ = hardware;
         lastFirmwareVariant_ = variant;
+        identity_.store(uint16_t(hardware << 8 | variant));
         deviceReady_ = false;
         inBootloader_ = false;
         state_.Replace(0);
@@ -90,17 +91,21 @@ void TthdCom::ServeRead(const char* code, const char* debugName, int length,
     Sync([&] { (host_.*refresh)(); });
 }
 
-void TthdCom::ServeWrite(const char* code, const char* debugName, int length,
+void TthdCom::ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,
                          const std::function<void()>& load) {
     if (Sync(load))
-        Set(code, debugName, length);
+        ReportWrite(flag, Set(code, debugName, length));
+}
+
+void TthdCom::ReportWrite(uint32_t flag, bool ok) {
+    Sync([&] { host_.WriteFinished(flag, ok); });
 }
 
 void TthdCom::ServeSetInfo(uint32_t part) {
     if (!Sync([&] { LoadInfo(state_, transferBuffer_, part); }))
         return;
     MarkSetInfoParts(transferBuffer_, part);
-    Set("01", "SetInfo", InfoLength);
+    ReportWrite(part, Set("01", "SetInfo", InfoLength));
 }
 
 void TthdCom::DownloadSchedule() {
@@ -127,8 +132,10 @@ void TthdCom::ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* deb
         Log(QLatin1String(debugName));
     state_.Clear(flag);
     transferBuffer_[PayloadOffset] = subCode;
-    if (!line_->WriteBlock("7F", 1, transferBuffer_))
+    const bool ok = line_->WriteBlock("7F", 1, transferBuffer_);
+    if (!ok)
         GetDevice();
+    ReportWrite(flag, ok);
 }
 
 void TthdCom::ServeFirmware() {

@@ -1,5 +1,6 @@
 #include "com/link_host.h"
 
+#include <QLocale>
 #include <QThread>
 
 namespace zel {
@@ -69,6 +70,16 @@ void HostGate::Close() {
 bool HostGate::IsClosed() const {
     std::lock_guard<std::mutex> guard(shared_->mutex);
     return shared_->closed;
+}
+
+QString LogEntry(const QString& text, const QDateTime& now) {
+    const QLocale locale;
+    const QString prefix = QLatin1Char('[') + locale.toString(now.date(), QLocale::ShortFormat) +
+                           QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat) +
+                           QStringLiteral("] ");
+    QString body = text;
+    body.replace(QLatin1String("\r\n"), QStringLiteral("\r\n") + prefix);
+    return prefix + body;
 }
 
 } // namespace zel

@@ -2,6 +2,7 @@
 
 #include "cfg/device_state.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -38,7 +39,17 @@ public:
     virtual QString ChooseFirmwareFile() = 0;
     // Last call before a firmware transfer wipes the controller's settings.
     virtual void BeforeFirmwareTransfer(const QString& portName) = 0;
+    // A write request's transaction has ended; a failed write is never repeated, so a host
+    // that must know whether its change arrived learns it here.
+    virtual void WriteFinished(uint32_t flag, bool ok) {
+        Q_UNUSED(flag);
+        Q_UNUSED(ok);
+    }
 };
+
+// A log entry as the user sees it: every line of the text behind the same
+// "[" short date + " " + long time + "] " prefix, lines joined by CR LF.
+QString LogEntry(const QString& text, const QDateTime& now);
 
 // The synchronised call: runs a function on the host's thread while the calling thread
 // waits. Once the host closes the gate, pending and later calls return false at once

@@ -48,6 +48,11 @@ void TthdCom::SetPort(const QString& portEntry, bool debug) {
     portName_ = PortFromEntry(portEntry);
 }
 
+DeviceId TthdCom::Identity() const {
+    const uint16_t identity = identity_.load();
+    return DeviceId{uint8_t(identity >> 8), uint8_t(identity & 0xFF)};
+}
+
 QString TthdCom::PortName() const {
     std::lock_guard<std::mutex> guard(portMutex_);
     return portName_;
@@ -74,6 +79,7 @@ void TthdCom::ConnectAndServe() {
         state_.Replace(0);
         lastHardwareId_ = 255;
         lastFirmwareVariant_ = 255;
+        identity_.store(0xFFFF);
         deviceReady_ = false;
         inBootloader_ = false;
         Status(TranslateFormat(QStringLiteral("ConnectingTo"), {PortName()}));
@@ -150,7 +156,7 @@ bool TthdCom::PauseOneSecond() {
 bool TthdCom::ServeOneRequest() {
     TransferBuffer& buffer = transferBuffer_;
     if (state_.Test(rqSetConfig)) {
-        ServeWrite("02", "SetConfig", ConfigLength, [&] { LoadConfig(state_, buffer); });
+        ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength, [&] { LoadConfig(state_, buffer); });
     } else if (state_.Test(rqGetConfig, rqSetConfig)) {
         ServeRead("82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
                   &LinkHost::RefreshControls);
@@ -164,7 +170,7 @@ bool TthdCom::ServeOneRequest() {
         ServeRead("81", "GetInfo", InfoLength, [&] { StoreInfo(state_, buffer); },
                   &LinkHost::RefreshStatus);
     } else if (state_.Test(rqSetExpert)) {
-        ServeWrite("05", "SetExpert", ExpertLength, [&] { LoadExpert(state_, buffer); });
+        ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength, [&] { LoadExpert(state_, buffer); });
     } else if (state_.Test(rqGetExpert, rqSetExpert)) {
         ServeRead("85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
                   &LinkHost::RefreshExpertPage);
@@ -172,7 +178,7 @@ bool TthdCom::ServeOneRequest() {
         bool found = false;
         Sync([&] { found = NextDirtyRow(state_, buffer); });
         if (found)
-            Set("03", "SetSchedule", RowMessageLength);
+            ReportWrite(rqSetSchedule, Set("03", "SetSchedule", RowMessageLength));
     } else if (state_.Test(rqGetSchedule, rqSetSchedule)) {
         DownloadSchedule();
     } else if (state_.Test(rqGetChart)) {
@@ -185,7 +191,7 @@ bool TthdCom::ServeOneRequest() {
                   &LinkHost::RefreshHealth);
         Status(Translate(QStringLiteral("Done")));
     } else if (state_.Test(rqSetExpertWeather)) {
-        ServeWrite("06", "SetExpertWeather", ExpertWeatherLength,
+        ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
                    [&] { LoadExpertWeather(state_, buffer); });
     } else if (state_.Test(rqGetExpertWeather, rqSetExpertWeather)) {
         ServeRead("86", "GetExpertWeather", ExpertWeatherLength,

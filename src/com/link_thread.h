@@ -31,6 +31,8 @@ public:
     void SetPort(const QString& portEntry, bool debug);
     QString PortName() const;
     bool Finished() const { return finished_.load(); }
+    // The last identification (255/255 while none), readable from any thread.
+    DeviceId Identity() const;
     // Asks the thread to end; it stops at its next check (at most one transaction later).
     void Terminate() { requestInterruption(); }
 
@@ -62,8 +64,9 @@ private:
     void ServeSetInfo(uint32_t part);
     void ServeRead(const char* code, const char* debugName, int length,
                    const std::function<void()>& store, void (LinkHost::*refresh)());
-    void ServeWrite(const char* code, const char* debugName, int length,
+    void ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,
                     const std::function<void()>& load);
+    void ReportWrite(uint32_t flag, bool ok);
     void DownloadSchedule();
     void ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* debugName);
     void ServeFirmware();
@@ -93,6 +96,7 @@ private:
     uint32_t flashSize_ = 0;
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
+    std::atomic<uint16_t> identity_{0xFFFF};
 
 };
 

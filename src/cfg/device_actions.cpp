@@ -1,0 +1,45 @@
+#include "cfg/device_actions.h"
+
+#include "cfg/conversions.h"
+
+#include <algorithm>
+
+namespace zel {
+
+bool SelectModeRequest(DeviceState& state, uint8_t mode) {
+    const bool changed = state.Config.Mode != mode;
+    state.Config.Mode = mode;
+    if (mode == ModeRGBDemo || mode == ModeFlash)
+        state.Replace(rqSetConfig);
+    else
+        state.Raise(rqSetConfig);
+    return changed;
+}
+
+void SetChannelLevels(DeviceState& state, const std::array<int, ChannelCount>& levels) {
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        state.Info.Channel[channel] = int16_t(std::clamp(levels[size_t(channel)], 0, 4096));
+    state.Raise(rqSetChannels);
+}
+
+void SetClock(DeviceState& state, const QDateTime& local) {
+    const QDate date = local.date();
+    const QTime time = local.time();
+    // Rounded to the nearest, but 995 ms and more must not become a 100th centisecond.
+    state.Info.Centisecond = uint8_t(std::min<int64_t>(Nearest(time.msec() * 0.1), 99));
+    state.Info.Second = uint8_t(time.second());
+    state.Info.Minute = uint8_t(time.minute());
+    state.Info.Hour = uint8_t(time.hour());
+    state.Info.Day = uint8_t(date.day());
+    state.Info.Month = uint8_t(date.month());
+    state.Info.Year = int8_t(date.year() - 2000);
+    state.Info.TimeExtra = 0;
+    state.Raise(rqSetTime);
+}
+
+void SetRealtime(DeviceState& state) {
+    state.Config.TimeLapse = 1;
+    state.Raise(rqSetConfig);
+}
+
+} // namespace zel
