@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace zel {
+
+// `zelphorin-cli sunmoon`: what the Geo page computes for a place and local moment.
+// arguments: the program's arguments, in which the command word "sunmoon" is skipped:
+//   sunmoon --lat DEG --lon DEG --date YYYY-MM-DD --time HH:MM [--tz HOURS] [--json]
+//   [--english|--german]
+// Without --tz the offset is the system zone's for that moment; without a language switch the
+// language in use stays. Numbers are written with "." whatever the locale, so scripts can read
+// them. Returns 0, 2 for bad arguments (one line on err), 1 when the computation failed.
+int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+} // namespace zel
