@@ -1,34 +1,10 @@
+#include "files/file_helpers.h"
 #include "files/ini_document.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <random>
-
 using namespace zel;
-
-namespace {
-
-QByteArray Crlf(const char* lines) {
-    return QByteArray(lines).replace("\n", "\r\n");
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray RandomBytes(qsizetype size, unsigned seed) {
-    std::mt19937 random(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(random() & 0xFF);
-    return bytes;
-}
-
-} // namespace
 
 class IniDocumentTest : public QObject {
     Q_OBJECT
