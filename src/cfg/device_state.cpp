@@ -5,8 +5,9 @@ namespace zel {
 DeviceState::DeviceState() {
     Config.Lat = 501;
     Config.Lon = 85;
-    for (int16_t& sample : Chart.Sample)
-        sample = NoMeasurement;
+    // Indexed: a reference to a member of a packed record may be misaligned.
+    for (int i = 0; i < ChartSampleCount; ++i)
+        Chart.Sample[i] = NoMeasurement;
 }
 
 void DeviceState::Raise(uint32_t flags) {

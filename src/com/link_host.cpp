@@ -1,5 +1,6 @@
 #include "com/link_host.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QThread>
 
@@ -65,6 +66,11 @@ void HostGate::Close() {
         shared_->closed = true;
     }
     shared_->finished.notify_all();
+}
+
+void HostGate::DeliverPending() {
+    if (QThread::currentThread() == context_->thread())
+        QCoreApplication::sendPostedEvents(context_, QEvent::MetaCall);
 }
 
 bool HostGate::IsClosed() const {

@@ -62,6 +62,9 @@ public:
 
     bool Call(const std::function<void()>& function);
     void Close();
+    // Runs the calls waiting for the host now; for a host thread that must block (waiting for
+    // a thread to end) without starving the thread it waits for.
+    void DeliverPending();
     bool IsClosed() const;
 
 private:

@@ -20,7 +20,9 @@ TthdCom::TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool 
 
 TthdCom::~TthdCom() {
     requestInterruption();
-    wait();
+    // The thread's last messages go through the gate: keep serving it while waiting.
+    while (!wait(5))
+        gate_.DeliverPending();
 }
 
 void ReleaseLinkThread(TthdCom* thread) {

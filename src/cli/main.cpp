@@ -1,0 +1,66 @@
+// zelphorin-cli: the link, the settings files and the astronomy from a shell.
+
+#include "cli/cli_session.h"
+#include "cli/sunmoon_command.h"
+#include "lang/translate.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop picks the byte up.
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("ZELPHORIN2"));
+    QCoreApplication::setApplicationName(QStringLiteral("zelphorin-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    zel::SelectLanguage(zel::LanguageEnglish);
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const int sunmoon = arguments.indexOf(QStringLiteral("sunmoon"));
+    if (sunmoon >= 0)
+        return zel::RunSunMoonCommand(arguments, out, err);
+
+    zel::CliRequest request;
+    QString error;
+    bool help = false;
+    if (!zel::ParseCliArguments(arguments, request, error, help)) {
+        err << "zelphorin-cli: " << error << Qt::endl;
+        return zel::ExitNoController;
+    }
+    if (help) {
+        out << zel::CliUsage();
+        return zel::ExitOk;
+    }
+
+    zel::CliSession session(request, out, err);
+    QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &session, [&] {
+            char byte = 0;
+            [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+            session.Finish(zel::ExitOk);
+        });
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
+    session.Start();
+    return app.exec();
+}
