@@ -1,0 +1,41 @@
+#pragma once
+
+#include "cfg/records.h"
+#include "main/widgets.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <array>
+
+namespace zel {
+
+// A page with one setting per channel, each a slider with its edit ("edtMoon0", "trbMoon0",
+// ...), under an explanatory label. The moon, delay and white balance pages are this shape.
+class ChannelPairsPage : public QWidget {
+    Q_OBJECT
+public:
+    struct Shape {
+        const char* PageName;
+        const char* LabelName;
+        const char* Suffix; // "Moon" gives edtMoon<n> and trbMoon<n>
+        int Minimum;
+        int Maximum;
+        int PageStep;
+        int TickInterval;
+    };
+
+    ChannelPairsPage(const Shape& shape, QWidget* parent);
+
+    QLabel* Label;
+    std::array<SliderPair, ChannelCount> Pairs;
+
+    // The channel's caption beside its edit and its colour behind it.
+    void ShowChannelName(int channel, const QString& text, QRgb colour);
+    virtual void SetConnected(bool connected);
+
+protected:
+    QGridLayout* grid_;
+};
+
+} // namespace zel

@@ -1,0 +1,94 @@
+#include "main/config_page.h"
+
+#include "cfg/conversions.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace zel {
+
+namespace {
+constexpr int ByteLevelMaximum = 255;
+constexpr int PercentMaximum = 100;
+constexpr uint8_t FanModeWater = 1;
+
+void ShowPercent(const SliderPair& pair, uint8_t value) {
+    SetTextUnlessFocused(pair.Edit, PercentByteText(value));
+    SetPositionUnlessFocused(pair.Slider, value);
+}
+} // namespace
+
+ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("tsConfig"));
+    auto* timeGrid = new QGridLayout;
+    TimeLapse = AddSliderPair(timeGrid, 0, QStringLiteral("TimeLapse"), 0, 250, 10, 10, this);
+    btnRealtime = Named(new QPushButton(this), QStringLiteral("btnRealtime"));
+    timeGrid->addWidget(btnRealtime, 0, 3);
+
+    gbxLCDBL = Named(new QGroupBox(this), QStringLiteral("gbxLCDBL"));
+    auto* lcdGrid = new QGridLayout(gbxLCDBL);
+    LCDBLMax = AddSliderPair(lcdGrid, 0, QStringLiteral("LCDBLMax"), 0, ByteLevelMaximum, 10, 51,
+                             gbxLCDBL);
+    LCDBLMin = AddSliderPair(lcdGrid, 1, QStringLiteral("LCDBLMin"), 0, ByteLevelMaximum, 10, 51,
+                             gbxLCDBL);
+    LCDBLNight = AddSliderPair(lcdGrid, 2, QStringLiteral("LCDBLNight"), 0, ByteLevelMaximum, 10,
+                               51, gbxLCDBL);
+
+    gbxFan = Named(new QGroupBox(this), QStringLiteral("gbxFan"));
+    auto* fanGrid = new QGridLayout(gbxFan);
+    FanHigh =
+        AddSliderPair(fanGrid, 0, QStringLiteral("FanHigh"), 0, ByteLevelMaximum, 10, 51, gbxFan);
+    FanLow =
+        AddSliderPair(fanGrid, 1, QStringLiteral("FanLow"), 0, ByteLevelMaximum, 10, 51, gbxFan);
+    FanOff =
+        AddSliderPair(fanGrid, 2, QStringLiteral("FanOff"), 0, ByteLevelMaximum, 10, 51, gbxFan);
+
+    lblBoard = Named(new QLabel(this), QStringLiteral("lblBoard"));
+    lblBoard->setAlignment(Qt::AlignCenter);
+    imgHealth = Named(new QLabel(this), QStringLiteral("imgHealth"));
+    imgHealth->setFixedHeight(153);
+    imgHealth->setMinimumWidth(400);
+    imgHealth->setAutoFillBackground(true);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(gbxLCDBL);
+    groups->addWidget(gbxFan);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(timeGrid);
+    layout->addLayout(groups);
+    layout->addStretch(1);
+    layout->addWidget(imgHealth);
+    layout->addWidget(lblBoard);
+}
+
+void ConfigPage::LimitLevelSliders() {
+    for (const SliderPair* pair : {&LCDBLMax, &LCDBLMin, &LCDBLNight, &FanHigh, &FanLow, &FanOff})
+        pair->Slider->setMaximum(PercentMaximum);
+}
+
+void ConfigPage::ShowLevels(const ConfigBlock& config) {
+    ShowPercent(LCDBLMax, config.LCDBLMax);
+    ShowPercent(LCDBLMin, config.LCDBLMin);
+    ShowPercent(FanHigh, config.FanHigh);
+    ShowPercent(FanLow, config.FanLow);
+    SetPositionUnlessFocused(TimeLapse.Slider, config.TimeLapse);
+    SetTextUnlessFocused(TimeLapse.Edit, QString::number(config.TimeLapse));
+}
+
+void ConfigPage::SetConnected(bool connected, uint8_t fanMode) {
+    SetEnabled({TimeLapse.Slider, btnRealtime, TimeLapse.Edit, LCDBLMax.Edit, LCDBLMin.Edit,
+                LCDBLNight.Edit, LCDBLMax.Slider, LCDBLMin.Slider, LCDBLNight.Slider, FanHigh.Edit,
+                FanLow.Edit, FanHigh.Slider, FanLow.Slider},
+               connected);
+    SetEnabled({FanOff.Edit, FanOff.Slider}, connected && fanMode != FanModeWater);
+}
+
+void ConfigPage::ShowBoard(const QString& text, bool alarm) {
+    lblBoard->setText(text);
+    QPalette palette = lblBoard->palette();
+    palette.setColor(QPalette::WindowText,
+                     alarm ? QColor(Qt::red) : this->palette().color(QPalette::WindowText));
+    lblBoard->setPalette(palette);
+}
+
+} // namespace zel

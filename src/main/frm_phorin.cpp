@@ -1,0 +1,643 @@
+#include "main/frm_phorin.h"
+
+#include "cfg/device_actions.h"
+#include "com/firmware_file.h"
+#include "files/settings_file.h"
+#include "lang/translate.h"
+#include "main/apply_language.h"
+#include "main/balance_page.h"
+#include "main/channel_colors.h"
+#include "main/channels_page.h"
+#include "main/chart_page.h"
+#include "main/command_line.h"
+#include "main/config_page.h"
+#include "main/expert_page.h"
+#include "main/geo_page.h"
+#include "main/jmp_page.h"
+#include "main/launcher_progress.h"
+#include "main/messages_page.h"
+#include "main/moon_page.h"
+#include "main/power_watch.h"
+#include "main/rc433_page.h"
+#include "main/schedule_page.h"
+#include "main/status_panels.h"
+#include "main/status_texts.h"
+#include "main/visualize_page.h"
+#include "main/weather_delay_page.h"
+#include "main/weather_page.h"
+#include "main/widgets.h"
+#include "main/zel_application.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QSettings>
+#include <QUrl>
+
+namespace zel {
+
+namespace {
+const QString ApplicationTitle = QStringLiteral("ZELPHORIN 2.x.0");
+// The maker's address and manual site: placeholders under the reserved ".example" domain.
+const QString MakerAddress = QStringLiteral("www.zelphorin.example");
+const QString ManualSite = QStringLiteral("https://wiki.zelphorin.example");
+const QString SettingsOrganisation = QStringLiteral("ZELPHORIN2");
+const QString PortValue = QStringLiteral("Port");
+constexpr int DesignWidth = 1000;
+constexpr int DesignHeight = 640;
+constexpr int ExitWaitMs = 500;
+constexpr int LongestPortEntry = 256;
+constexpr int16_t DefaultLatitudeTenths = 501; // 50.1° north
+constexpr int16_t DefaultLongitudeTenths = 85; // 8.5° east
+
+// A remembered port is used only when it looks like one: text, one line, of sane length.
+bool UsablePortEntry(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString)
+        return false;
+    const QString entry = value.toString();
+    if (entry.size() > LongestPortEntry)
+        return false;
+    return std::none_of(entry.begin(), entry.end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+QString OneLine(QString text) {
+    return text.replace(QLatin1String("\r\n"), QLatin1String(" "))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+} // namespace
+
+template <typename Signal, typename Sender, typename Handler>
+void TfrmPHORIN::OnSignal(Sender* sender, Signal signal, Handler handler) {
+    connect(sender, signal, this, [this, handler] {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            LogMessage(QString::fromStdString(error.what()));
+        }
+    });
+}
+
+TfrmPHORIN::TfrmPHORIN(const QStringList& parameters, QWidget* parent)
+    : QMainWindow(parent), gate_(this) {
+    BuildForm();
+    ConnectHandlers();
+    FormCreate(parameters);
+}
+
+TfrmPHORIN::~TfrmPHORIN() {
+    gate_.Close();
+    if (LinkThread)
+        LinkThread->Terminate();
+    // The program ends without destroying the window while a thread is still alive; here the
+    // threads have ended or end at their next check, as nothing answers them any more.
+    for (const QPointer<TthdCom>& thread : releasedThreads_)
+        if (thread)
+            thread->wait();
+    qDeleteAll(releasedThreads_);
+    delete LinkThread;
+    delete menu_;
+}
+
+// The form as designed: every control, caption in English until the language is applied.
+void TfrmPHORIN::BuildForm() {
+    setObjectName(QStringLiteral("frmPHORIN"));
+    menu_ = new MainMenu(this);
+    pc = new QTabWidget(this);
+    pc->setObjectName(QStringLiteral("pc"));
+    tsChannels = new ChannelsPage(pc);
+    tsChannelsGL = new QWidget(pc);
+    tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
+    tsSchedule = new SchedulePage(pc);
+    tsVisualize = new VisualizePage(pc);
+    tsGeo = new GeoPage(pc);
+    tsConfig = new ConfigPage(pc);
+    tsTemp = new ChartPage(pc);
+    tsWeather = new WeatherPage(pc);
+    tsWeatherDelay = new WeatherDelayPage(pc);
+    tsMoon = new MoonPage(pc);
+    tsExpert = new ExpertPage(pc);
+    tsBalance = new BalancePage(pc);
+    tsJMP = new JmpPage(pc);
+    tsRC433 = new Rc433Page(pc);
+    tsMessages = new MessagesPage(pc);
+    const std::pair<QWidget*, const char*> pages[] = {{tsChannels, "Channels %s"},
+                                                      {tsChannelsGL, "Channels G-L"},
+                                                      {tsSchedule, "Schedule"},
+                                                      {tsVisualize, "Visualization"},
+                                                      {tsGeo, "Geo"},
+                                                      {tsConfig, "Configuration"},
+                                                      {tsTemp, "Chart"},
+                                                      {tsWeather, "Weather"},
+                                                      {tsWeatherDelay, "Delays"},
+                                                      {tsMoon, "Moon"},
+                                                      {tsExpert, "Expert options"},
+                                                      {tsBalance, "White balance"},
+                                                      {tsJMP, "JMP pin"},
+                                                      {tsRC433, "433 MHz"},
+                                                      {tsMessages, "Messages"}};
+    for (const auto& [page, caption] : pages)
+        pc->addTab(page, QString::fromUtf8(caption));
+    setCentralWidget(pc);
+    sb = new StatusPanels(this);
+    setStatusBar(sb);
+}
+
+void TfrmPHORIN::ConnectHandlers() {
+    OnSignal(menu_->mnuConnection, &QMenu::aboutToShow, [this] { mnuConnectionClick(); });
+    OnSignal(menu_->mnuDisconnect, &QAction::triggered, [this] { mnuDisconnectClick(); });
+    OnSignal(menu_->mnuFile, &QMenu::aboutToShow, [this] { mnuFileClick(); });
+    OnSignal(menu_->mnuExit, &QAction::triggered, [this] { close(); });
+    OnSignal(menu_->mnuOptions, &QMenu::aboutToShow, [this] { mnuOptionsClick(); });
+    OnSignal(menu_->mnuRefresh, &QAction::triggered, [this] { mnuRefreshClick(); });
+    OnSignal(menu_->mnuDebug, &QAction::triggered, [this] { mnuDebugClick(); });
+    OnSignal(menu_->mnuHardware, &QAction::triggered,
+             [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:hardware")); });
+    OnSignal(menu_->mnuSoftware, &QAction::triggered,
+             [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:software")); });
+    OnSignal(menu_->mnuFAQ, &QAction::triggered,
+             [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
+    OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
+    connect(pc, &QTabWidget::currentChanged, this, [this](int index) {
+        try {
+            pcChange(index);
+        } catch (const std::exception& error) {
+            LogMessage(QString::fromStdString(error.what()));
+        }
+    });
+    TApplication::SetErrorLogOf(QCoreApplication::instance(),
+                                [this](const QString& text) { LogMessage(text); });
+}
+
+void TfrmPHORIN::FormCreate(const QStringList& parameters) {
+    // Qt scales for the screen itself; this covers a larger font setting on top of it.
+    resize(Scaled(this, DesignWidth), Scaled(this, DesignHeight));
+    ProgramDir = SettingsDirectory();
+    CurrentPort.clear();
+    LoadPortFromRegistry();
+    for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
+                          static_cast<QWidget*>(tsJMP), static_cast<QWidget*>(tsRC433)})
+        SetPageShown(page, false);
+    DebugMessages = false;
+    int language = LanguageNotGiven;
+    ReadCommandLine(parameters, language);
+    ApplyLanguage(*this, *pc, language);
+    LogMessage(Translate(QStringLiteral("Started")) + QLatin1Char(' ') + ApplicationTitle);
+    LogMessage(DescribeFile(QCoreApplication::applicationFilePath()));
+    tsSchedule->BuildHeader();
+    tsChannels->FillColorNames();
+    SetPageShown(tsChannelsGL, false);
+    std::fill(std::begin(state_.Chart.Sample), std::end(state_.Chart.Sample), NoMeasurement);
+
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(tsJMP->rbtJMPServo), static_cast<QWidget*>(tsJMP->rbtJMPPWM),
+          static_cast<QWidget*>(tsExpert->rbtFMOWaterMaster),
+          static_cast<QWidget*>(tsExpert->rbtCHMTempSlave)})
+        hidden->hide();
+    menu_->Hide(menu_->mnuShowRC433);
+    tsTemp->mnuCHMTempSlave->setVisible(false);
+    tsConfig->LimitLevelSliders();
+
+    state_.Config.Lat = DefaultLatitudeTenths;
+    state_.Config.Lon = DefaultLongitudeTenths;
+    // The geo page's "Now": real time, and the controller clock from the PC clock.
+    SetRealtime(state_);
+    SetClock(state_, QDateTime::currentDateTime());
+    tsGeo->ShowClock(state_.Info);
+
+    RefreshControls();
+    SetConnectedState(false);
+
+    portWatch_ = new PortWatch(SystemSerialPorts, this);
+    connect(portWatch_, &PortWatch::PortArrived, this, &TfrmPHORIN::PortArrived);
+    auto* power = new PowerWatch(this);
+    connect(power, &PowerWatch::Suspending, this, &TfrmPHORIN::SystemSuspending);
+    connect(power, &PowerWatch::Resumed, this, &TfrmPHORIN::SystemResumed);
+
+    if (!CurrentPort.isEmpty())
+        StartLink();
+}
+
+void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
+    for (const QString& parameter : parameters)
+        LogMessage(QStringLiteral("Parameter: ") + parameter);
+    const CommandLine line = ParseCommandLine(parameters);
+    if (!line.Port.isEmpty())
+        CurrentPort = line.Port;
+    if (line.Expert)
+        for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
+                              static_cast<QWidget*>(tsJMP)})
+            SetPageShown(page, true);
+    if (line.RC433)
+        SetPageShown(tsRC433, true);
+    DebugMessages = line.Debug;
+    language = line.Language;
+}
+
+void TfrmPHORIN::closeEvent(QCloseEvent* event) {
+    // First let go of a link thread that waits for this window, so it can see its end.
+    gate_.Close();
+    StopLink();
+    WaitForLinkThreads(ExitWaitMs);
+    event->accept();
+}
+
+void TfrmPHORIN::WaitForLinkThreads(int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    if (LinkThread)
+        LinkThread->wait(deadline);
+    for (const QPointer<TthdCom>& thread : releasedThreads_)
+        if (thread)
+            thread->wait(deadline);
+}
+
+bool TfrmPHORIN::LinkThreadsAlive() const {
+    if (LinkThread && !LinkThread->isFinished())
+        return true;
+    return std::any_of(
+        releasedThreads_.begin(), releasedThreads_.end(),
+        [](const QPointer<TthdCom>& thread) { return thread && !thread->isFinished(); });
+}
+
+// ---- Log and status -----------------------------------------------------------------------
+
+void TfrmPHORIN::LogMessage(const QString& text) {
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    tsMessages->mem->AppendEntry(LogEntry(lines, QDateTime::currentDateTime())
+                                     .replace(QLatin1String("\r\n"), QLatin1String("\n")));
+}
+
+void TfrmPHORIN::SetStatusText(const QString& text) {
+    sb->SetPanelText(0, OneLine(text));
+    LogMessage(text);
+}
+
+void TfrmPHORIN::DebugLog(const QString& text) {
+    if (DebugMessages)
+        LogMessage(text);
+}
+
+void TfrmPHORIN::SetTaskbarProgress(qint64 completed, qint64 total) {
+    ShowLauncherProgress(completed, total);
+}
+
+void TfrmPHORIN::mnuDebugClick() {
+    StopLink();
+    DebugMessages = !DebugMessages;
+    LogMessage(Translate(DebugMessages ? QStringLiteral("DebugMessagesActive")
+                                       : QStringLiteral("DebugMessagesInactive")));
+}
+
+void TfrmPHORIN::SetTitle(const QString& statusText) {
+    QString title = MakerAddress + BulletSeparator + ApplicationTitle;
+    if (!statusText.isEmpty())
+        title += BulletSeparator + statusText;
+    setWindowTitle(title);
+}
+
+void TfrmPHORIN::OpenWebPage(const QString& path) {
+    const QUrl url(ManualSite + path);
+    if (!QDesktopServices::openUrl(url))
+        LogMessage(url.toString());
+}
+
+// ---- Pages --------------------------------------------------------------------------------
+
+bool TfrmPHORIN::PageShown(QWidget* page) const {
+    return pc->isTabVisible(pc->indexOf(page));
+}
+
+void TfrmPHORIN::SetPageShown(QWidget* page, bool shown) {
+    pc->setTabVisible(pc->indexOf(page), shown);
+}
+
+void TfrmPHORIN::ShowPage(QWidget* page) {
+    if (pc->currentWidget() != page)
+        pc->setCurrentWidget(page); // the page control reports the change: pcChange
+}
+
+void TfrmPHORIN::pcChange(int index) {
+    QWidget* page = pc->widget(index);
+    if (page == tsTemp)
+        state_.Raise(rqGetChart);
+    else if (page == tsSchedule && !state_.ScheduleDownloadPending())
+        FillScheduleGrid();
+}
+
+// ---- Connection management ----------------------------------------------------------------
+
+void TfrmPHORIN::SetPortSource(PortSource source) {
+    portWatch_->SetSource(std::move(source));
+}
+
+void TfrmPHORIN::ListSerialPorts(QStringList& list) {
+    LogMessage(Translate(QStringLiteral("ListingSerialPorts")));
+    QStringList entries;
+    for (const SerialPortInfo& port : portWatch_->Ports()) {
+        entries.append(PortEntry(port));
+        LogMessage(entries.last());
+    }
+    list = entries;
+    if (list.isEmpty())
+        LogMessage(Translate(QStringLiteral("NoSerialPorts")));
+}
+
+void TfrmPHORIN::StartLink() {
+    if (LinkThread) {
+        releasedThreads_.append(QPointer<TthdCom>(LinkThread));
+        ReleaseLinkThread(LinkThread);
+    }
+    PrepareBuiltInController();
+    LinkThread = new TthdCom(*this, gate_, CurrentPort, DebugMessages, builtIn_.LineFactory());
+    mnuFileClick();
+}
+
+void TfrmPHORIN::PrepareBuiltInController() {
+    QString error;
+    if (BuiltInController::Names(CurrentPort) && !builtIn_.Ensure(error))
+        LogMessage(error);
+}
+
+void TfrmPHORIN::StopLink() {
+    WriteAutomaticBackup(CurrentPort);
+    if (LinkThread)
+        LinkThread->Terminate();
+}
+
+// The backup holds the controller's settings only while they came from it.
+void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
+    if (!connected_)
+        return;
+    const BackupResult result = WriteBackup(entry, state_, ProgramDir);
+    if (!result.Error.isEmpty())
+        LogMessage(result.Error);
+}
+
+// The transfer resets every setting of the controller: keep them first, with a word in the log
+// on where they went.
+void TfrmPHORIN::BeforeFirmwareTransfer(const QString& portName) {
+    if (!recordsFromDevice_)
+        return;
+    const BackupResult result = WriteBackup(portName, state_, ProgramDir);
+    LogMessage(result.Error.isEmpty() ? result.Path : result.Error);
+}
+
+void TfrmPHORIN::mnuConnectionClick() {
+    if (!LinkRunning())
+        CurrentPort.clear();
+    ListSerialPorts(PortList);
+    menu_->mnuConnect->clear();
+    const auto addEntry = [this](const QString& entry) {
+        QAction* item = menu_->mnuConnect->addAction(entry);
+        item->setCheckable(true);
+        item->setChecked(entry == CurrentPort);
+        OnSignal(item, &QAction::triggered, [this, entry] { ConnectEntryClick(entry); });
+    };
+    for (const QString& entry : PortList)
+        addEntry(entry);
+    menu_->mnuConnect->addSeparator();
+    addEntry(BuiltInController::Entry);
+    menu_->mnuDisconnect->setEnabled(LinkRunning());
+    menu_->mnuRemove->setEnabled(menu_->mnuDiscover->isEnabled());
+}
+
+void TfrmPHORIN::ConnectEntryClick(const QString& entry) {
+    if (entry == CurrentPort)
+        return;
+    if (entry.isEmpty()) {
+        StopLink();
+        return;
+    }
+    WriteAutomaticBackup(CurrentPort);
+    CurrentPort = entry;
+    if (LinkRunning()) {
+        PrepareBuiltInController();
+        LinkThread->SetPort(CurrentPort, DebugMessages);
+    } else {
+        StopLink();
+        StartLink();
+    }
+}
+
+void TfrmPHORIN::mnuDisconnectClick() {
+    StopLink();
+    CurrentPort.clear();
+    DeletePortKey();
+}
+
+void TfrmPHORIN::mnuFileClick() {
+    menu_->mnuFirmwareUpdate->setEnabled(LinkRunning());
+}
+
+void TfrmPHORIN::memDblClick() {
+    if (LinkRunning())
+        return;
+    ListSerialPorts(PortList);
+    CurrentPort.clear();
+    LoadPortFromRegistry();
+    if (PortList.isEmpty() && !BuiltInController::Names(CurrentPort))
+        return;
+    if (!PortList.contains(CurrentPort) && !BuiltInController::Names(CurrentPort)) {
+        CurrentPort = PortList.last();
+        LogMessage(QStringLiteral("Most recently added: ") + CurrentPort);
+    }
+    StartLink();
+}
+
+void TfrmPHORIN::PortArrived(const QString& name) {
+    DebugLog(QStringLiteral("WMDeviceChange arrival ") + name);
+    if (LinkRunning())
+        return;
+    ListSerialPorts(PortList);
+    if (PortList.isEmpty())
+        return;
+    CurrentPort = PortList.last();
+    LogMessage(QStringLiteral("New serial port detected: ") + CurrentPort);
+    StartLink();
+}
+
+void TfrmPHORIN::SystemSuspending() {
+    DebugLog(QStringLiteral("WMPowerBroadcast PrepareForSleep true"));
+    LogMessage(Translate(QStringLiteral("SystemSuspending")));
+    StopLink();
+}
+
+void TfrmPHORIN::SystemResumed() {
+    DebugLog(QStringLiteral("WMPowerBroadcast PrepareForSleep false"));
+    LogMessage(Translate(QStringLiteral("SystemResuming")));
+    if (!CurrentPort.isEmpty())
+        StartLink();
+}
+
+void TfrmPHORIN::LoadPortFromRegistry() {
+    const QSettings settings(SettingsOrganisation);
+    if (!settings.contains(PortValue))
+        return;
+    const QVariant value = settings.value(PortValue);
+    if (!UsablePortEntry(value))
+        return;
+    CurrentPort = value.toString();
+    LogMessage(QStringLiteral("Read from registry: ") + CurrentPort);
+}
+
+void TfrmPHORIN::SavePortToRegistry() {
+    QSettings settings(SettingsOrganisation);
+    settings.setValue(PortValue, CurrentPort);
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        LogMessage(QStringLiteral("Written to registry: ") + CurrentPort);
+}
+
+void TfrmPHORIN::DeletePortKey() {
+    QSettings settings(SettingsOrganisation);
+    settings.clear();
+}
+
+QString TfrmPHORIN::ChooseFirmwareFile() {
+    const QString product = QStringLiteral("ZELPHORIN 2.x");
+    const QString pattern = QStringLiteral("ZELPHORIN2x*.chx");
+    QFileDialog dialog(this, TranslateFormat(QStringLiteral("ChooseFirmware"), {product}),
+                       ProgramDir);
+    dialog.setNameFilter(TranslateFormat(QStringLiteral("FirmwareFile"), {product}) +
+                         QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    dialog.setDefaultSuffix(QStringLiteral("chx"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.selectFile(QStringLiteral("ZELPHORIN2x0.chx"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    ShowPage(tsMessages);
+    return dialog.selectedFiles().first();
+}
+
+// ---- Refresh from the records --------------------------------------------------------------
+
+void TfrmPHORIN::SetConnectedState(bool connected) {
+    SetTaskbarProgress(1, 1);
+    if (!connected) {
+        // Back to the log only when a connection was lost, not when none was made.
+        if (menu_->mnuModeManual->isEnabled())
+            ShowPage(tsMessages);
+        sb->SetPanelText(1, QString());
+        sb->SetPanelText(2, QString());
+        tsConfig->lblBoard->clear();
+        SetTitle(QString());
+    }
+    connected_ = connected;
+    for (QAction* entry :
+         {menu_->mnuScheduleImport, menu_->mnuConfigImport, menu_->mnuScheduleConfigExport,
+          menu_->mnuModeManual, menu_->mnuModeAuto, menu_->mnuModeGeo, menu_->mnuModeRGBDemo,
+          menu_->mnuModeFlash, menu_->mnuRefresh, menu_->mnuSaveEEPROM, menu_->mnuStepBig,
+          menu_->mnuIRLearn, menu_->mnuHealth, menu_->mnuAllOff, menu_->mnuAll20, menu_->mnuAllOn,
+          menu_->mnuSetTimeDate})
+        entry->setEnabled(connected);
+    const uint8_t mode = state_.Config.Mode;
+    tsChannels->SetConnected(connected, mode);
+    tsSchedule->SetConnected(connected);
+    tsVisualize->SetConnected(connected);
+    tsConfig->SetConnected(connected, state_.Expert.FanMode);
+    tsWeather->SetConnected(connected, mode);
+    tsWeatherDelay->SetConnected(connected);
+    tsMoon->SetConnected(connected);
+    tsTemp->SetConnected(connected);
+    tsExpert->SetConnected(connected, state_.Info.TempWater != NoMeasurement);
+    tsBalance->SetConnected(connected);
+    tsJMP->SetConnected(connected);
+    tsRC433->SetConnected(connected);
+    mnuFileClick();
+}
+
+void TfrmPHORIN::RefreshStatus() {
+    if (!isVisible())
+        return;
+    const InfoBlock& info = state_.Info;
+    tsChannels->ShowLevels(info);
+    tsGeo->ShowClock(info);
+    const bool waterSensor = info.TempWater != NoMeasurement;
+    tsExpert->SetWaterSensor(waterSensor);
+    tsJMP->SetWaterSensor(waterSensor);
+    const QDateTime clock = DeviceClock(info);
+    // An impossible clock leaves the rest as the last good reading showed it.
+    if (!clock.isValid())
+        return;
+    sb->SetPanelText(1, LocalDateTimeText(clock));
+    const QString status = StatusText(CurrentPort, info, state_.Config.Flag);
+    SetTitle(status);
+    tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
+    tsSchedule->MarkCurrentRow(info.CurrentRow);
+}
+
+void TfrmPHORIN::RefreshControls() {
+    const ConfigBlock& config = state_.Config;
+    tsGeo->ShowPlace(config);
+    if (!isVisible())
+        return;
+    tsChannels->ShowMode(config.Mode);
+    tsWeather->ShowMode(config.Mode);
+    sb->SetPanelText(2, ModeText(config, state_.Info));
+    tsConfig->ShowLevels(config);
+    tsWeather->ShowFigures(config);
+    tsExpert->ShowFormats(config.Flag);
+    RefreshWeatherInfo();
+    RefreshChannelNames();
+}
+
+void TfrmPHORIN::RefreshWeatherInfo() {
+    tsWeather->ShowRatios(CloudRatioLine(state_.Config, state_.Info),
+                          StormRatioLine(state_.Config, state_.Info));
+}
+
+void TfrmPHORIN::RefreshChannelNames() {
+    if (DroppedDown(tsVisualize->cmbVisualize))
+        return;
+    QStringList names;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const int code = state_.Config.ColorName[channel];
+        const QRgb colour = ChannelDisplayColor(code);
+        const QString name = ColorCaption(code) + QStringLiteral(": ") + ChannelLetter(channel);
+        tsChannels->ShowColorName(channel, code);
+        tsSchedule->SetChannelHeader(channel, name);
+        names.append(name);
+        tsMoon->ShowChannelName(channel, name, colour);
+        tsBalance->ShowChannelName(channel, name, colour);
+        tsWeatherDelay->ShowChannelName(channel, name, colour);
+        SetBackground(tsExpert->edtLightningMask[size_t(channel)], colour);
+    }
+    tsVisualize->SetChannelNames(names);
+}
+
+void TfrmPHORIN::mnuOptionsClick() {
+    const uint8_t mode = state_.Config.Mode;
+    if (mode < menu_->ModeEntries().size())
+        menu_->ModeEntries()[mode]->setChecked(true);
+    menu_->mnuStepBig->setChecked(state_.Config.Flag & FlagStepBig);
+    menu_->mnuShowExpert->setChecked(PageShown(tsExpert));
+    menu_->mnuShowRC433->setChecked(PageShown(tsRC433));
+}
+
+void TfrmPHORIN::mnuRefreshClick() {
+    state_.Raise(rqRefreshAll);
+}
+
+// The last block of a complete read: the connection works, so the window leaves the log for
+// the page of the mode and remembers the port that answered.
+void TfrmPHORIN::RefreshWeatherPages() {
+    if (pc->currentWidget() == tsMessages) {
+        const uint8_t mode = state_.Config.Mode;
+        ShowPage(mode == ModeAuto  ? static_cast<QWidget*>(tsSchedule)
+                 : mode == ModeGeo ? static_cast<QWidget*>(tsGeo)
+                                   : static_cast<QWidget*>(tsChannels));
+    }
+    recordsFromDevice_ = true;
+    SavePortToRegistry();
+}
+
+void TfrmPHORIN::RefreshExpertPage() {}
+void TfrmPHORIN::FillScheduleGrid() {}
+void TfrmPHORIN::RefreshChart() {}
+void TfrmPHORIN::RefreshHealth() {}
+
+} // namespace zel

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "cfg/device_state.h"
+#include "com/link_host.h"
+#include "com/link_thread.h"
+#include "main/built_in_controller.h"
+#include "main/main_menu.h"
+#include "main/port_watch.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QTabWidget>
+
+namespace zel {
+
+class BalancePage;
+class ChannelsPage;
+class ChartPage;
+class ConfigPage;
+class ExpertPage;
+class GeoPage;
+class JmpPage;
+class MessagesPage;
+class MoonPage;
+class Rc433Page;
+class SchedulePage;
+class StatusPanels;
+class VisualizePage;
+class WeatherDelayPage;
+class WeatherPage;
+
+// The main window: menus, the fifteen pages, the status bar and the message log. It owns the
+// device records and the one link thread, decides when a link runs and to which port, and
+// brings its controls up to date when the link has read a block.
+class TfrmPHORIN : public QMainWindow, public LinkHost {
+    Q_OBJECT
+public:
+    // parameters: the command line without the program name.
+    explicit TfrmPHORIN(const QStringList& parameters, QWidget* parent = nullptr);
+    ~TfrmPHORIN() override;
+
+    // LinkHost: called on this thread, mostly by the link thread's synchronised calls.
+    DeviceState& State() override { return state_; }
+    void LogMessage(const QString& text) override;
+    void SetStatusText(const QString& text) override;
+    void SetTaskbarProgress(qint64 completed, qint64 total) override;
+    void SetConnectedState(bool connected) override;
+    void RefreshStatus() override;
+    void RefreshControls() override;
+    void RefreshExpertPage() override;
+    void RefreshWeatherPages() override;
+    void FillScheduleGrid() override;
+    void RefreshChart() override;
+    void RefreshHealth() override;
+    QString ChooseFirmwareFile() override;
+    void BeforeFirmwareTransfer(const QString& portName) override;
+
+    void ShowPage(QWidget* page);
+    void RefreshWeatherInfo();
+    void RefreshChannelNames();
+    // Backup for the current port, then the link thread is asked to end.
+    void StopLink();
+
+    bool LinkRunning() const { return LinkThread && !LinkThread->Finished(); }
+    // Whether any link thread, the current one or one let go of, has not ended yet. The
+    // window must outlive them: they call into it.
+    bool LinkThreadsAlive() const;
+    bool Connected() const { return connected_; }
+
+    // Window state; read freely, changed only by the window.
+    TthdCom* LinkThread = nullptr;
+    QString CurrentPort;
+    bool DebugMessages = false;
+    QString ProgramDir;
+    QStringList PortList;
+
+    // For tests: the list of serial ports the window sees.
+    void SetPortSource(PortSource source);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildForm();
+    void ConnectHandlers();
+    void FormCreate(const QStringList& parameters);
+    void ReadCommandLine(const QStringList& parameters, int& language);
+
+    // Connection management.
+    void ListSerialPorts(QStringList& list);
+    void StartLink();
+    void PrepareBuiltInController();
+    void ConnectEntryClick(const QString& entry);
+    void WriteAutomaticBackup(const QString& entry);
+    void LoadPortFromRegistry();
+    void SavePortToRegistry();
+    void DeletePortKey();
+    void WaitForLinkThreads(int milliseconds);
+
+    // Handlers.
+    void mnuConnectionClick();
+    void mnuDisconnectClick();
+    void mnuFileClick();
+    void mnuOptionsClick();
+    void mnuRefreshClick();
+    void mnuDebugClick();
+    void memDblClick();
+    void pcChange(int index);
+    void PortArrived(const QString& name);
+    void SystemSuspending();
+    void SystemResumed();
+    void OpenWebPage(const QString& path);
+
+    void DebugLog(const QString& text);
+    void SetTitle(const QString& statusText);
+    bool PageShown(QWidget* page) const;
+    void SetPageShown(QWidget* page, bool shown);
+
+    // Connects a signal to a handler; an exception the handler throws becomes a log line.
+    template <typename Signal, typename Sender, typename Handler>
+    void OnSignal(Sender* sender, Signal signal, Handler handler);
+
+    DeviceState state_;
+    HostGate gate_;
+    BuiltInController builtIn_;
+    QList<QPointer<TthdCom>> releasedThreads_;
+    bool connected_ = false;
+    bool recordsFromDevice_ = false; // a complete read has filled the records
+    PortWatch* portWatch_ = nullptr;
+
+    MainMenu* menu_ = nullptr;
+    QTabWidget* pc = nullptr;
+    StatusPanels* sb = nullptr;
+    ChannelsPage* tsChannels = nullptr;
+    QWidget* tsChannelsGL = nullptr;
+    SchedulePage* tsSchedule = nullptr;
+    VisualizePage* tsVisualize = nullptr;
+    GeoPage* tsGeo = nullptr;
+    ConfigPage* tsConfig = nullptr;
+    ChartPage* tsTemp = nullptr;
+    WeatherPage* tsWeather = nullptr;
+    WeatherDelayPage* tsWeatherDelay = nullptr;
+    MoonPage* tsMoon = nullptr;
+    ExpertPage* tsExpert = nullptr;
+    BalancePage* tsBalance = nullptr;
+    JmpPage* tsJMP = nullptr;
+    Rc433Page* tsRC433 = nullptr;
+    MessagesPage* tsMessages = nullptr;
+};
+
+} // namespace zel

@@ -1,0 +1,41 @@
+// The program entry: the window on the command line's port, or the remembered one.
+
+#include "main/command_line.h"
+#include "main/frm_phorin.h"
+#include "main/zel_application.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so they work without a display.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw.append(QString::fromLocal8Bit(argv[i]));
+    const zel::CommandLine line = zel::ParseCommandLine(raw);
+    if (line.Help) {
+        std::fputs(qPrintable(zel::CommandLineUsage()), stdout);
+        return 0;
+    }
+    if (line.Version) {
+        std::puts("ZELPHORIN 2.x.0");
+        return 0;
+    }
+
+    zel::TApplication application(argc, argv);
+    application.setApplicationName(QStringLiteral("zelphorin"));
+    application.setDesktopFileName(QStringLiteral("zelphorin"));
+    // The toolkit has taken its own options (-platform, -style, ...) out of the arguments.
+    const QStringList parameters = application.arguments().mid(1);
+    auto* window = new zel::TfrmPHORIN(parameters);
+    window->show();
+    const int result = application.exec();
+    // A link thread stuck in a transaction still refers to the window: end the process
+    // without destroying either. Everything worth keeping (backup, port) is written already.
+    if (window->LinkThreadsAlive()) {
+        std::fflush(nullptr);
+        std::quick_exit(result);
+    }
+    delete window;
+    return result;
+}

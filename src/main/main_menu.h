@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenu>
+
+#include <array>
+
+namespace zel {
+
+// The window's menu bar, every entry under its design name and with its shortcut. Entries
+// hidden from the menus stay reachable by their shortcuts.
+struct MainMenu {
+    explicit MainMenu(QMainWindow* window);
+
+    QMenu* mnuConnection;
+    QAction* mnuDiscover;
+    QAction* mnuRemove;
+    QMenu* mnuConnect;
+    QAction* mnuDisconnect;
+
+    QMenu* mnuFile;
+    QAction* mnuScheduleImport;
+    QAction* mnuConfigImport;
+    QAction* mnuScheduleConfigExport;
+    QAction* mnuFirmwareUpdate;
+    QAction* mnuExit;
+
+    QMenu* mnuOptions;
+    QActionGroup* ModeGroup;
+    QAction* mnuModeManual;
+    QAction* mnuModeAuto;
+    QAction* mnuModeGeo;
+    QAction* mnuModeRGBDemo;
+    QAction* mnuModeFlash;
+    QAction* mnuAllOff;
+    QAction* mnuAll20;
+    QAction* mnuAllOn;
+    QAction* mnuSetTimeDate;
+    QAction* mnuStepBig;
+    QAction* mnuShowExpert;
+    QAction* mnuShowRC433;
+    QAction* mnuRefresh;
+    QAction* mnuSaveEEPROM;
+    QAction* mnuIRLearn;
+    QAction* mnuHealth;
+    QAction* mnuDebug;
+
+    QMenu* mnuHelp;
+    QAction* mnuHardware;
+    QAction* mnuSoftware;
+    QAction* mnuFAQ;
+
+    // The mode entries by Config.Mode, 0 to 4.
+    std::array<QAction*, 5> ModeEntries() const;
+
+    // Takes an entry out of its menu; its shortcut keeps working.
+    void Hide(QAction* entry);
+
+private:
+    QMainWindow* window_;
+};
+
+} // namespace zel

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QWidget>
+
+namespace zel {
+
+// The message log `mem`: read-only, no wrapping, only ever appended to. It starts with the
+// safety note of the language table.
+class LogView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit LogView(QWidget* parent);
+
+    // The note in the language in use, in front of every line logged so far.
+    void SetSafetyNote(const QString& note);
+    void AppendEntry(const QString& entry);
+
+signals:
+    void DoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// The page "Messages" (tsMessages).
+class MessagesPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit MessagesPage(QWidget* parent);
+
+    LogView* mem;
+};
+
+} // namespace zel

@@ -1,0 +1,44 @@
+#include "main/status_panels.h"
+
+#include <cmath>
+
+namespace zel {
+
+namespace {
+constexpr int ClockPanelWidth = 160;
+constexpr int ModePanelWidth = 100;
+} // namespace
+
+int Scaled(const QWidget* widget, int length) {
+    return int(std::lround(length * widget->logicalDpiX() / 96.0));
+}
+
+StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("sb"));
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(this);
+        panel->setObjectName(QStringLiteral("sbPanel") + QString::number(i));
+        panel->setFrameShape(QFrame::StyledPanel);
+        panels_[size_t(i)] = panel;
+    }
+    // A long status text is cut rather than widening the window.
+    panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    addWidget(panels_[0], 1);
+    const int widths[] = {ClockPanelWidth, ModePanelWidth};
+    for (int i = 1; i < 3; ++i) {
+        panels_[size_t(i)]->setFixedWidth(Scaled(this, widths[i - 1]));
+        panels_[size_t(i)]->setAlignment(Qt::AlignCenter);
+        addWidget(panels_[size_t(i)]);
+    }
+}
+
+void StatusPanels::SetPanelText(int panel, const QString& text) {
+    panels_[size_t(panel)]->setText(text);
+}
+
+QString StatusPanels::PanelText(int panel) const {
+    return panels_[size_t(panel)]->text();
+}
+
+} // namespace zel

@@ -1,0 +1,169 @@
+// The window on simulated controllers: connecting, leaving the log, disconnecting, switching
+// ports and connecting to a port that appears. With ZEL_SCREENSHOT set to a file name, the
+// connected window is also saved there as a picture (scripts/screenshot).
+
+#include "main/built_in_controller.h"
+#include "main/frm_phorin.h"
+#include "main/status_panels.h"
+#include "sim/sim_controller.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zel;
+
+namespace {
+constexpr int ConnectTimeoutMs = 15000;
+
+QString LogText(TfrmPHORIN& window) {
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("mem"))->toPlainText();
+}
+
+QString CurrentPageName(TfrmPHORIN& window) {
+    return window.findChild<QTabWidget*>(QStringLiteral("pc"))->currentWidget()->objectName();
+}
+
+QString PanelText(TfrmPHORIN& window, int panel) {
+    return window.findChild<StatusPanels*>(QStringLiteral("sb"))->PanelText(panel);
+}
+
+QAction* ConnectEntry(TfrmPHORIN& window, const QString& entry) {
+    auto* connection = window.findChild<QMenu*>(QStringLiteral("mnuConnection"));
+    emit connection->aboutToShow();
+    for (QAction* item : window.findChild<QMenu*>(QStringLiteral("mnuConnect"))->actions())
+        if (item->text() == entry)
+            return item;
+    return nullptr;
+}
+
+QVariant RememberedPort() {
+    return QSettings(QStringLiteral("ZELPHORIN2")).value("Port");
+}
+} // namespace
+
+class WindowSimTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+
+    std::unique_ptr<TfrmPHORIN> OpenWindow(const QStringList& parameters) {
+        auto window = std::make_unique<TfrmPHORIN>(parameters);
+        window->ProgramDir = folder_.path();
+        window->show();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(window.get())); }();
+        return window;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void init() { QSettings(QStringLiteral("ZELPHORIN2")).clear(); }
+
+    void ConnectsFillsPanelsAndLeavesTheLog() {
+        SimController sim;
+        const QString port = sim.Start();
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        QCOMPARE(CurrentPageName(*window), QStringLiteral("tsMessages"));
+        QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
+        // The simulator starts in the mode Auto: the schedule comes to the front.
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentPageName(*window), QStringLiteral("tsSchedule"),
+                                  ConnectTimeoutMs);
+        QTRY_VERIFY(!PanelText(*window, 1).isEmpty());
+        QVERIFY(PanelText(*window, 2).startsWith(QStringLiteral("Auto")));
+        QTRY_VERIFY(window->windowTitle().contains(QStringLiteral("Input voltage: ")));
+        QVERIFY(window->windowTitle().startsWith(QStringLiteral("www.zelphorin.example \u2022 "
+                                                                "ZELPHORIN 2.x.0 \u2022 ") +
+                                                 port));
+        QCOMPARE(RememberedPort().toString(), port);
+        QVERIFY(LogText(*window).contains(QStringLiteral("Written to registry: ") + port));
+
+        const QString screenshot = qEnvironmentVariable("ZEL_SCREENSHOT");
+        if (!screenshot.isEmpty()) {
+            window->ShowPage(window->findChild<QWidget*>(QStringLiteral("tsChannels")));
+            QTRY_VERIFY(window->windowTitle().contains(QStringLiteral("Input voltage: ")));
+            QVERIFY(window->grab().save(screenshot));
+        }
+    }
+
+    void DisconnectForgetsThePortAndWritesTheBackup() {
+        SimController sim;
+        const QString port = sim.Start();
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        QTRY_VERIFY_WITH_TIMEOUT(!RememberedPort().isNull(), ConnectTimeoutMs);
+
+        window->findChild<QAction*>(QStringLiteral("mnuDisconnect"))->trigger();
+        QVERIFY(RememberedPort().isNull());
+        QVERIFY(window->CurrentPort.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), ConnectTimeoutMs);
+        QTRY_VERIFY(!window->Connected());
+        QCOMPARE(CurrentPageName(*window), QStringLiteral("tsMessages"));
+        const QString backup =
+            QStringLiteral("Backup_") + QFileInfo(port).fileName() + QStringLiteral(".ini");
+        QVERIFY2(QFileInfo::exists(QDir(folder_.path()).filePath(backup)), qPrintable(backup));
+    }
+
+    void SwitchingPortsKeepsTheThread() {
+        SimController first;
+        SimController second;
+        const QString firstPort = first.Start();
+        const QString secondPort = second.Start();
+        auto window = OpenWindow({firstPort, QStringLiteral("-english")});
+        QTRY_VERIFY_WITH_TIMEOUT(!RememberedPort().isNull(), ConnectTimeoutMs);
+        window->SetPortSource([&] {
+            return QList<SerialPortInfo>{{firstPort, QStringLiteral("first")},
+                                         {secondPort, QStringLiteral("second")}};
+        });
+        TthdCom* thread = window->LinkThread;
+
+        QAction* entry = ConnectEntry(*window, PortEntry({secondPort, QStringLiteral("second")}));
+        QVERIFY(entry);
+        const qint64 linesBefore = second.LinesReceived();
+        entry->trigger();
+
+        QCOMPARE(window->LinkThread, thread);
+        QTRY_COMPARE_WITH_TIMEOUT(RememberedPort().toString(), entry->text(), ConnectTimeoutMs);
+        QCOMPARE(thread->PortName(), secondPort);
+        QVERIFY(second.LinesReceived() > linesBefore);
+        QVERIFY(window->Connected());
+    }
+
+    void ArrivingPortConnectsWhileIdle() {
+        SimController sim;
+        const QString port = sim.Start();
+        auto window = OpenWindow({QStringLiteral("-english")});
+        QVERIFY(!window->LinkRunning());
+        const SerialPortInfo arriving{port, QStringLiteral("USB serial adapter")};
+        window->SetPortSource([&] { return QList<SerialPortInfo>{arriving}; });
+
+        QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
+        QCOMPARE(window->CurrentPort, PortEntry(arriving));
+        QVERIFY(LogText(*window).contains(QStringLiteral("New serial port detected: ") +
+                                          PortEntry(arriving)));
+    }
+
+    void BuiltInControllerConnectsAndIsRemembered() {
+        auto window = OpenWindow({QStringLiteral("-english")});
+        QAction* entry = ConnectEntry(*window, BuiltInController::Entry);
+        QVERIFY(entry);
+        entry->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(RememberedPort().toString(), BuiltInController::Entry,
+                                  ConnectTimeoutMs);
+        QVERIFY(window->Connected());
+        QVERIFY(ConnectEntry(*window, BuiltInController::Entry)->isChecked());
+    }
+};
+
+QTEST_MAIN(WindowSimTest)
+#include "window_sim_test.moc"

@@ -1,0 +1,661 @@
+// The main window offscreen: start-up from the command line and the remembered port, the
+// languages, the log, the enabled states, the refreshes from the records and the menus.
+
+#include "lang/translate.h"
+#include "main/built_in_controller.h"
+#include "main/frm_phorin.h"
+#include "main/labeled_edit.h"
+#include "main/messages_page.h"
+#include "main/status_panels.h"
+#include "main/status_texts.h"
+#include "main/zel_application.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace zel;
+
+namespace {
+const QString MissingPort = QStringLiteral("/nonexistent/zel-port");
+
+template <typename Widget = QWidget> Widget* Control(QWidget& window, const QString& name) {
+    auto* control = window.findChild<Widget*>(name);
+    if (!control)
+        qFatal("no control %s", qPrintable(name));
+    return control;
+}
+
+QAction* Entry(QWidget& window, const QString& name) {
+    return Control<QAction>(window, name);
+}
+
+QStringList LogLines(QWidget& window) {
+    return Control<QPlainTextEdit>(window, QStringLiteral("mem"))->toPlainText().split('\n');
+}
+
+QString PageName(QWidget& window) {
+    return Control<QTabWidget>(window, QStringLiteral("pc"))->currentWidget()->objectName();
+}
+
+bool TabShown(QWidget& window, const QString& page) {
+    auto* pc = Control<QTabWidget>(window, QStringLiteral("pc"));
+    return pc->isTabVisible(pc->indexOf(Control(window, page)));
+}
+
+QString TabText(QWidget& window, const QString& page) {
+    auto* pc = Control<QTabWidget>(window, QStringLiteral("pc"));
+    return pc->tabText(pc->indexOf(Control(window, page)));
+}
+
+QString EditLabel(QWidget& window, const QString& name) {
+    return Control<LabeledEdit>(window, name)->EditLabel()->text();
+}
+
+QString Panel(QWidget& window, int panel) {
+    return Control<StatusPanels>(window, QStringLiteral("sb"))->PanelText(panel);
+}
+
+QColor TextColour(QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}
+
+void SetValidClock(InfoBlock& info) {
+    info.Year = 24;
+    info.Month = 6;
+    info.Day = 21;
+    info.Hour = 12;
+    info.Minute = 5;
+    info.Second = 9;
+}
+
+// An object whose event handler fails, as a faulty handler of the window would.
+class FailingReceiver : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::User)
+            throw std::runtime_error("handler failed: boom");
+        return QObject::event(event);
+    }
+};
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+
+    std::unique_ptr<TfrmPHORIN> Window(const QStringList& parameters = {"-english"}) {
+        auto window = std::make_unique<TfrmPHORIN>(parameters);
+        window->ProgramDir = folder_.path();
+        return window;
+    }
+
+    std::unique_ptr<TfrmPHORIN> ShownWindow(const QStringList& parameters = {"-english"}) {
+        auto window = Window(parameters);
+        window->show();
+        window->activateWindow();
+        [&] { QVERIFY(QTest::qWaitForWindowActive(window.get())); }();
+        return window;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void init() { QSettings(QStringLiteral("ZELPHORIN2")).clear(); }
+
+    // ---- Start-up ---------------------------------------------------------------------------
+
+    void WithoutPortTheWindowWaitsOnTheLog() {
+        auto window = Window();
+        QVERIFY(window->CurrentPort.isEmpty());
+        QVERIFY(!window->LinkThread);
+        QCOMPARE(PageName(*window), QStringLiteral("tsMessages"));
+        QCOMPARE(window->windowTitle(),
+                 QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0"));
+        QVERIFY(!Entry(*window, "mnuModeManual")->isEnabled());
+        const QStringList lines = LogLines(*window);
+        QVERIFY(lines.first().startsWith(QStringLiteral("IMPORTANT: BEFORE POWERON")));
+        QVERIFY(lines.filter(QStringLiteral("] started ZELPHORIN 2.x.0")).size() == 1);
+        for (const char* page : {"tsChannelsGL", "tsExpert", "tsBalance", "tsJMP", "tsRC433"})
+            QVERIFY2(!TabShown(*window, page), page);
+        QVERIFY(TabShown(*window, "tsChannels"));
+        auto* pc = Control<QTabWidget>(*window, "pc");
+        QCOMPARE(pc->count(), 15);
+        QCOMPARE(pc->widget(14)->objectName(), QStringLiteral("tsMessages"));
+    }
+
+    void CommandLineTakesPortPathsAndSwitchesInAnyCase() {
+        auto window = Window({MissingPort, "-GERMAN", "-Expert", "-rc433", "-Debug", "-bogus"});
+        QCOMPARE(window->CurrentPort, MissingPort);
+        QVERIFY(window->DebugMessages);
+        for (const char* page : {"tsExpert", "tsBalance", "tsJMP", "tsRC433"})
+            QVERIFY2(TabShown(*window, page), page);
+        QCOMPARE(TabText(*window, "tsSchedule"), QStringLiteral("Zeitplan"));
+        const QStringList lines = LogLines(*window);
+        QVERIFY(lines.first().startsWith(QStringLiteral("WICHTIG:")));
+        // Every parameter is logged, the switch nobody knows included, after the safety note.
+        QCOMPARE(lines.filter(QStringLiteral("] Parameter: ")).size(), 6);
+        QVERIFY(lines.filter(QStringLiteral("] Parameter: -bogus")).size() == 1);
+        QVERIFY(window->LinkRunning());
+    }
+
+    void UnusablePortIsReportedAndTheWindowStaysUsable() {
+        auto window = Window({MissingPort, "-english"});
+        QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), 15000);
+        const QString log = LogLines(*window).join('\n');
+        QVERIFY2(log.contains(MissingPort + QStringLiteral(" does not exist")), qPrintable(log));
+        QVERIFY(log.contains(QStringLiteral("Error while connecting to zel-port")) ||
+                log.contains(QStringLiteral("Error while connecting to ") + MissingPort));
+        QVERIFY(!window->Connected());
+        emit Control<QMenu>(*window, "mnuConnection")->aboutToShow();
+        QVERIFY(!Entry(*window, "mnuDisconnect")->isEnabled());
+    }
+
+    void RememberedPortIsUsedOnlyWhenWellFormed() {
+        QSettings settings(QStringLiteral("ZELPHORIN2"));
+        settings.setValue("Port", QStringList{"ttyUSB0", "ttyUSB1"});
+        settings.sync();
+        QVERIFY(Window()->CurrentPort.isEmpty());
+        settings.setValue("Port", QStringLiteral("tty\nUSB0"));
+        settings.sync();
+        QVERIFY(Window()->CurrentPort.isEmpty());
+
+        settings.setValue("Port", MissingPort);
+        settings.sync();
+        auto window = Window();
+        QCOMPARE(window->CurrentPort, MissingPort);
+        QVERIFY(window->LinkRunning());
+        QVERIFY(LogLines(*window)
+                    .filter(QStringLiteral("] Read from registry: ") + MissingPort)
+                    .size() == 1);
+    }
+
+    // ---- Languages --------------------------------------------------------------------------
+
+    void GermanReachesCaptionsHintsRowsAndMenus() {
+        auto window = Window({"-german"});
+        QCOMPARE(TabText(*window, "tsChannels"), QStringLiteral("Kanäle"));
+        const char* const letters[] = {"W", "R", "G", "B"};
+        for (int n = 0; n < 4; ++n) {
+            const QString suffix = QString::number(n);
+            QCOMPARE(Control<QLabel>(*window, "lblName" + suffix)->text(),
+                     QStringLiteral("Beschriftung für Kanal ") + letters[n]);
+            QCOMPARE(Control<QPushButton>(*window, "btnOn" + suffix)->text(),
+                     QStringLiteral("EIN"));
+            QCOMPARE(Control<QPushButton>(*window, "btnOff" + suffix)->text(),
+                     QStringLiteral("AUS"));
+            QCOMPARE(EditLabel(*window, "edtLightningMask" + suffix), QString(letters[n]));
+        }
+        QCOMPARE(Control<QMenu>(*window, "mnuFile")->title(), QStringLiteral("&Datei"));
+        QCOMPARE(Entry(*window, "mnuCopyCol")->text(),
+                 QStringLiteral("Inhalt dieser Spalte kopieren"));
+        QCOMPARE(Control(*window, "edtLat")->toolTip(),
+                 QStringLiteral("positiv: Nord, negativ: Süd"));
+        QCOMPARE(EditLabel(*window, "edtLat"), QStringLiteral("Breite"));
+        QCOMPARE(Control<QGroupBox>(*window, "gbxFan")->title(), QStringLiteral("Lüfter"));
+        QCOMPARE(Entry(*window, "mnuCHMVoltage")->text(), QStringLiteral("Eingangsspannung"));
+        QCOMPARE(EditLabel(*window, "edtCloudTempBoard"),
+                 Control<QRadioButton>(*window, "rbtCHMTempBoard")->text());
+        auto* language = Control<QComboBox>(*window, "cmbLanguage");
+        QCOMPARE(language->count(), 2);
+        QCOMPARE(language->itemText(0), QStringLiteral("Englisch"));
+        QCOMPARE(language->currentIndex(), 1);
+        QCOMPARE(Control<QComboBox>(*window, "cmbName0")->itemText(1), QStringLiteral("Reinweiß"));
+        QCOMPARE(Control<QTableWidget>(*window, "sgSchedule")->horizontalHeaderItem(0)->text(),
+                 QStringLiteral("Zeile"));
+        QVERIFY(Control<QPlainTextEdit>(*window, "memDescription")->toPlainText().contains('\n'));
+    }
+
+    void EnglishSwitchBeatsAnEarlierGerman() {
+        auto window = Window({"-german", "-english"});
+        QCOMPARE(TabText(*window, "tsChannels"), QStringLiteral("Channels"));
+        QCOMPARE(Control<QLabel>(*window, "lblName2")->text(),
+                 QStringLiteral("Label for channel G"));
+        QCOMPARE(Control<QComboBox>(*window, "cmbLanguage")->currentIndex(), 0);
+    }
+
+    // ---- Menus ------------------------------------------------------------------------------
+
+    void EveryMenuEntryHasItsShortcut() {
+        auto window = Window();
+        const std::pair<const char*, QKeySequence> entries[] = {
+            {"mnuDiscover", Qt::CTRL | Qt::Key_I},
+            {"mnuRemove", Qt::CTRL | Qt::Key_U},
+            {"mnuDisconnect", Qt::CTRL | Qt::Key_D},
+            {"mnuScheduleImport", Qt::CTRL | Qt::Key_T},
+            {"mnuConfigImport", Qt::CTRL | Qt::Key_K},
+            {"mnuScheduleConfigExport", Qt::CTRL | Qt::Key_E},
+            {"mnuFirmwareUpdate", Qt::CTRL | Qt::Key_F},
+            {"mnuExit", Qt::ALT | Qt::Key_F4},
+            {"mnuModeManual", Qt::CTRL | Qt::Key_F1},
+            {"mnuModeAuto", Qt::CTRL | Qt::Key_F2},
+            {"mnuModeGeo", Qt::CTRL | Qt::Key_F3},
+            {"mnuModeRGBDemo", Qt::CTRL | Qt::Key_F4},
+            {"mnuModeFlash", Qt::CTRL | Qt::Key_F5},
+            {"mnuAllOff", Qt::CTRL | Qt::Key_0},
+            {"mnuAll20", Qt::CTRL | Qt::Key_2},
+            {"mnuAllOn", Qt::CTRL | Qt::Key_1},
+            {"mnuSetTimeDate", Qt::CTRL | Qt::Key_C},
+            {"mnuStepBig", QKeySequence(Qt::Key_F4)},
+            {"mnuShowExpert", QKeySequence(Qt::Key_F6)},
+            {"mnuShowRC433", QKeySequence(Qt::Key_F8)},
+            {"mnuRefresh", QKeySequence(Qt::Key_F5)},
+            {"mnuSaveEEPROM", Qt::CTRL | Qt::Key_S},
+            {"mnuIRLearn", Qt::CTRL | Qt::Key_R},
+            {"mnuHealth", Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_X},
+            {"mnuDebug", Qt::CTRL | Qt::ALT | Qt::Key_D},
+            {"mnuHardware", QKeySequence()},
+            {"mnuSoftware", QKeySequence()},
+            {"mnuFAQ", QKeySequence(Qt::Key_F1)}};
+        for (const auto& [name, shortcut] : entries)
+            QVERIFY2(Entry(*window, name)->shortcut() == shortcut, name);
+        // Hidden entries are in no menu but still answer their shortcuts.
+        for (const char* name : {"mnuShowRC433", "mnuHealth", "mnuDebug"}) {
+            QVERIFY2(window->actions().contains(Entry(*window, name)), name);
+            for (QMenu* menu : window->findChildren<QMenu*>())
+                QVERIFY2(!menu->actions().contains(Entry(*window, name)), name);
+        }
+    }
+
+    void HiddenDebugEntryWorksByShortcut() {
+        auto window = ShownWindow();
+        QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(window->DebugMessages);
+        QVERIFY(LogLines(*window).last().endsWith(QStringLiteral("] Debug messages active")));
+        QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(!window->DebugMessages);
+        QVERIFY(LogLines(*window).last().endsWith(QStringLiteral("] Debug messages inactive")));
+    }
+
+    void OptionsMenuTicksModeStepAndPages() {
+        auto window = Window({"-english", "-expert"});
+        window->State().Config.Mode = ModeGeo;
+        window->State().Config.Flag = FlagStepBig;
+        emit Control<QMenu>(*window, "mnuOptions")->aboutToShow();
+        QVERIFY(Entry(*window, "mnuModeGeo")->isChecked());
+        QVERIFY(!Entry(*window, "mnuModeManual")->isChecked());
+        QVERIFY(Entry(*window, "mnuStepBig")->isChecked());
+        QVERIFY(Entry(*window, "mnuShowExpert")->isChecked());
+        QVERIFY(!Entry(*window, "mnuShowRC433")->isChecked());
+        // A mode the menu does not know leaves the last tick.
+        window->State().Config.Mode = 9;
+        window->State().Config.Flag = 0;
+        emit Control<QMenu>(*window, "mnuOptions")->aboutToShow();
+        QVERIFY(Entry(*window, "mnuModeGeo")->isChecked());
+        QVERIFY(!Entry(*window, "mnuStepBig")->isChecked());
+    }
+
+    void RefreshAsksForTheFiveBlocks() {
+        auto window = Window();
+        window->SetConnectedState(true);
+        window->State().Replace(0);
+        Entry(*window, "mnuRefresh")->trigger();
+        QCOMPARE(window->State().Snapshot(), uint32_t(rqRefreshAll));
+    }
+
+    void ConnectionMenuListsPortsNewestLast() {
+        auto window = Window({MissingPort, "-english"});
+        window->SetPortSource([] {
+            return QList<SerialPortInfo>{{"ttyUSB0", "FT232R USB UART"}, {MissingPort, ""}};
+        });
+        emit Control<QMenu>(*window, "mnuConnection")->aboutToShow();
+        QStringList captions;
+        for (QAction* item : Control<QMenu>(*window, "mnuConnect")->actions())
+            if (!item->isSeparator())
+                captions.append(item->text());
+        QCOMPARE(captions, (QStringList{"ttyUSB0 (FT232R USB UART)", MissingPort + " (serial port)",
+                                        BuiltInController::Entry}));
+        QVERIFY(Entry(*window, "mnuDisconnect")->isEnabled());
+        QVERIFY(LogLines(*window).filter(QStringLiteral("] Listing seral ports...")).size() == 1);
+    }
+
+    void DoubleClickInTheLogConnectsToTheNewestPort() {
+        auto window = Window();
+        window->SetPortSource([] {
+            return QList<SerialPortInfo>{{"/nonexistent/a", "first"}, {"/nonexistent/b", "second"}};
+        });
+        emit Control<LogView>(*window, "mem")->DoubleClicked();
+        QCOMPARE(window->CurrentPort, QStringLiteral("/nonexistent/b (second)"));
+        QVERIFY(window->LinkRunning());
+        QVERIFY(LogLines(*window)
+                    .filter(QStringLiteral("] Most recently added: /nonexistent/b (second)"))
+                    .size() == 1);
+    }
+
+    // ---- Log --------------------------------------------------------------------------------
+
+    void EveryLineOfAMessageCarriesTheTimeStamp() {
+        auto window = Window();
+        window->LogMessage(Translate(QStringLiteral("FlashDlgText")));
+        QStringList lines = LogLines(*window);
+        const auto first = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+            return line.endsWith(
+                QStringLiteral("] Updating the firmware will happen at your own risk."));
+        });
+        QVERIFY(first != lines.end());
+        lines.erase(lines.begin(), first);
+        QCOMPARE(lines.size(),
+                 ExpandLineBreaks(Translate(QStringLiteral("FlashDlgText"))).count('\n') + 1);
+        const QString prefix = lines.first().left(lines.first().indexOf(QStringLiteral("] ")) + 2);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\[.+\\] $")).match(prefix).hasMatch());
+        for (const QString& line : lines)
+            QVERIFY2(line.startsWith(prefix), qPrintable(line));
+        QCOMPARE(lines.at(1).mid(prefix.size()),
+                 QStringLiteral("A partially or faulty transmitted firmware is not"));
+        QCOMPARE(lines.last(), prefix + QStringLiteral("Proceed?"));
+    }
+
+    void StatusTextGoesToPanelAndLog() {
+        auto window = Window();
+        window->SetStatusText(
+            TranslateFormat(QStringLiteral("ConnectedToOn"),
+                            {QStringLiteral("ZELPHORIN2x"), QStringLiteral("COM4")}));
+        QCOMPARE(Panel(*window, 0), QStringLiteral("Connected to ZELPHORIN2x on COM4"));
+        QVERIFY(LogLines(*window).last().endsWith(
+            QStringLiteral("] Connected to ZELPHORIN2x on COM4")));
+    }
+
+    void HandlerErrorBecomesOneLogLine() {
+        auto window = Window();
+        FailingReceiver receiver;
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&receiver, &event);
+        QVERIFY(LogLines(*window).last().endsWith(QStringLiteral("] handler failed: boom")));
+    }
+
+    // ---- Enabled states ---------------------------------------------------------------------
+
+    void ConnectedStateFollowsModeFanModeAndProbe() {
+        auto window = Window();
+        DeviceState& state = window->State();
+        state.Config.Mode = ModeManual;
+        state.Expert.FanMode = 0;
+        state.Info.TempWater = 250;
+        window->SetConnectedState(true);
+        for (const char* name :
+             {"trb0", "edt3", "btnOn1", "cmbName2", "lblName0", "edtFanOff", "trbFanOff",
+              "edtTempOffset", "edtCloudTempWater", "edtTempWaterLow", "edtTempWaterHigh",
+              "tsSchedule", "edtMoon2", "trbBalanceSum", "rbtJMPServo", "imgTemp"})
+            QVERIFY2(Control(*window, name)->isEnabled(), name);
+        // The information page itself stays disabled; its controls follow the connection.
+        QVERIFY(!Control(*window, "tsRC433")->isEnabled());
+        QVERIFY(Control(*window, "cbxRC433System5")->isEnabledTo(Control(*window, "tsRC433")));
+        for (const char* name : {"btnCloud", "btnStorm"})
+            QVERIFY2(!Control(*window, name)->isEnabled(), name);
+        QVERIFY(Entry(*window, "mnuScheduleConfigExport")->isEnabled());
+
+        state.Config.Mode = ModeAuto;
+        state.Expert.FanMode = 1;
+        state.Info.TempWater = NoMeasurement;
+        window->SetConnectedState(true);
+        for (const char* name :
+             {"trb0", "edt0", "btnOff3", "edtFanOff", "trbFanOff", "edtTempOffset",
+              "edtCloudTempWater", "edtTempWaterLow", "edtTempWaterHigh"})
+            QVERIFY2(!Control(*window, name)->isEnabled(), name);
+        for (const char* name :
+             {"cmbName0", "lblName3", "btnCloud", "btnStorm", "edtCloudTempBoard"})
+            QVERIFY2(Control(*window, name)->isEnabled(), name);
+
+        // The water limits count only while the water temperature drives the fan.
+        state.Info.TempWater = 250;
+        Control<QRadioButton>(*window, "rbtFMOLED")->setChecked(true);
+        window->SetConnectedState(true);
+        QVERIFY(Control(*window, "edtTempOffset")->isEnabled());
+        QVERIFY(!Control(*window, "edtTempWaterLow")->isEnabled());
+
+        window->SetConnectedState(false);
+        for (const char* name : {"cmbName0", "btnCloud", "edtLCDBLMax", "lblMoon", "cmbLanguage",
+                                 "rbtJMPCloud", "tsVisualize", "cmbVisualize", "edtLightningMask1"})
+            QVERIFY2(!Control(*window, name)->isEnabled(), name);
+        QVERIFY(!Entry(*window, "mnuModeManual")->isEnabled());
+        // The geo page can be used without a controller.
+        QVERIFY(Control(*window, "edtLat")->isEnabled());
+        QVERIFY(Control(*window, "btnNow")->isEnabled());
+    }
+
+    void LogComesBackOnlyWhenAConnectionIsLost() {
+        auto window = Window();
+        window->ShowPage(Control(*window, "tsGeo"));
+        window->SetConnectedState(false);
+        QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
+        window->SetConnectedState(true);
+        QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
+        window->SetConnectedState(false);
+        QCOMPARE(PageName(*window), QStringLiteral("tsMessages"));
+        QCOMPARE(Panel(*window, 1), QString());
+    }
+
+    void CompleteReadLeavesTheLogForThePageOfTheMode() {
+        auto window = Window();
+        window->CurrentPort = QStringLiteral("ttyUSB3 (FT232R USB UART)");
+        window->State().Config.Mode = ModeGeo;
+        window->RefreshWeatherPages();
+        QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
+        QCOMPARE(QSettings(QStringLiteral("ZELPHORIN2")).value("Port").toString(),
+                 window->CurrentPort);
+        // Later reads leave the page the user chose.
+        window->ShowPage(Control(*window, "tsMoon"));
+        window->RefreshWeatherPages();
+        QCOMPARE(PageName(*window), QStringLiteral("tsMoon"));
+    }
+
+    // ---- Status refresh ---------------------------------------------------------------------
+
+    void StatusTextStartsWithThePortEntry() {
+        auto window = ShownWindow();
+        window->CurrentPort = QStringLiteral("ttyUSB0 (FT232R USB UART)");
+        InfoBlock& info = window->State().Info;
+        SetValidClock(info);
+        info.Errors = 0x02;
+        info.TempBoard = 315;
+        info.TempWater = NoMeasurement;
+        info.Voltage = 1234;
+        window->RefreshStatus();
+        const QString expected = QStringLiteral(
+            "ttyUSB0 (FT232R USB UART) \u2022 Undervoltage \u2022 Board temperature: 31.5°C \u2022 "
+            "Input voltage: 12.34 Volt");
+        QCOMPARE(Control<QLabel>(*window, "lblBoard")->text(), expected);
+        QCOMPARE(window->windowTitle(),
+                 QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0 \u2022 ") + expected);
+        QCOMPARE(TextColour(Control(*window, "lblBoard")), QColor(Qt::red));
+        QCOMPARE(Panel(*window, 1),
+                 LocalDateTimeText(QDateTime(QDate(2024, 6, 21), QTime(12, 5, 9))));
+        // Without the probe its fields are of no use.
+        QVERIFY(!Control(*window, "edtTempOffset")->isEnabled());
+        QVERIFY(!Control(*window, "rbtJMPCooler")->isEnabled());
+    }
+
+    void FahrenheitAndWaterProbe() {
+        auto window = ShownWindow();
+        InfoBlock& info = window->State().Info;
+        SetValidClock(info);
+        info.TempBoard = 250;
+        info.TempWater = 200;
+        info.Voltage = NoMeasurement;
+        window->State().Config.Flag = FlagFahrenheit;
+        window->RefreshStatus();
+        QCOMPARE(Control<QLabel>(*window, "lblBoard")->text(),
+                 QStringLiteral("Board temperature: 77.0°F \u2022 VarnoProbe: 68.0°F"));
+        QVERIFY(Control(*window, "rbtJMPHeater")->isEnabled());
+    }
+
+    void RamFullAloneKeepsTheNormalColour() {
+        auto window = ShownWindow();
+        InfoBlock& info = window->State().Info;
+        SetValidClock(info);
+        info.TempBoard = info.TempWater = info.Voltage = NoMeasurement;
+        info.Errors = 0x10;
+        window->RefreshStatus();
+        auto* board = Control<QLabel>(*window, "lblBoard");
+        QCOMPARE(board->text(), QStringLiteral("RAM full"));
+        QCOMPARE(TextColour(board), window->palette().color(QPalette::WindowText));
+        info.Errors = 0x11;
+        window->RefreshStatus();
+        QCOMPARE(board->text(), QStringLiteral("Overtemperature \u2022 RAM full"));
+        QCOMPARE(TextColour(board), QColor(Qt::red));
+    }
+
+    void ImpossibleClockKeepsTheLastStatus() {
+        auto window = ShownWindow();
+        InfoBlock& info = window->State().Info;
+        SetValidClock(info);
+        info.Voltage = 1200;
+        window->RefreshStatus();
+        const QString title = window->windowTitle();
+        info.Month = 13;
+        info.Voltage = 1100;
+        info.Channel[2] = 4096;
+        window->RefreshStatus();
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(Control<QSlider>(*window, "trb2")->value(), 4096);
+    }
+
+    void HiddenWindowIsNotRefreshed() {
+        auto window = Window();
+        SetValidClock(window->State().Info);
+        window->State().Info.Channel[0] = 2048;
+        window->State().Config.Lat = -335;
+        window->State().Config.Mode = ModeAuto;
+        window->RefreshStatus();
+        window->RefreshControls();
+        QCOMPARE(Control<QSlider>(*window, "trb0")->value(), 0);
+        QCOMPARE(Panel(*window, 2), QString());
+        QCOMPARE(Control<QLineEdit>(*window, "edtLat")->text(), QStringLiteral("-33.5"));
+    }
+
+    void RefreshLeavesFocusedControlsAlone() {
+        auto window = ShownWindow();
+        window->State().Config.Mode = ModeManual;
+        window->SetConnectedState(true);
+        window->ShowPage(Control(*window, "tsChannels"));
+        auto* edit = Control<QLineEdit>(*window, "edt0");
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        edit->setText(QStringLiteral("12"));
+        InfoBlock& info = window->State().Info;
+        SetValidClock(info);
+        info.Channel[0] = 4096;
+        info.Channel[1] = 2048;
+        window->RefreshStatus();
+        QCOMPARE(edit->text(), QStringLiteral("12"));
+        QCOMPARE(Control<QSlider>(*window, "trb0")->value(), 4096);
+        QCOMPARE(Control<QLineEdit>(*window, "edt1")->text(), QStringLiteral("50"));
+
+        window->ShowPage(Control(*window, "tsGeo"));
+        auto* latitude = Control<QLineEdit>(*window, "edtLat");
+        latitude->setFocus();
+        QTRY_VERIFY(latitude->hasFocus());
+        latitude->setText(QStringLiteral("4"));
+        window->State().Config.Lat = 123;
+        window->State().Config.Lon = -45;
+        window->RefreshControls();
+        QCOMPARE(latitude->text(), QStringLiteral("4"));
+        QCOMPARE(Control<QLineEdit>(*window, "edtLon")->text(), QStringLiteral("-4.5"));
+    }
+
+    // ---- Configuration refresh --------------------------------------------------------------
+
+    void ModeLettersAndWeatherNotes() {
+        auto window = ShownWindow();
+        ConfigBlock& config = window->State().Config;
+        InfoBlock& info = window->State().Info;
+        config.Mode = ModeAuto;
+        config.StormP = 1;
+        config.StormD = 3;
+        info.Activity = ActivityCloud | ActivityStorm;
+        window->RefreshControls();
+        QCOMPARE(Panel(*window, 2), QStringLiteral("AutoOS"));
+        QCOMPARE(Control<QLabel>(*window, "lblStormRatio")->text(),
+                 QStringLiteral("Thunderstorm ratio: 25% \u2022 Thunderstorm currently active"));
+        QVERIFY(Control(*window, "btnCloud")->isEnabled());
+
+        config.Mode = ModeManual;
+        info.Activity = ActivityCloud | ActivityCooler | ActivityTimer;
+        window->RefreshControls();
+        QCOMPARE(Panel(*window, 2), QStringLiteral("ManualCT"));
+        QCOMPARE(Control<QLabel>(*window, "lblCloudRatio")->text(), QString());
+        QVERIFY(!Control(*window, "btnCloud")->isEnabled());
+        QVERIFY(Control(*window, "trb1")->isEnabled());
+
+        info.Busy = BusySaving;
+        window->RefreshControls();
+        QCOMPARE(Panel(*window, 2), QStringLiteral("Saving"));
+    }
+
+    void LevelsFiguresAndFormats() {
+        auto window = ShownWindow();
+        ConfigBlock& config = window->State().Config;
+        config.LCDBLMax = 150;
+        config.FanLow = 30;
+        config.TimeLapse = 60;
+        config.CloudP = 6000;  // 10000 clouds a day: beyond the slider's 3000
+        config.CloudD = 0;     // keeps the seconds slider where it is
+        config.StormP = 60000; // beyond the slider's 1000 a week
+        config.StormD = 466;
+        config.Flag = FlagDisplay20x4 | Flag12Hour;
+        Control<QSlider>(*window, "trbCloudSeconds")->setValue(77);
+        window->RefreshControls();
+        QCOMPARE(Control<QLineEdit>(*window, "edtLCDBLMax")->text(), QStringLiteral("150"));
+        QCOMPARE(Control<QSlider>(*window, "trbLCDBLMax")->value(), 100);
+        QCOMPARE(Control<QLineEdit>(*window, "edtFanLow")->text(), QStringLiteral("30"));
+        QCOMPARE(Control<QLineEdit>(*window, "edtTimeLapse")->text(), QStringLiteral("60"));
+        QCOMPARE(Control<QLineEdit>(*window, "edtCloudCount")->text(), QStringLiteral("3000"));
+        QCOMPARE(Control<QLineEdit>(*window, "edtCloudSeconds")->text(), QStringLiteral("77"));
+        QCOMPARE(Control<QSlider>(*window, "trbStormCount")->value(), 1000);
+        QCOMPARE(Control<QLineEdit>(*window, "edtStormMinutes")->text(), QStringLiteral("30"));
+        QVERIFY(Control<QRadioButton>(*window, "rbt20x4")->isChecked());
+        QVERIFY(Control<QRadioButton>(*window, "rbtCelsius")->isChecked());
+        QVERIFY(Control<QRadioButton>(*window, "rbt12h")->isChecked());
+    }
+
+    void ChannelNamesReachEveryPage() {
+        auto window = ShownWindow();
+        ConfigBlock& config = window->State().Config;
+        const uint8_t codes[] = {2, 0, 16, 11};
+        std::copy(std::begin(codes), std::end(codes), config.ColorName);
+        window->RefreshControls();
+        QCOMPARE(Control<QComboBox>(*window, "cmbName0")->currentIndex(), 2);
+        QCOMPARE(Control<QComboBox>(*window, "cmbName2")->currentIndex(), -1);
+        QCOMPARE(EditLabel(*window, "edtMoon0"), QStringLiteral("Red: W"));
+        QCOMPARE(EditLabel(*window, "edtWeatherDelay2"), QStringLiteral("Unnamed: G"));
+        QCOMPARE(EditLabel(*window, "edtBalance3"), QStringLiteral("RoyalBlue: B"));
+        QCOMPARE(Control<QTableWidget>(*window, "sgSchedule")->horizontalHeaderItem(2)->text(),
+                 QStringLiteral("Red: W"));
+        auto* visualize = Control<QComboBox>(*window, "cmbVisualize");
+        QCOMPARE(visualize->count(), 4);
+        QCOMPARE(visualize->itemText(3), QStringLiteral("RoyalBlue: B"));
+        QCOMPARE(visualize->currentIndex(), 0);
+        const auto base = [&](const char* name) {
+            return Control(*window, name)->palette().color(QPalette::Base);
+        };
+        QCOMPARE(base("edt0"), QColor(0xFF, 0x80, 0x80));
+        QCOMPARE(base("edtLightningMask3"), QColor(0xA0, 0x80, 0xFF));
+        QCOMPARE(base("edtMoon1"), QColor(Qt::white));
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    WindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_test.moc"
