@@ -65,8 +65,7 @@ void TthdCom::UpdateFirmware() {
     while (start < stop) {
         const double percent = (1.0 - double(stop - start) / double(total)) * 100.0;
         Progress(QStringLiteral("0x%1 (%2 %)")
-                     .arg(start, 4, 16, QLatin1Char('0'))
-                     .toUpper()
+                     .arg(QString::number(start, 16).toUpper().rightJustified(4, QLatin1Char('0')))
                      .arg(std::lround(percent)),
                  total - (stop - start), total);
         payload[0] = uint8_t(start & 0xFF);

@@ -24,7 +24,7 @@ public:
 
     // Starts the thread at once for the port entry ("ttyUSB0 (FT232R USB UART)" opens ttyUSB0).
     TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
-            LineFactory createLine = CreateSerialPortLine);
+            LineFactory createLine = [] { return CreateSerialPortLine(); });
     ~TthdCom() override;
 
     // Switches a running thread to another port; it reconnects at the top of its next pass.

@@ -33,8 +33,11 @@ public:
     virtual QByteArray Read(int count) = 0;
 };
 
-// 115200 8N1, no flow control, DTR and RTS inactive, 5 s read and write time-outs.
-std::unique_ptr<SerialLine> CreateSerialPortLine();
+constexpr int LineTimeoutMs = 5000;
+
+// 115200 8N1, no flow control, DTR and RTS inactive, 5 s read and write time-outs (tests of
+// silent controllers may shorten the read time-out).
+std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs = LineTimeoutMs);
 
 // The device path of a port name: "ttyUSB0" → "/dev/ttyUSB0"; a path stays as it is.
 QString PortPath(const QString& name);

@@ -12,8 +12,6 @@ namespace zel {
 
 namespace {
 
-constexpr int ReadTimeoutMs = 5000;
-constexpr int WriteTimeoutMs = 5000;
 
 // What a Linux user can act on when a port will not open.
 QString OpenErrorText(const QSerialPort& port, const QString& path) {
@@ -37,6 +35,8 @@ QString OpenErrorText(const QSerialPort& port, const QString& path) {
 
 class SerialPortLine final : public SerialLine {
 public:
+    explicit SerialPortLine(int readTimeoutMs) : readTimeoutMs_(readTimeoutMs) {}
+
     void SetName(const QString& name) override { name_ = name; }
     QString Name() const override { return name_; }
 
@@ -76,7 +76,7 @@ public:
         RequireOpen();
         if (port_.write(data) != data.size())
             Fail();
-        const QDeadlineTimer deadline(WriteTimeoutMs);
+        const QDeadlineTimer deadline(LineTimeoutMs);
         while (port_.bytesToWrite() > 0) {
             if (!port_.waitForBytesWritten(int(deadline.remainingTime()))) {
                 if (port_.error() != QSerialPort::NoError &&
@@ -91,7 +91,7 @@ public:
     QByteArray Read(int count) override {
         RequireOpen();
         QByteArray data;
-        const QDeadlineTimer deadline(ReadTimeoutMs);
+        const QDeadlineTimer deadline(readTimeoutMs_);
         while (data.size() < count) {
             if (port_.bytesAvailable() > 0) {
                 data += port_.read(count - data.size());
@@ -123,13 +123,16 @@ private:
         throw SerialLineError(message);
     }
 
+    const int readTimeoutMs_;
     QString name_;
     QSerialPort port_;
 };
 
 } // namespace
 
-std::unique_ptr<SerialLine> CreateSerialPortLine() { return std::make_unique<SerialPortLine>(); }
+std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs) {
+    return std::make_unique<SerialPortLine>(readTimeoutMs);
+}
 
 QString PortPath(const QString& name) {
     return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
