@@ -76,13 +76,13 @@ QString SimController::Start() {
                                                                         : nullptr;
     if (!failed) {
         slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        // Raw: no echo, no CR/LF translation, no signals; the line settings of the real port.
         if (slave_ < 0)
             failed = "open";
         else if (::tcgetattr(slave_, &settings) != 0)
             failed = "tcgetattr";
     }
     if (!failed) {
+        // Raw: no echo, no CR/LF translation, no signals; the line settings of the real port.
         ::cfmakeraw(&settings);
         settings.c_cflag |= CLOCAL | CREAD;
         ::cfsetispeed(&settings, B115200);
@@ -305,10 +305,12 @@ qint64 SimController::NextWakeNs(qint64 nowNs, bool outputBlocked) const {
     };
     if (!out_.empty() && !outputBlocked) {
         const Outgoing& head = out_.front();
+        // Paced bytes leave in small bursts, but the last one of a reply leaves on time.
+        const qint64 lastByteNs = nextOutNs_ + (head.bytes.size() - head.sent - 1) * charNs_;
         if (nowNs < head.readyNs)
             consider(head.readyNs);
         else
-            consider(std::max(nextOutNs_, nowNs + MinPacedSleepNs));
+            consider(std::max(nextOutNs_, std::min(nowNs + MinPacedSleepNs, lastByteNs)));
     }
     if (!pendingIn_.isEmpty() && charNs_ > 0) {
         // Wake when the next line is complete (or all that came has been received).

@@ -157,8 +157,8 @@ void SimDevice::ResetSettings() {
     expert_ = DefaultExpert();
     expertWeather_ = DefaultExpertWeather();
     schedule_ = DefaultSchedule(options_.rows);
-    for (int16_t& sample : chart_.Sample)
-        sample = NoMeasurement;
+    for (int i = 0; i < ChartSampleCount; ++i) // packed: no references into the block
+        chart_.Sample[i] = NoMeasurement;
     manual_ = {};
     currentRow_ = 0;
     nextRow_ = 0;
@@ -223,7 +223,8 @@ SimAnswer SimDevice::HandleApplication(const Request& request, qint64 nowMs) {
         ConfigBlock config{};
         CopyInto(config, payload);
         if (config.Mode == ModeManual && config_.Mode != ModeManual)
-            std::copy(std::begin(info_.Channel), std::end(info_.Channel), manual_.begin());
+            for (int c = 0; c < ChannelCount; ++c)
+                manual_[size_t(c)] = info_.Channel[c];
         config_ = config;
         break;
     }
@@ -537,8 +538,8 @@ void SimDevice::RecordChartSample(qint64 clockMs) {
     default: // no slave sensor on this controller
         break;
     }
-    std::memmove(&chart_.Sample[1], &chart_.Sample[0],
-                 sizeof(chart_.Sample) - sizeof(chart_.Sample[0]));
+    for (int i = ChartSampleCount - 1; i > 0; --i)
+        chart_.Sample[i] = chart_.Sample[i - 1];
     chart_.Sample[0] = sample;
 }
 

@@ -137,7 +137,9 @@ QString SimUsage() {
     return QStringLiteral(
         "Usage: zelphorin-sim [options]\n"
         "A simulated ZELPHORIN 2.x controller on a pseudo-terminal. Prints the terminal's path\n"
-        "as its first line and serves it until SIGINT or SIGTERM.\n"
+        "as its first line and serves it until SIGINT or SIGTERM. Requests end with LF (CR or\n"
+        "CR LF also do, for typing by hand); \"7F01\" saves, \"7F00\" restarts into the\n"
+        "bootloader, which starts the application again after a gapless image from address 0.\n"
         "\n"
         "Controller:\n"
         "  --rows N            schedule rows (RowCount), 0 to 128; default 32\n"
@@ -169,7 +171,8 @@ QString SimUsage() {
         "  --wrong-echo        Get replies echo another code\n"
         "  --drop-acks[=N]     drop every Set acknowledgement, or every N-th\n"
         "  --delay-ms N        answer N ms late\n"
-        "  --close-after N     the terminal vanishes after N lines\n"
+        "  --close-after N     the terminal vanishes after N lines (answered), and the\n"
+        "                      program ends\n"
         "  --help              this text\n");
 }
 

@@ -175,7 +175,8 @@ ScheduleLevels LevelsAtAltitude(const std::vector<ScheduleRow>& rows, int altitu
     for (size_t i = 0; i + 1 < half.size(); ++i) {
         const ScheduleRow& a = rows[size_t(half[i])];
         const ScheduleRow& b = rows[size_t(half[i + 1])];
-        if (altitude >= std::min(a.Alt, b.Alt) && altitude <= std::max(a.Alt, b.Alt)) {
+        // Fields of a packed row are read by value: no reference may bind to them.
+        if (altitude >= std::min<int>(a.Alt, b.Alt) && altitude <= std::max<int>(a.Alt, b.Alt)) {
             const double fraction =
                 a.Alt == b.Alt ? 0.0 : double(altitude - a.Alt) / (b.Alt - a.Alt);
             return Blend(a, b, fraction, half[i]);
