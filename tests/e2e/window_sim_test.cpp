@@ -1,7 +1,9 @@
 // The window on simulated controllers: connecting, leaving the log, disconnecting, switching
-// ports and connecting to a port that appears. With ZEL_SCREENSHOT set to a file name, the
-// connected window is also saved there as a picture (scripts/screenshot).
+// ports, a port that appears, closing with a stuck link, and the built-in controller. With
+// ZEL_SCREENSHOT set to a file name, the built-in controller's window is also saved there as a
+// picture (scripts/screenshot).
 
+#include "cfg/device_actions.h"
 #include "main/built_in_controller.h"
 #include "main/frm_phorin.h"
 #include "main/status_panels.h"
@@ -9,8 +11,10 @@
 
 #include <QDir>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -62,6 +66,34 @@ private:
         return window;
     }
 
+    // The channel page in the mode Manual with the levels the controller reports back. The
+    // picture is the window's title as a caption strip (where the status text shows), the
+    // window down to the last channel row, and the status bar.
+    void SaveScreenshot(TfrmPHORIN& window, const QString& file) {
+        SelectModeRequest(window.State(), ModeManual);
+        SetChannelLevels(window.State(), {3072, 1638, 819, 2458});
+        window.ShowPage(window.findChild<QWidget*>(QStringLiteral("tsChannels")));
+        auto* slider = window.findChild<QSlider*>(QStringLiteral("trb0"));
+        QTRY_VERIFY_WITH_TIMEOUT(slider->isEnabled() && slider->value() == 3072, ConnectTimeoutMs);
+        QTRY_VERIFY(window.windowTitle().contains(QStringLiteral("Input voltage: ")));
+
+        const auto* lastRow = window.findChild<QWidget*>(QStringLiteral("btnOn3"));
+        const int top = lastRow->mapTo(&window, QPoint(0, lastRow->height())).y() + 16;
+        const QPixmap body = window.grab(QRect(0, 0, window.width(), top));
+        const QPixmap status = window.statusBar()->grab();
+        const int caption = 30;
+        QPixmap picture(window.width(), caption + body.height() + status.height());
+        picture.fill(QColor(0x30, 0x30, 0x30));
+        QPainter painter(&picture);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(10, 0, picture.width() - 20, caption), Qt::AlignVCenter,
+                         window.windowTitle());
+        painter.drawPixmap(0, caption, body);
+        painter.drawPixmap(0, caption + body.height(), status);
+        painter.end();
+        QVERIFY(picture.save(file));
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
@@ -88,13 +120,6 @@ private slots:
                                                  port));
         QCOMPARE(RememberedPort().toString(), port);
         QVERIFY(LogText(*window).contains(QStringLiteral("Written to registry: ") + port));
-
-        const QString screenshot = qEnvironmentVariable("ZEL_SCREENSHOT");
-        if (!screenshot.isEmpty()) {
-            window->ShowPage(window->findChild<QWidget*>(QStringLiteral("tsChannels")));
-            QTRY_VERIFY(window->windowTitle().contains(QStringLiteral("Input voltage: ")));
-            QVERIFY(window->grab().save(screenshot));
-        }
     }
 
     void DisconnectForgetsThePortAndWritesTheBackup() {
@@ -153,6 +178,27 @@ private slots:
                                           PortEntry(arriving)));
     }
 
+    void ClosingReleasesALinkWaitingForTheWindow() {
+        SimController sim;
+        auto window = std::make_unique<TfrmPHORIN>(QStringList{sim.Start(), "-english"});
+        // No events are processed: the link thread waits in its first call into the window.
+        window->close();
+        QVERIFY(!window->LinkThreadsAlive());
+    }
+
+    void ClosingNeverWaitsForAStuckLink() {
+        SimOptions silent;
+        silent.silent = true;
+        SimController sim(silent);
+        const QString port = sim.Start();
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        // Opened and identifying: the thread now waits seconds for a reply that never comes.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            LogText(*window).contains(QStringLiteral("] Connected to ") + port), ConnectTimeoutMs);
+        window->close();
+        QVERIFY(window->LinkThreadsAlive());
+    }
+
     void BuiltInControllerConnectsAndIsRemembered() {
         auto window = OpenWindow({QStringLiteral("-english")});
         QAction* entry = ConnectEntry(*window, BuiltInController::Entry);
@@ -162,6 +208,10 @@ private slots:
                                   ConnectTimeoutMs);
         QVERIFY(window->Connected());
         QVERIFY(ConnectEntry(*window, BuiltInController::Entry)->isChecked());
+
+        const QString screenshot = qEnvironmentVariable("ZEL_SCREENSHOT");
+        if (!screenshot.isEmpty())
+            SaveScreenshot(*window, screenshot);
     }
 };
 
