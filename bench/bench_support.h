@@ -1,0 +1,227 @@
+#pragma once
+
+// What the benchmarks share: a host that stamps the moment each message reaches it, an event
+// loop that serves the link the way a window's does, and the output of the figures.
+
+#include "com/serial_line.h"
+#include "support/recording_host.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace zel::bench {
+
+using Clock = std::chrono::steady_clock;
+
+// 10 bits a character (start, 8 data, stop) at 115200 baud.
+constexpr double CharactersPerSecond = 11520.0;
+
+inline double SecondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// A recording host that also keeps when each status text and log line arrived.
+class TimedHost : public test::RecordingHost {
+public:
+    struct Arrival {
+        Clock::time_point at;
+        QString text;
+    };
+    QList<Arrival> arrivals;
+    std::optional<Clock::time_point> weatherRefreshed; // the first RefreshWeatherPages
+
+    void LogMessage(const QString& text) override {
+        arrivals.append({Clock::now(), text});
+        RecordingHost::LogMessage(text);
+    }
+    void SetStatusText(const QString& text) override {
+        arrivals.append({Clock::now(), text});
+        RecordingHost::SetStatusText(text);
+    }
+    void RefreshWeatherPages() override {
+        if (!weatherRefreshed)
+            weatherRefreshed = Clock::now();
+        RecordingHost::RefreshWeatherPages();
+    }
+
+    // When `text` first arrived, as a status text or a log line.
+    std::optional<Clock::time_point> FirstArrival(const QString& text) const {
+        for (const Arrival& arrival : arrivals)
+            if (arrival.text == text)
+                return arrival.at;
+        return std::nullopt;
+    }
+
+    bool Downloaded() const { return Connected() && weatherRefreshed.has_value(); }
+};
+
+// One exchange as the link's port saw it: when the request started to leave, how long it was,
+// when the reply was complete and how long that was.
+struct TimedExchange {
+    Clock::time_point written;
+    int sent = 0;
+    Clock::time_point read;
+    int received = 0;
+};
+
+// The link's real serial line, with the moments of its writes and reads kept beside it. Where
+// the time between the characters goes: on the line (write to completed read, minus the
+// characters' own time) or in the link (completed read to the next write).
+class TimedLine final : public SerialLine {
+public:
+    struct Record {
+        std::mutex lock;
+        std::vector<TimedExchange> exchanges;
+
+        std::vector<TimedExchange> Copy() {
+            const std::lock_guard<std::mutex> guard(lock);
+            return exchanges;
+        }
+    };
+
+    explicit TimedLine(std::shared_ptr<Record> record)
+        : line_(CreateSerialPortLine()), record_(std::move(record)) {}
+
+    void SetName(const QString& name) override { line_->SetName(name); }
+    QString Name() const override { return line_->Name(); }
+    void Open() override { line_->Open(); }
+    void Close() override { line_->Close(); }
+    bool IsOpen() const override { return line_->IsOpen(); }
+    void Purge() override { line_->Purge(); }
+    void Write(const QByteArray& data) override {
+        written_ = Clock::now();
+        sent_ = int(data.size());
+        line_->Write(data);
+    }
+    QByteArray Read(int count) override {
+        QByteArray data = line_->Read(count);
+        const std::lock_guard<std::mutex> guard(record_->lock);
+        record_->exchanges.push_back({written_, sent_, Clock::now(), int(data.size())});
+        return data;
+    }
+
+private:
+    std::unique_ptr<SerialLine> line_;
+    std::shared_ptr<Record> record_;
+    Clock::time_point written_;
+    int sent_ = 0;
+};
+
+// Where the time of a series of exchanges went, in milliseconds per exchange.
+struct TimeSplit {
+    double lineExcessMs = 0;     // write to completed reply, beyond the characters' time
+    double linkTurnaroundMs = 0; // completed reply to the next request
+};
+
+inline TimeSplit SplitTime(const std::vector<TimedExchange>& exchanges) {
+    TimeSplit split;
+    if (exchanges.empty())
+        return split;
+    for (size_t i = 0; i < exchanges.size(); ++i) {
+        const TimedExchange& exchange = exchanges[i];
+        const double characters = (exchange.sent + exchange.received) / CharactersPerSecond;
+        split.lineExcessMs += (SecondsBetween(exchange.written, exchange.read) - characters) * 1e3;
+        if (i > 0)
+            split.linkTurnaroundMs += SecondsBetween(exchanges[i - 1].read, exchange.written) * 1e3;
+    }
+    split.lineExcessMs /= double(exchanges.size());
+    if (exchanges.size() > 1)
+        split.linkTurnaroundMs /= double(exchanges.size() - 1);
+    return split;
+}
+
+// Runs the host's event loop until the condition holds or the time is up. The loop sleeps until
+// an event comes, as a window's does, so the link's synchronised calls are served at once and
+// an idle host costs nothing; the condition changes only through events on this thread.
+template <typename Condition> bool RunUntil(Condition condition, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer wakeAtDeadline;
+    wakeAtDeadline.setSingleShot(true);
+    wakeAtDeadline.start(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+inline void RunFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+// One figure a line: "name value".
+inline void Figure(const QString& name, double value, int decimals = 3) {
+    std::printf("%s %.*f\n", qPrintable(name), decimals, value);
+    std::fflush(stdout);
+}
+
+// One timed run: how long it took and where the time between the characters went.
+struct TimedRun {
+    double seconds = 0;
+    TimeSplit split;
+};
+
+// Prints the wire bound of `characters`, then runs `once` `runs` times and prints each run's
+// seconds, ratio to the bound and time split per unit (an exchange, a block), then the
+// medians. False when a run failed.
+template <typename Once>
+bool ReportRuns(const QString& what, const QString& unit, int units, int characters, int runs,
+                Once once) {
+    const double bound = characters / CharactersPerSecond;
+    Figure(QStringLiteral("wire_characters"), characters, 0);
+    Figure(QStringLiteral("wire_bound_seconds"), bound);
+    std::vector<double> seconds;
+    std::vector<double> lineExcess;
+    std::vector<double> turnaround;
+    for (int run = 1; run <= runs; ++run) {
+        const std::optional<TimedRun> result = once();
+        if (!result)
+            return false;
+        const QString prefix = QStringLiteral("run%1_").arg(run);
+        Figure(prefix + what + QStringLiteral("_seconds"), result->seconds);
+        Figure(prefix + QStringLiteral("ratio"), result->seconds / bound);
+        Figure(prefix + QStringLiteral("line_excess_ms_per_") + unit, result->split.lineExcessMs);
+        Figure(prefix + QStringLiteral("link_turnaround_ms_per_") + unit,
+               result->split.linkTurnaroundMs);
+        seconds.push_back(result->seconds);
+        lineExcess.push_back(result->split.lineExcessMs);
+        turnaround.push_back(result->split.linkTurnaroundMs);
+    }
+    const double median = Median(seconds);
+    Figure(QStringLiteral("median_") + what + QStringLiteral("_seconds"), median);
+    Figure(QStringLiteral("median_overhead_ms_per_") + unit, (median - bound) * 1000.0 / units);
+    Figure(QStringLiteral("median_line_excess_ms_per_") + unit, Median(lineExcess));
+    Figure(QStringLiteral("median_link_turnaround_ms_per_") + unit, Median(turnaround));
+    Figure(QStringLiteral("median_ratio"), median / bound);
+    return true;
+}
+
+// The number of runs: the first argument, else `fallback`.
+inline int RunCount(int argc, char** argv, int fallback) {
+    const int runs = argc > 1 ? std::atoi(argv[1]) : fallback;
+    return runs > 0 ? runs : fallback;
+}
+
+} // namespace zel::bench

@@ -1,0 +1,107 @@
+// The processor time of an idle ready link: connected to a simulated controller in a process of
+// its own (so that the figure is the link's and its host's alone), first download done, then
+// 10 s of polling with nothing else asked.
+//
+//     idle_cpu_bench [RUNS]
+
+#include "bench_support.h"
+#include "com/link_thread.h"
+#include "lang/translate.h"
+#include "support/sim_process.h"
+
+#include <QFile>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zel;
+using namespace zel::bench;
+
+namespace {
+
+constexpr int IdleMs = 10000;
+constexpr int SettleMs = 1000;
+constexpr int DefaultRuns = 3;
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// User and system time of another process, from /proc/PID/stat (fields 14 and 15, in ticks).
+double ProcessCpuSeconds(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0.0;
+    const QByteArray text = stat.readAll();
+    // The command name may hold blanks; the fields after it start behind its ')'.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0.0;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+struct Run {
+    double processCpu = 0; // per second of wall time
+    double hostCpu = 0;    // the host's (main) thread alone
+    double simCpu = 0;
+    int polls = 0;
+};
+
+std::optional<Run> IdleOnce() {
+    test::SimProcess sim(test::BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("64"),
+                                                   QStringLiteral("--seed"), QStringLiteral("1")});
+    if (!sim.Start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(sim.ErrorText()));
+        return std::nullopt;
+    }
+    TimedHost host;
+    TthdCom link(host, host.gate, sim.SlavePath(), false);
+    if (!RunUntil([&] { return host.Downloaded(); }, 30000)) {
+        std::fprintf(stderr, "no complete download within 30 s:\n%s\n",
+                     qPrintable(host.log.join(QLatin1Char('\n'))));
+        return std::nullopt;
+    }
+    RunFor(SettleMs);
+
+    const int pollsBefore = int(sim.Events().count(QStringLiteral("IN 81")));
+    const double processBefore = CpuSeconds(RUSAGE_SELF);
+    const double hostBefore = CpuSeconds(RUSAGE_THREAD);
+    const double simBefore = ProcessCpuSeconds(sim.Process().processId());
+    const Clock::time_point start = Clock::now();
+    RunFor(IdleMs);
+    const double wall = SecondsBetween(start, Clock::now());
+    Run run;
+    run.processCpu = (CpuSeconds(RUSAGE_SELF) - processBefore) / wall;
+    run.hostCpu = (CpuSeconds(RUSAGE_THREAD) - hostBefore) / wall;
+    run.simCpu = (ProcessCpuSeconds(sim.Process().processId()) - simBefore) / wall;
+    run.polls = int(sim.Events().count(QStringLiteral("IN 81"))) - pollsBefore;
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    SelectLanguage(LanguageEnglish);
+    const int runs = RunCount(argc, argv, DefaultRuns);
+    Figure(QStringLiteral("idle_seconds"), IdleMs / 1000.0, 0);
+
+    std::vector<double> processCpu;
+    for (int run = 1; run <= runs; ++run) {
+        const std::optional<Run> result = IdleOnce();
+        if (!result)
+            return 1;
+        const QString prefix = QStringLiteral("run%1_").arg(run);
+        Figure(prefix + QStringLiteral("polls"), result->polls, 0);
+        Figure(prefix + QStringLiteral("host_thread_cpu_per_second"), result->hostCpu, 5);
+        Figure(prefix + QStringLiteral("sim_process_cpu_per_second"), result->simCpu, 5);
+        Figure(prefix + QStringLiteral("cpu_per_second"), result->processCpu, 5);
+        processCpu.push_back(result->processCpu);
+    }
+    Figure(QStringLiteral("median_cpu_per_second"), Median(processCpu), 5);
+    Figure(QStringLiteral("median_cpu_percent_of_a_core"), 100.0 * Median(processCpu));
+    return 0;
+}
