@@ -12,10 +12,30 @@ bool WeatherMode(uint8_t mode) {
     return mode == ModeAuto || mode == ModeGeo;
 }
 
-QPushButton* AddButtonRow(QGridLayout* grid, int row, const QString& name, QLabel*& ratio,
+struct PairShape {
+    SliderPair* Pair;
+    const char* Suffix;
+    int Minimum;
+    int Maximum;
+    int Step; // page step and tick spacing alike
+};
+
+// The group's slider pairs, one row each, in a grid that has room for more rows.
+QGridLayout* AddPairs(QGroupBox* group, std::initializer_list<PairShape> shapes) {
+    auto* grid = new QGridLayout(group);
+    int row = 0;
+    for (const PairShape& shape : shapes)
+        *shape.Pair = AddSliderPair(grid, row++, QLatin1String(shape.Suffix), shape.Minimum,
+                                    shape.Maximum, shape.Step, shape.Step, group);
+    return grid;
+}
+
+// The trigger button and the ratio line below the group's sliders.
+QPushButton* AddButtonRow(QGridLayout* grid, const QString& name, QLabel*& ratio,
                           const QString& ratioName, QWidget* parent) {
     auto* button = Named(new QPushButton(parent), name);
     ratio = Named(new QLabel(parent), ratioName);
+    const int row = grid->rowCount();
     grid->addWidget(button, row, 1);
     grid->addWidget(ratio, row, 2);
     return button;
@@ -25,25 +45,20 @@ QPushButton* AddButtonRow(QGridLayout* grid, int row, const QString& name, QLabe
 WeatherPage::WeatherPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tsWeather"));
     gbxCloud = Named(new QGroupBox(this), QStringLiteral("gbxCloud"));
-    auto* cloud = new QGridLayout(gbxCloud);
-    CloudCount = AddSliderPair(cloud, 0, QStringLiteral("CloudCount"), 0, 3000, 100, 100, gbxCloud);
-    CloudSeconds =
-        AddSliderPair(cloud, 1, QStringLiteral("CloudSeconds"), 1, 900, 60, 60, gbxCloud);
-    CloudAlpha = AddSliderPair(cloud, 2, QStringLiteral("CloudAlpha"), 0, 100, 10, 10, gbxCloud);
-    CloudStep = AddSliderPair(cloud, 3, QStringLiteral("CloudStep"), 1, 5000, 1000, 1000, gbxCloud);
-    btnCloud = AddButtonRow(cloud, 4, QStringLiteral("btnCloud"), lblCloudRatio,
+    auto* cloud = AddPairs(gbxCloud, {{&CloudCount, "CloudCount", 0, 3000, 100},
+                                      {&CloudSeconds, "CloudSeconds", 1, 900, 60},
+                                      {&CloudAlpha, "CloudAlpha", 0, 100, 10},
+                                      {&CloudStep, "CloudStep", 1, 5000, 1000}});
+    btnCloud = AddButtonRow(cloud, QStringLiteral("btnCloud"), lblCloudRatio,
                             QStringLiteral("lblCloudRatio"), gbxCloud);
 
     gbxStorm = Named(new QGroupBox(this), QStringLiteral("gbxStorm"));
-    auto* storm = new QGridLayout(gbxStorm);
-    StormCount = AddSliderPair(storm, 0, QStringLiteral("StormCount"), 0, 1000, 100, 100, gbxStorm);
-    StormMinutes =
-        AddSliderPair(storm, 1, QStringLiteral("StormMinutes"), 1, 200, 60, 60, gbxStorm);
-    StormAlpha = AddSliderPair(storm, 2, QStringLiteral("StormAlpha"), 0, 100, 10, 10, gbxStorm);
-    StormStep = AddSliderPair(storm, 3, QStringLiteral("StormStep"), 1, 5000, 1000, 1000, gbxStorm);
-    LightningP =
-        AddSliderPair(storm, 4, QStringLiteral("LightningP"), 0, 5000, 1000, 1000, gbxStorm);
-    btnStorm = AddButtonRow(storm, 5, QStringLiteral("btnStorm"), lblStormRatio,
+    auto* storm = AddPairs(gbxStorm, {{&StormCount, "StormCount", 0, 1000, 100},
+                                      {&StormMinutes, "StormMinutes", 1, 200, 60},
+                                      {&StormAlpha, "StormAlpha", 0, 100, 10},
+                                      {&StormStep, "StormStep", 1, 5000, 1000},
+                                      {&LightningP, "LightningP", 0, 5000, 1000}});
+    btnStorm = AddButtonRow(storm, QStringLiteral("btnStorm"), lblStormRatio,
                             QStringLiteral("lblStormRatio"), gbxStorm);
 
     auto* layout = new QHBoxLayout(this);

@@ -4,6 +4,7 @@
 
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
+#include "support/window_settings.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -75,8 +76,7 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        test::IsolateWindowSettings(folder_.path());
         QProcess bus;
         bus.start(QStringLiteral("dbus-daemon"),
                   {"--session", "--fork", "--print-address=1", "--print-pid=1"});

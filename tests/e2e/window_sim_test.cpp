@@ -8,6 +8,7 @@
 #include "main/frm_phorin.h"
 #include "main/status_panels.h"
 #include "sim/sim_controller.h"
+#include "support/window_settings.h"
 
 #include <QDir>
 #include <QMenu>
@@ -45,10 +46,6 @@ QAction* ConnectEntry(TfrmPHORIN& window, const QString& entry) {
         if (item->text() == entry)
             return item;
     return nullptr;
-}
-
-QVariant RememberedPort() {
-    return QSettings(QStringLiteral("ZELPHORIN2")).value("Port");
 }
 } // namespace
 
@@ -97,11 +94,10 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        test::IsolateWindowSettings(folder_.path());
     }
 
-    void init() { QSettings(QStringLiteral("ZELPHORIN2")).clear(); }
+    void init() { test::ForgetRememberedPort(); }
 
     void ConnectsFillsPanelsAndLeavesTheLog() {
         SimController sim;
@@ -118,7 +114,7 @@ private slots:
         QVERIFY(window->windowTitle().startsWith(QStringLiteral("www.zelphorin.example \u2022 "
                                                                 "ZELPHORIN 2.x.0 \u2022 ") +
                                                  port));
-        QCOMPARE(RememberedPort().toString(), port);
+        QCOMPARE(test::RememberedPort().toString(), port);
         QVERIFY(LogText(*window).contains(QStringLiteral("Written to registry: ") + port));
     }
 
@@ -126,10 +122,10 @@ private slots:
         SimController sim;
         const QString port = sim.Start();
         auto window = OpenWindow({port, QStringLiteral("-english")});
-        QTRY_VERIFY_WITH_TIMEOUT(!RememberedPort().isNull(), ConnectTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs);
 
         window->findChild<QAction*>(QStringLiteral("mnuDisconnect"))->trigger();
-        QVERIFY(RememberedPort().isNull());
+        QVERIFY(test::RememberedPort().isNull());
         QVERIFY(window->CurrentPort.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), ConnectTimeoutMs);
         QTRY_VERIFY(!window->Connected());
@@ -145,7 +141,7 @@ private slots:
         const QString firstPort = first.Start();
         const QString secondPort = second.Start();
         auto window = OpenWindow({firstPort, QStringLiteral("-english")});
-        QTRY_VERIFY_WITH_TIMEOUT(!RememberedPort().isNull(), ConnectTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs);
         window->SetPortSource([&] {
             return QList<SerialPortInfo>{{firstPort, QStringLiteral("first")},
                                          {secondPort, QStringLiteral("second")}};
@@ -158,7 +154,8 @@ private slots:
         entry->trigger();
 
         QCOMPARE(window->LinkThread, thread);
-        QTRY_COMPARE_WITH_TIMEOUT(RememberedPort().toString(), entry->text(), ConnectTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(test::RememberedPort().toString(), entry->text(),
+                                  ConnectTimeoutMs);
         QCOMPARE(thread->PortName(), secondPort);
         QVERIFY(second.LinesReceived() > linesBefore);
         QVERIFY(window->Connected());
@@ -204,7 +201,7 @@ private slots:
         QAction* entry = ConnectEntry(*window, BuiltInController::Entry);
         QVERIFY(entry);
         entry->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(RememberedPort().toString(), BuiltInController::Entry,
+        QTRY_COMPARE_WITH_TIMEOUT(test::RememberedPort().toString(), BuiltInController::Entry,
                                   ConnectTimeoutMs);
         QVERIFY(window->Connected());
         QVERIFY(ConnectEntry(*window, BuiltInController::Entry)->isChecked());

@@ -9,6 +9,7 @@
 #include "main/status_panels.h"
 #include "main/status_texts.h"
 #include "main/zel_application.h"
+#include "support/window_settings.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -115,11 +116,10 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(folder_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        test::IsolateWindowSettings(folder_.path());
     }
 
-    void init() { QSettings(QStringLiteral("ZELPHORIN2")).clear(); }
+    void init() { test::ForgetRememberedPort(); }
 
     // ---- Start-up ---------------------------------------------------------------------------
 
@@ -449,8 +449,7 @@ private slots:
         window->State().Config.Mode = ModeGeo;
         window->RefreshWeatherPages();
         QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
-        QCOMPARE(QSettings(QStringLiteral("ZELPHORIN2")).value("Port").toString(),
-                 window->CurrentPort);
+        QCOMPARE(test::RememberedPort().toString(), window->CurrentPort);
         // Later reads leave the page the user chose.
         window->ShowPage(Control(*window, "tsMoon"));
         window->RefreshWeatherPages();
