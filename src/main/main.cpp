@@ -4,6 +4,8 @@
 #include "main/frm_phorin.h"
 #include "main/zel_application.h"
 
+#include <QIcon>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,6 +27,9 @@ int main(int argc, char** argv) {
     zel::TApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("zelphorin"));
     application.setDesktopFileName(QStringLiteral("zelphorin"));
+    // The icon lives in the window's static library, whose resources the linker would drop.
+    Q_INIT_RESOURCE(window);
+    application.setWindowIcon(QIcon(QStringLiteral(":/icons/zelphorin.png")));
     // The toolkit has taken its own options (-platform, -style, ...) out of the arguments.
     const QStringList parameters = application.arguments().mid(1);
     auto* window = new zel::TfrmPHORIN(parameters);
