@@ -12,10 +12,10 @@ class DeviceStateTest : public QObject {
 private slots:
     void StartValues() {
         DeviceState state;
-        QCOMPARE(state.Config.Lat, int16_t(501));
-        QCOMPARE(state.Config.Lon, int16_t(85));
-        for (int16_t sample : state.Chart.Sample)
-            QCOMPARE(sample, NoMeasurement);
+        QCOMPARE(int(state.Config.Lat), 501);
+        QCOMPARE(int(state.Config.Lon), 85);
+        for (int i = 0; i < ChartSampleCount; ++i)
+            QCOMPARE(int(state.Chart.Sample[i]), int(NoMeasurement));
         QCOMPARE(state.Info.RowCount, uint8_t(0));
         QCOMPARE(state.Snapshot(), 0u);
         QVERIFY(state.Schedule.empty());
@@ -92,8 +92,8 @@ private slots:
         for (size_t i = 0; i < sizeof raw; ++i)
             raw[i] = uint8_t(i * 7 + 1);
         std::memcpy(&info, raw, sizeof raw);
-        QCOMPARE(info.Channel[0], int16_t(raw[17] | raw[18] << 8));
-        QCOMPARE(info.Voltage, int16_t(raw[32] | raw[33] << 8));
+        QCOMPARE(int(info.Channel[0]), int(int16_t(raw[17] | raw[18] << 8)));
+        QCOMPARE(int(info.Voltage), int(int16_t(raw[32] | raw[33] << 8)));
         uint8_t back[sizeof(InfoBlock)];
         std::memcpy(back, &info, sizeof back);
         QVERIFY(std::memcmp(raw, back, sizeof raw) == 0);

@@ -57,7 +57,7 @@ private slots:
         state.Info.Channel[0] = 4096;
         state.Raise(rqGetInfo | rqSetChannels);
         QVERIFY(!StoreInfo(state, buffer));
-        QCOMPARE(state.Info.Channel[0], int16_t(4096));
+        QCOMPARE(int(state.Info.Channel[0]), 4096);
         QCOMPARE(state.Snapshot(), uint32_t(rqSetChannels)); // the read flag is cleared all the same
         QVERIFY(state.Schedule.empty());
 
@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(buffer[PayloadOffset], uint8_t(4));
         ScheduleRow sent{};
         std::memcpy(&sent, buffer.data() + PayloadOffset + 1, sizeof sent);
-        QCOMPARE(sent.Timer, int16_t(1234));
+        QCOMPARE(int(sent.Timer), 1234);
         QVERIFY(state.Test(rqSetSchedule));
         QVERIFY(!NextDirtyRow(state, buffer));
         QVERIFY(!state.Test(rqSetSchedule));
@@ -134,7 +134,7 @@ private slots:
         PutBlock(chart);
         state.Raise(rqGetChart | rqGetHealth);
         StoreChart(state, buffer);
-        QCOMPARE(state.Chart.Sample[39], int16_t(-12));
+        QCOMPARE(int(state.Chart.Sample[39]), -12);
         QCOMPARE(state.Snapshot(), uint32_t(rqGetHealth));
     }
 
