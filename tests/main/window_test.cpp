@@ -224,6 +224,15 @@ private slots:
         QVERIFY(Control<QPlainTextEdit>(*window, "memDescription")->toPlainText().contains('\n'));
     }
 
+    void LocaleDecidesWithoutASwitch() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        auto german = Window({});
+        auto english = Window({"-english"});
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(TabText(*german, "tsMessages"), QStringLiteral("Meldungen"));
+        QCOMPARE(TabText(*english, "tsMessages"), QStringLiteral("Messages"));
+    }
+
     void EnglishSwitchBeatsAnEarlierGerman() {
         auto window = Window({"-german", "-english"});
         QCOMPARE(TabText(*window, "tsChannels"), QStringLiteral("Channels"));
@@ -325,6 +334,12 @@ private slots:
                                         BuiltInController::Entry}));
         QVERIFY(Entry(*window, "mnuDisconnect")->isEnabled());
         QVERIFY(LogLines(*window).filter(QStringLiteral("] Listing seral ports...")).size() == 1);
+        // The firmware can be updated only through a running link.
+        emit Control<QMenu>(*window, "mnuFile")->aboutToShow();
+        QVERIFY(Entry(*window, "mnuFirmwareUpdate")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), 15000);
+        emit Control<QMenu>(*window, "mnuFile")->aboutToShow();
+        QVERIFY(!Entry(*window, "mnuFirmwareUpdate")->isEnabled());
     }
 
     void DoubleClickInTheLogConnectsToTheNewestPort() {
