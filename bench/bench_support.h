@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -121,24 +123,57 @@ private:
 // Where the time of a series of exchanges went, in milliseconds per exchange.
 struct TimeSplit {
     double lineExcessMs = 0;     // write to completed reply, beyond the characters' time
+    double controllerMs = -1;    // of that: the request's last character to the reply's start
     double linkTurnaroundMs = 0; // completed reply to the next request
 };
 
-inline TimeSplit SplitTime(const std::vector<TimedExchange>& exchanges) {
+// `replyStarts`, when known for every exchange, are the moments the controller began each reply.
+inline TimeSplit SplitTime(const std::vector<TimedExchange>& exchanges,
+                           const std::vector<Clock::time_point>& replyStarts = {}) {
     TimeSplit split;
     if (exchanges.empty())
         return split;
+    const bool startsKnown = replyStarts.size() >= exchanges.size();
+    double controller = 0;
     for (size_t i = 0; i < exchanges.size(); ++i) {
         const TimedExchange& exchange = exchanges[i];
         const double characters = (exchange.sent + exchange.received) / CharactersPerSecond;
         split.lineExcessMs += (SecondsBetween(exchange.written, exchange.read) - characters) * 1e3;
+        if (startsKnown)
+            controller += (SecondsBetween(exchange.written, replyStarts[i]) -
+                           exchange.sent / CharactersPerSecond) *
+                          1e3;
         if (i > 0)
             split.linkTurnaroundMs += SecondsBetween(exchanges[i - 1].read, exchange.written) * 1e3;
     }
     split.lineExcessMs /= double(exchanges.size());
+    if (startsKnown)
+        split.controllerMs = controller / double(exchanges.size());
     if (exchanges.size() > 1)
         split.linkTurnaroundMs /= double(exchanges.size() - 1);
     return split;
+}
+
+// When the simulated controller began its replies, from its wire log ("12.345 OUT 8120..."):
+// for each request line that `wanted` accepts, the time of the reply that follows it. `origin`
+// is when the log's clock started; the log's millisecond steps average out over many exchanges.
+template <typename Wanted>
+std::vector<Clock::time_point> ReplyStarts(const QStringList& wireLines, Clock::time_point origin,
+                                           Wanted wanted) {
+    std::vector<Clock::time_point> starts;
+    bool waiting = false;
+    for (const QString& line : wireLines) {
+        const QString kind = line.section(QLatin1Char(' '), 1, 1);
+        if (kind == QLatin1String("IN")) {
+            waiting = wanted(line.section(QLatin1Char(' '), 2));
+        } else if (kind == QLatin1String("OUT") && waiting) {
+            const double seconds = line.section(QLatin1Char(' '), 0, 0).toDouble();
+            starts.push_back(origin + std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double>(seconds)));
+            waiting = false;
+        }
+    }
+    return starts;
 }
 
 // Runs the host's event loop until the condition holds or the time is up. The loop sleeps until
@@ -177,10 +212,26 @@ inline void Figure(const QString& name, double value, int decimals = 3) {
     std::fflush(stdout);
 }
 
-// One timed run: how long it took and where the time between the characters went.
+// The time this process's threads have spent ready to run but waiting for a processor (the
+// second field of /proc/self/task/TID/schedstat, in nanoseconds): on a loaded machine, where
+// the waits for the line's wake-ups go.
+inline double RunQueueWaitSeconds() {
+    double seconds = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (stat.open(QIODevice::ReadOnly))
+            seconds += stat.readAll().split(' ').value(1).toDouble() / 1e9;
+    }
+    return seconds;
+}
+
+// One timed run: how long it took, where the time between the characters went, and how long
+// the run's threads waited for a processor (threads started by the run count from their start).
 struct TimedRun {
     double seconds = 0;
     TimeSplit split;
+    double runQueueWaitSeconds = 0;
 };
 
 // Prints the wire bound of `characters`, then runs `once` `runs` times and prints each run's
@@ -194,7 +245,9 @@ bool ReportRuns(const QString& what, const QString& unit, int units, int charact
     Figure(QStringLiteral("wire_bound_seconds"), bound);
     std::vector<double> seconds;
     std::vector<double> lineExcess;
+    std::vector<double> controller;
     std::vector<double> turnaround;
+    std::vector<double> waits;
     for (int run = 1; run <= runs; ++run) {
         const std::optional<TimedRun> result = once();
         if (!result)
@@ -203,17 +256,25 @@ bool ReportRuns(const QString& what, const QString& unit, int units, int charact
         Figure(prefix + what + QStringLiteral("_seconds"), result->seconds);
         Figure(prefix + QStringLiteral("ratio"), result->seconds / bound);
         Figure(prefix + QStringLiteral("line_excess_ms_per_") + unit, result->split.lineExcessMs);
+        Figure(prefix + QStringLiteral("controller_reply_delay_ms_per_") + unit,
+               result->split.controllerMs);
         Figure(prefix + QStringLiteral("link_turnaround_ms_per_") + unit,
                result->split.linkTurnaroundMs);
+        Figure(prefix + QStringLiteral("runqueue_wait_ms_per_") + unit,
+               result->runQueueWaitSeconds * 1e3 / units);
         seconds.push_back(result->seconds);
+        waits.push_back(result->runQueueWaitSeconds * 1e3 / units);
         lineExcess.push_back(result->split.lineExcessMs);
+        controller.push_back(result->split.controllerMs);
         turnaround.push_back(result->split.linkTurnaroundMs);
     }
     const double median = Median(seconds);
     Figure(QStringLiteral("median_") + what + QStringLiteral("_seconds"), median);
     Figure(QStringLiteral("median_overhead_ms_per_") + unit, (median - bound) * 1000.0 / units);
     Figure(QStringLiteral("median_line_excess_ms_per_") + unit, Median(lineExcess));
+    Figure(QStringLiteral("median_controller_reply_delay_ms_per_") + unit, Median(controller));
     Figure(QStringLiteral("median_link_turnaround_ms_per_") + unit, Median(turnaround));
+    Figure(QStringLiteral("median_runqueue_wait_ms_per_") + unit, Median(waits));
     Figure(QStringLiteral("median_ratio"), median / bound);
     return true;
 }

@@ -94,6 +94,8 @@ std::optional<TimedRun> DownloadOnce(bool& logMatches) {
     options.rows = Rows;
     options.seed = 1;
     options.paceBaud = 115200;
+    const double waitedBefore = RunQueueWaitSeconds();
+    const Clock::time_point logOrigin = Clock::now();
     SimController sim(options);
     const QString port = sim.Start();
     TimedHost host;
@@ -113,9 +115,12 @@ std::optional<TimedRun> DownloadOnce(bool& logMatches) {
     const LoggedDownload logged = FromWireLog(WithoutTimes(sim.WireLines()));
     std::vector<TimedExchange> exchanges = record->Copy();
     exchanges.resize(std::min(exchanges.size(), size_t(ExpectedCodes().size())));
+    const auto replyStarts =
+        ReplyStarts(sim.WireLines(), logOrigin, [](const QString&) { return true; });
     logMatches =
         logMatches && logged.codes == ExpectedCodes() && logged.characters == ExpectedCharacters();
-    return TimedRun{SecondsBetween(*opened, *host.weatherRefreshed), SplitTime(exchanges)};
+    return TimedRun{SecondsBetween(*opened, *host.weatherRefreshed),
+                    SplitTime(exchanges, replyStarts), RunQueueWaitSeconds() - waitedBefore};
 }
 
 } // namespace

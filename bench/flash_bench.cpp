@@ -71,6 +71,8 @@ std::optional<TimedRun> FlashOnce(const QString& path, const QByteArray& image, 
     options.pageSize = 128;
     options.flashSize = 32768;
     options.paceBaud = 115200;
+    const double waitedBefore = RunQueueWaitSeconds();
+    const Clock::time_point logOrigin = Clock::now();
     SimController sim(options);
     const QString port = sim.Start();
     TimedHost host;
@@ -102,12 +104,17 @@ std::optional<TimedRun> FlashOnce(const QString& path, const QByteArray& image, 
         if (exchange.sent == BlockCharacters - 1)
             blocks.push_back(exchange);
 
+    const auto replyStarts = ReplyStarts(sim.WireLines(), logOrigin, [](const QString& request) {
+        return request.size() == BlockCharacters - 2 && request.startsWith(QLatin1String("02"));
+    });
+
     const SimState state = sim.State();
     const QByteArray flash(reinterpret_cast<const char*>(state.flash.data()),
                            int(std::min<size_t>(state.flash.size(), size_t(ImageBytes))));
     check.flashMatches = check.flashMatches && flash == image;
     check.violations += int(state.violations.size());
-    return TimedRun{SecondsBetween(*firstBlock, *end), SplitTime(blocks)};
+    return TimedRun{SecondsBetween(*firstBlock, *end), SplitTime(blocks, replyStarts),
+                    RunQueueWaitSeconds() - waitedBefore};
 }
 
 } // namespace

@@ -10,6 +10,9 @@
 #include "support/sim_process.h"
 
 #include <QFile>
+#include <QThread>
+
+#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -41,6 +44,21 @@ double ProcessCpuSeconds(qint64 pid) {
     if (fields.size() < 13)
         return 0.0;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+// What a thread that only sleeps 20 ms at a time costs on this machine: the floor under the
+// link's idle loop, which sleeps as long between its passes.
+double SleepFloorCpuPerSecond() {
+    double perSecond = 0;
+    std::thread sleeper([&] {
+        const double before = CpuSeconds(RUSAGE_THREAD);
+        const Clock::time_point start = Clock::now();
+        for (int pass = 0; pass < 250; ++pass)
+            QThread::msleep(20);
+        perSecond = (CpuSeconds(RUSAGE_THREAD) - before) / SecondsBetween(start, Clock::now());
+    });
+    sleeper.join();
+    return perSecond;
 }
 
 struct Run {
@@ -88,6 +106,7 @@ int main(int argc, char** argv) {
     SelectLanguage(LanguageEnglish);
     const int runs = RunCount(argc, argv, DefaultRuns);
     Figure(QStringLiteral("idle_seconds"), IdleMs / 1000.0, 0);
+    Figure(QStringLiteral("sleep_20ms_loop_cpu_per_second"), SleepFloorCpuPerSecond(), 5);
 
     std::vector<double> processCpu;
     for (int run = 1; run <= runs; ++run) {
