@@ -128,8 +128,8 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
             bool ok = false;
             const double percent = level.toDouble(&ok);
             if (!ok || percent < 0 || percent > 100) {
-                error = QStringLiteral("channel levels are percentages from 0 to 100, not ") +
-                        level;
+                error =
+                    QStringLiteral("channel levels are percentages from 0 to 100, not ") + level;
                 return false;
             }
         }
@@ -150,8 +150,8 @@ void CliSession::Start() {
     link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug);
     connect(link_, &QThread::finished, this, &CliSession::OnLinkEnded, Qt::QueuedConnection);
     QTimer::singleShot(request_.TimeoutSeconds * 1000, this, [this] {
-        Fail(ExitNoController, QStringLiteral("no result within %1 s; giving up")
-                                   .arg(request_.TimeoutSeconds));
+        Fail(ExitNoController,
+             QStringLiteral("no result within %1 s; giving up").arg(request_.TimeoutSeconds));
     });
 }
 
@@ -320,6 +320,10 @@ QString CliSession::ChooseFirmwareFile() {
 }
 
 void CliSession::BeforeFirmwareTransfer(const QString& portName) {
+    // A controller met in its bootloader was never read: its backup would replace a good one
+    // with the empty records.
+    if (!downloaded_)
+        return;
     const BackupResult backup = WriteBackup(portName, state_);
     if (!backup.Error.isEmpty())
         LogMessage(backup.Error);
@@ -341,11 +345,11 @@ QString CliSession::StatusLine() const {
         line += QLatin1Char(' ') + ChannelLetter(channel) + QLatin1Char(' ') +
                 LevelText(info.Channel[channel]) + QLatin1Char('%');
     if (info.TempBoard != NoMeasurement)
-        line += QLatin1Char(' ') + FormatTemperature(info.TempBoard, flag) +
-                TemperatureUnitText(flag);
+        line +=
+            QLatin1Char(' ') + FormatTemperature(info.TempBoard, flag) + TemperatureUnitText(flag);
     if (info.TempWater != NoMeasurement)
-        line += QLatin1Char(' ') + FormatTemperature(info.TempWater, flag) +
-                TemperatureUnitText(flag);
+        line +=
+            QLatin1Char(' ') + FormatTemperature(info.TempWater, flag) + TemperatureUnitText(flag);
     if (info.Voltage != NoMeasurement)
         line += QLatin1Char(' ') + VoltageText(info.Voltage) + QStringLiteral(" Volt");
     return line;
@@ -366,9 +370,8 @@ void CliSession::PrintSummary() {
          << Translate(QStringLiteral("BoardTemperature")) << ": " << temperature(info.TempBoard)
          << "\n"
          << "Water temperature: "
-         << (info.TempWater == NoMeasurement
-                 ? Translate(QStringLiteral("VarnoProbeNotConnected"))
-                 : temperature(info.TempWater))
+         << (info.TempWater == NoMeasurement ? Translate(QStringLiteral("VarnoProbeNotConnected"))
+                                             : temperature(info.TempWater))
          << "\n"
          << Translate(QStringLiteral("InputVoltage")) << ": "
          << (info.Voltage == NoMeasurement ? QStringLiteral("-")

@@ -1,0 +1,577 @@
+// zelphorin-cli as a script runs it: a separate process on a zelphorin-sim's pseudo-terminal,
+// judged by its exit code, its output and what reached the simulated controller's wire.
+
+#include "cfg/conversions.h"
+#include "cfg/records.h"
+#include "files/file_helpers.h"
+#include "files/ini_document.h"
+#include "lang/translate.h"
+#include "support/sim_process.h"
+#include "support/wait.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <array>
+#include <cstring>
+
+using namespace zel;
+using namespace zel::test;
+
+namespace {
+
+constexpr int CliTimeoutMs = 20000;
+
+QString CliProgram() {
+    return QStringLiteral(ZEL_BINARY_DIR "/src/zelphorin-cli");
+}
+
+QStringList Lines(const QByteArray& bytes) {
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    lines.removeAll(QString());
+    return lines;
+}
+
+// What one run of the command line left behind.
+struct CliRun {
+    int ExitCode = -1;
+    QStringList Out;
+    QStringList Err;
+
+    // The log lines of stdout without their "[date time] " prefix.
+    QStringList LogLines() const {
+        static const QRegularExpression prefix(
+            QStringLiteral("^\\[[^\\]]*\\d\\d?:\\d\\d:\\d\\d[^\\]]*\\] "));
+        QStringList texts;
+        for (const QString& line : Out) {
+            const QRegularExpressionMatch match = prefix.match(line);
+            if (match.hasMatch())
+                texts << line.mid(match.capturedLength());
+        }
+        return texts;
+    }
+    QString Describe() const {
+        return QStringLiteral("exit %1\nstdout:\n%2\nstderr:\n%3")
+            .arg(ExitCode)
+            .arg(Out.join(QLatin1Char('\n')), Err.join(QLatin1Char('\n')));
+    }
+};
+
+// Waits for a started command line to end; a run that hangs is killed and reported as -1.
+CliRun Finish(QProcess& process, int timeoutMs = CliTimeoutMs) {
+    CliRun run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(timeoutMs);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        run.ExitCode = process.exitCode();
+    }
+    run.Out = Lines(process.readAllStandardOutput());
+    run.Err = Lines(process.readAllStandardError());
+    return run;
+}
+
+CliRun RunCli(const QStringList& arguments) {
+    QProcess process;
+    process.start(CliProgram(), arguments);
+    return Finish(process);
+}
+
+CliRun RunOn(const SimProcess& sim, const QStringList& command) {
+    return RunCli(QStringList{QStringLiteral("--port"), sim.SlavePath()} + command);
+}
+
+// The wire log's lines of one kind and code, e.g. ("IN", "02") or ("OUT", "83").
+QStringList Lines(const SimProcess& sim, const QString& kind, const QString& code) {
+    return sim.Events().filter(
+        QRegularExpression(QStringLiteral("^%1 %2").arg(kind, QRegularExpression::escape(code))));
+}
+
+// The bytes after the two-digit code of a wire log line ("IN 02A0..." or "OUT 82A0...\n").
+QByteArray Payload(const QString& event) {
+    QString hex = event.section(QLatin1Char(' '), 1).mid(2);
+    hex.remove(QLatin1String("\\n"));
+    return QByteArray::fromHex(hex.toLatin1());
+}
+
+// The payload of the first line of that kind and code; empty when there is none.
+QByteArray FirstPayload(const SimProcess& sim, const QString& kind, const QString& code) {
+    const QStringList lines = Lines(sim, kind, code);
+    return lines.isEmpty() ? QByteArray() : Payload(lines.first());
+}
+
+template <typename Block> Block As(const QByteArray& bytes) {
+    Block block{};
+    std::memcpy(&block, bytes.constData(), std::min(sizeof block, size_t(bytes.size())));
+    return block;
+}
+
+template <typename Block> QByteArray BytesOf(const Block& block) {
+    return QByteArray(reinterpret_cast<const char*>(&block), sizeof block);
+}
+
+// The request codes the controller received, in order ("80", "82", ...).
+QStringList ReceivedCodes(const SimProcess& sim) {
+    QStringList codes;
+    for (const QString& event : sim.Events())
+        if (event.startsWith(QLatin1String("IN ")))
+            codes << event.mid(3, 2);
+    return codes;
+}
+
+int32_t LastAddress(int32_t first, const QByteArray& image) {
+    return first + int32_t(image.size()) - 1;
+}
+
+// First + last + every byte, modulo 2^32.
+uint32_t Checksum(int32_t first, const QByteArray& image) {
+    uint32_t sum = uint32_t(first) + uint32_t(LastAddress(first, image));
+    for (char byte : image)
+        sum += uint8_t(byte);
+    return sum;
+}
+
+// A .chx file: first and last address, the image bytes, the checksum (little-endian).
+QByteArray FirmwareFile(int32_t first, const QByteArray& image, uint32_t checksum) {
+    QByteArray file;
+    for (uint32_t word : {uint32_t(first), uint32_t(LastAddress(first, image))})
+        file.append(reinterpret_cast<const char*>(&word), 4);
+    file.append(image);
+    file.append(reinterpret_cast<const char*>(&checksum), 4);
+    return file;
+}
+
+// The summary's line of the four channel levels (0..4096 each).
+template <typename Levels> QString ChannelsLine(const Levels& levels) {
+    QString line = QStringLiteral("Channels:");
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        line += QStringLiteral(" %1 %2%").arg(ChannelLetter(channel), LevelText(levels[channel]));
+    return line;
+}
+
+QString Disconnected(const SimProcess& sim) {
+    return QStringLiteral("Disconnected from ") + sim.SlavePath();
+}
+
+const QString FlashedText =
+    QStringLiteral("Firmware successfully updated. Remove jumper (if set)!");
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+
+    QString FilePath(const QString& name) const { return folder_.filePath(name); }
+
+    // A controller with a 32 KiB flash of 128-byte pages that writes its flash to `flashOut`.
+    static QStringList FlashOptions(const QString& flashOut) {
+        return {QStringLiteral("--page-size"),  QStringLiteral("128"),
+                QStringLiteral("--flash-size"), QStringLiteral("32768"),
+                QStringLiteral("--flash-out"),  flashOut};
+    }
+
+    // After a successful update with `image` at 0x0050 the flash holds it at its addresses,
+    // zeros from the page start up to it, and nothing was written past its last page.
+    void VerifyFlashed(SimProcess& sim, const CliRun& run, const QString& flashOut,
+                       const QByteArray& image) {
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(run.LogLines().contains(FlashedText));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QCOMPARE(sim.Events().filter(QStringLiteral("VIOLATION")), QStringList());
+        QCOMPARE(sim.Stop(), 0);
+        const QByteArray flash = ReadAll(flashOut);
+        QCOMPARE(flash.size(), 32768);
+        QCOMPARE(flash.left(0x50), QByteArray(0x50, '\0'));
+        QCOMPARE(flash.mid(0x50, image.size()), image);
+        const qsizetype pagesEnd = (0x50 + image.size() + 127) / 128 * 128;
+        QCOMPARE(flash.mid(pagesEnd), QByteArray(flash.size() - pagesEnd, '\xFF'));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        QVERIFY2(QFileInfo(CliProgram()).isExecutable(), "build the zelphorin-cli target");
+    }
+
+    void InfoPrintsConnectionSummaryAndDownloadOrder() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("info")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(run.Err.isEmpty());
+
+        const QStringList log = run.LogLines();
+        QVERIFY2(log.size() >= 3, qPrintable(run.Describe()));
+        QCOMPARE(log.first(), QStringLiteral("Connecting to %1...").arg(sim.SlavePath()));
+        QVERIFY(log.contains(QStringLiteral("Connected to ZELPHORIN 2.x.0 on ") + sim.SlavePath()));
+        QCOMPARE(log.last(), Disconnected(sim));
+        QVERIFY(run.Out.last().endsWith(Disconnected(sim)));
+
+        // The summary shows what the controller sent in its one Info block.
+        QVERIFY(run.Out.contains(QStringLiteral("Schedule rows: 3")));
+        const QByteArray infoReply = FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("81"));
+        QCOMPARE(infoReply.size(), qsizetype(sizeof(InfoBlock)));
+        const QString channels = ChannelsLine(As<InfoBlock>(infoReply).Channel);
+        QVERIFY2(run.Out.contains(channels), qPrintable(channels + "\n" + run.Describe()));
+
+        const QStringList download = {"80", "82", "81", "85", "83", "83", "83", "87", "86"};
+        QCOMPARE(ReceivedCodes(sim).mid(0, download.size()), download);
+    }
+
+    void MissingPortGivesUpAfterFiveOpenings() {
+        const QString port = FilePath(QStringLiteral("no-such-port"));
+        const CliRun run = RunCli({QStringLiteral("--port"), port, QStringLiteral("info")});
+        QVERIFY2(run.ExitCode == 2, qPrintable(run.Describe()));
+        const QStringList log = run.LogLines();
+        QCOMPARE(log.count(QStringLiteral("Trying again...")), 4);
+        QVERIFY(log.contains(QStringLiteral("Error while connecting to ") + port));
+        QCOMPARE(log.last(), QStringLiteral("Disconnected from ") + port);
+        QCOMPARE(run.Err.size(), 1);
+    }
+
+    void SilentControllerEndsWithTheTimeout() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--silent")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run =
+            RunOn(sim, {QStringLiteral("--timeout"), QStringLiteral("3"), QStringLiteral("info")});
+        QVERIFY2(run.ExitCode == 2, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY(run.Err.first().contains(QLatin1String("3 s")));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+    }
+
+    void OtherDeviceExitsThree_data() {
+        QTest::addColumn<QString>("identity");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("other firmware") << "7,3"
+                                        << "ZELPHORIN 2.x.3 on %1 detected";
+        QTest::newRow("other product") << "9,0"
+                                       << "Different hardware \"MIRVANEL 1.x\"";
+    }
+    void OtherDeviceExitsThree() {
+        QFETCH(QString, identity);
+        QFETCH(QString, status);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--identify"), identity});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("info")});
+        QVERIFY2(run.ExitCode == 3, qPrintable(run.Describe()));
+        const QString expected =
+            status.contains(QLatin1String("%1")) ? status.arg(sim.SlavePath()) : status;
+        QVERIFY2(run.LogLines().filter(expected).size() == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QCOMPARE(run.Err.size(), 1);
+        QCOMPARE(run.Out.filter(QStringLiteral("Schedule rows:")), QStringList());
+    }
+
+    void HelpPrintsTheUsage() {
+        const CliRun run = RunCli({QStringLiteral("--help")});
+        QCOMPARE(run.ExitCode, 0);
+        QVERIFY(run.Out.first().startsWith(QLatin1String("Usage: zelphorin-cli")));
+        QVERIFY(run.Err.isEmpty());
+    }
+
+    void BadArgumentsAreRefusedWithOneLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unknown command") << QStringList{"--port", "ttyX", "blink"};
+        QTest::newRow("unknown mode") << QStringList{"--port", "ttyX", "mode", "purple"};
+        QTest::newRow("three levels") << QStringList{"--port", "ttyX", "channels", "1", "2", "3"};
+        QTest::newRow("level above 100")
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "400"};
+        QTest::newRow("no port") << QStringList{"info"};
+        QTest::newRow("port without value") << QStringList{"info", "--port"};
+        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "--port", "ttyX", "info"};
+    }
+    void BadArgumentsAreRefusedWithOneLine() {
+        QFETCH(QStringList, arguments);
+        const CliRun run = RunCli(arguments);
+        QVERIFY2(run.ExitCode > 0, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY(run.Out.isEmpty());
+    }
+
+    void ChannelsInModeManualAreShownByInfo() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun manual = RunOn(sim, {QStringLiteral("mode"), QStringLiteral("manual")});
+        QVERIFY2(manual.ExitCode == 0, qPrintable(manual.Describe()));
+        const QStringList levels = {"10", "20", "30", "40"};
+        const CliRun set = RunOn(sim, QStringList{QStringLiteral("channels")} + levels);
+        QVERIFY2(set.ExitCode == 0, qPrintable(set.Describe()));
+        QCOMPARE(set.LogLines().last(), Disconnected(sim));
+
+        const CliRun info = RunOn(sim, {QStringLiteral("info")});
+        QVERIFY2(info.ExitCode == 0, qPrintable(info.Describe()));
+        std::array<int, ChannelCount> expected{};
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            expected[size_t(channel)] = int(LevelFromPercent(levels[channel].toInt()));
+        const QString channels = ChannelsLine(expected);
+        QVERIFY2(info.Out.contains(channels), qPrintable(channels + "\n" + info.Describe()));
+        QVERIFY(info.Out.contains(QStringLiteral("Mode: Manual")));
+    }
+
+    void ModeGeoSendsConfigWithModeTwo() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("mode"), QStringLiteral("geo")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        const QStringList writes = Lines(sim, QStringLiteral("IN"), QStringLiteral("02"));
+        QCOMPARE(writes.size(), 1);
+        QCOMPARE(Payload(writes.first()).size(), qsizetype(sizeof(ConfigBlock)));
+        QCOMPARE(As<ConfigBlock>(Payload(writes.first())).Mode, uint8_t(ModeGeo));
+    }
+
+    void SetTimeSendsThePcClock() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("set-time")});
+        const QDateTime now = QDateTime::currentDateTime();
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+
+        // The time part of Info: a real minute, channels and row marked as not to be applied.
+        const QStringList writes = Lines(sim, QStringLiteral("IN"), QStringLiteral("01"));
+        QCOMPARE(writes.size(), 1);
+        QCOMPARE(Payload(writes.first()).size(), qsizetype(sizeof(InfoBlock)));
+        const auto info = As<InfoBlock>(Payload(writes.first()));
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            QCOMPARE(info.Channel[channel], int16_t(-1));
+        QCOMPARE(uint8_t(info.CurrentRow), uint8_t(255));
+        const QDateTime sent(QDate(2000 + info.Year, info.Month, info.Day),
+                             QTime(info.Hour, info.Minute, info.Second));
+        QVERIFY(sent.isValid());
+        QVERIFY2(qAbs(sent.secsTo(now)) < 60, qPrintable(sent.toString(Qt::ISODate)));
+    }
+
+    void ControllerCommandsSendTheirSubCode_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("save") << "save"
+                              << "IN 7F01";
+        QTest::newRow("cloud") << "cloud"
+                               << "IN 7F02";
+        QTest::newRow("storm") << "storm"
+                               << "IN 7F03";
+    }
+    void ControllerCommandsSendTheirSubCode() {
+        QFETCH(QString, command);
+        QFETCH(QString, line);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {command});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("7F")), QStringList{line});
+    }
+
+    void UnacknowledgedWriteExitsOne() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--drop-acks")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("mode"), QStringLiteral("geo")});
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("02")).size(), 1);
+    }
+
+    void MonitorPrintsStatusLinesUntilTerminated() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess monitor;
+        monitor.start(CliProgram(),
+                      {QStringLiteral("--port"), sim.SlavePath(), QStringLiteral("monitor")});
+        static const QRegularExpression statusLine(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d W [\\d.,]+% R "));
+        QByteArray out;
+        const bool statusShown = WaitUntil([&] {
+            out += monitor.readAllStandardOutput();
+            return Lines(out).filter(statusLine).size() >= 2;
+        });
+        QVERIFY2(statusShown, out.constData());
+        monitor.terminate();
+        CliRun run = Finish(monitor);
+        run.Out = Lines(out) + run.Out;
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QVERIFY(run.Err.isEmpty());
+    }
+
+    void FlashWritesTheImageThroughTheBootloader() {
+        const QString flashOut = FilePath(QStringLiteral("boot-flash.bin"));
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--boot")} + FlashOptions(flashOut));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QByteArray image = RandomBytes(3000, 1);
+        const QString file = FilePath(QStringLiteral("boot.chx"));
+        WriteFile(file, FirmwareFile(0x50, image, Checksum(0x50, image)));
+        const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
+        // Nothing was read from a controller met in its bootloader, so there is nothing to back up.
+        QCOMPARE(run.LogLines().filter(QStringLiteral("Settings saved to")), QStringList());
+        VerifyFlashed(sim, run, flashOut, image);
+    }
+
+    void FlashRefusesAFileWithABadChecksum() {
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--boot")} +
+                           FlashOptions(FilePath(QStringLiteral("refused-flash.bin"))));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QByteArray image = RandomBytes(1000, 2);
+        const uint32_t sum = Checksum(0x50, image);
+        const QString file = FilePath(QStringLiteral("bad.chx"));
+        WriteFile(file, FirmwareFile(0x50, image, sum + 1));
+        const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.LogLines().contains(
+                     QStringLiteral("Checksum error in file (%1 != %2)!").arg(sum + 1).arg(sum)),
+                 qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QCOMPARE(run.Err.size(), 1);
+        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("02")), QStringList());
+    }
+
+    void FlashStartsTheBootloaderOfARunningController() {
+        const QString flashOut = FilePath(QStringLiteral("app-flash.bin"));
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--rows"), QStringLiteral("1")} +
+                           FlashOptions(flashOut));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QByteArray image = RandomBytes(2000, 3);
+        const QString file = FilePath(QStringLiteral("app.chx"));
+        WriteFile(file, FirmwareFile(0x50, image, Checksum(0x50, image)));
+        const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
+        QVERIFY(sim.Events().contains(QStringLiteral("IN 7F00")));
+
+        // The update wipes the controller's settings: they were backed up first.
+        const QStringList saved = run.LogLines().filter(QStringLiteral("Settings saved to "));
+        QCOMPARE(saved.size(), 1);
+        const QString backup = saved.first().mid(QStringLiteral("Settings saved to ").size());
+        QVERIFY2(ReadAll(backup).startsWith("[Config]\r\n"), qPrintable(backup));
+        QFile::remove(backup);
+        VerifyFlashed(sim, run, flashOut, image);
+    }
+
+    void ExportWritesEverySection() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("export.ini"));
+        const CliRun run = RunOn(sim, {QStringLiteral("export"), file});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+
+        const QByteArray text = ReadAll(file);
+        QCOMPARE(text.count("\n"), text.count("\r\n"));
+        QStringList sections;
+        for (const QString& line : QString::fromLatin1(text).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QLatin1Char('[')))
+                sections << line;
+        QCOMPARE(sections, (QStringList{"[Config]", "[Weather]", "[Names]", "[RC5]", "[TimeZone]",
+                                        "[0]", "[1]", "[2]"}));
+
+        // The file holds what the controller sent.
+        const IniDocument written(text);
+        const auto config =
+            As<ConfigBlock>(FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("82")));
+        QCOMPARE(written.Integer(u"Config", u"Lat"), std::optional<uint64_t>(uint64_t(config.Lat)));
+        const auto row = As<ScheduleRowMessage>(
+            FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("8302")));
+        QCOMPARE(written.Integer(u"2", u"Color161"),
+                 std::optional<uint64_t>(uint64_t(row.Data.Color16[1])));
+    }
+
+    void ImportConfigSendsTheThreeBlocks() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("config.ini"));
+        WriteFile(file, Crlf("[Config]\nMode=2\nJMPMode=5\n\n[Weather]\nCloudAlpha=33\n"));
+        const CliRun run = RunOn(sim, {QStringLiteral("import-config"), file});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+
+        // Each block goes back as the controller sent it, but for the keys of the file.
+        auto config = As<ConfigBlock>(FirstPayload(sim, "OUT", "82"));
+        auto expert = As<ExpertBlock>(FirstPayload(sim, "OUT", "85"));
+        auto weather = As<ExpertWeatherBlock>(FirstPayload(sim, "OUT", "86"));
+        config.Mode = ModeGeo;
+        expert.JMPMode = 5;
+        weather.CloudAlpha = 33;
+        const QStringList configWrites = Lines(sim, "IN", "02");
+        const QStringList expertWrites = Lines(sim, "IN", "05");
+        const QStringList weatherWrites = Lines(sim, "IN", "06");
+        QCOMPARE(configWrites.size(), 1);
+        QCOMPARE(expertWrites.size(), 1);
+        QCOMPARE(weatherWrites.size(), 1);
+        QCOMPARE(Payload(configWrites[0]).toHex(), BytesOf(config).toHex());
+        QCOMPARE(Payload(expertWrites[0]).toHex(), BytesOf(expert).toHex());
+        QCOMPARE(Payload(weatherWrites[0]).toHex(), BytesOf(weather).toHex());
+    }
+
+    void ImportScheduleSendsEveryRow() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("4")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("schedule.ini"));
+        WriteFile(file, Crlf("[3]\nColor160=2048\n\n[9]\nColor160=1\n"));
+        const CliRun run = RunOn(sim, {QStringLiteral("import-schedule"), file});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+
+        const QStringList writes = Lines(sim, "IN", "03");
+        QCOMPARE(writes.size(), 4);
+        for (int index = 0; index < 4; ++index) {
+            const QString code = QStringLiteral("83%1").arg(index, 2, 10, QLatin1Char('0'));
+            auto row = As<ScheduleRowMessage>(FirstPayload(sim, "OUT", code));
+            if (index == 3)
+                row.Data.Color16[0] = 2048;
+            QCOMPARE(Payload(writes[index]).toHex(), BytesOf(row).toHex());
+        }
+    }
+
+    void ImportOfAMissingFileExitsFour_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("configuration") << "import-config";
+        QTest::newRow("schedule") << "import-schedule";
+    }
+    void ImportOfAMissingFileExitsFour() {
+        QFETCH(QString, command);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {command, FilePath(QStringLiteral("missing.ini"))});
+        QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        for (const QString code : {"01", "02", "03", "05", "06"})
+            QCOMPARE(Lines(sim, QStringLiteral("IN"), code), QStringList());
+    }
+
+    void ExportImportExportIsLossless() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("2")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString first = FilePath(QStringLiteral("first.ini"));
+        const QString second = FilePath(QStringLiteral("second.ini"));
+        const CliRun exported = RunOn(sim, {QStringLiteral("export"), first});
+        QVERIFY2(exported.ExitCode == 0, qPrintable(exported.Describe()));
+        const CliRun imported = RunOn(sim, {QStringLiteral("import-config"), first});
+        QVERIFY2(imported.ExitCode == 0, qPrintable(imported.Describe()));
+        const CliRun again = RunOn(sim, {QStringLiteral("export"), second});
+        QVERIFY2(again.ExitCode == 0, qPrintable(again.Describe()));
+        QCOMPARE(ReadAll(second), ReadAll(first));
+
+        // The import sent every block back exactly as the controller had sent it.
+        for (const auto& [read, write] : {std::pair{"82", "02"}, {"85", "05"}, {"86", "06"}}) {
+            const QStringList writes = Lines(sim, "IN", write);
+            QCOMPARE(writes.size(), 1);
+            QCOMPARE(Payload(writes[0]).toHex(), FirstPayload(sim, "OUT", read).toHex());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "cli_test.moc"
