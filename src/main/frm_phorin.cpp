@@ -112,7 +112,7 @@ void TfrmPHORIN::BuildForm() {
     tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
     tsSchedule = new SchedulePage(pc);
     tsVisualize = new VisualizePage(pc);
-    tsGeo = new GeoPage(pc);
+    tsGeo = new GeoPage(state_, pc);
     tsConfig = new ConfigPage(pc);
     tsTemp = new ChartPage(pc);
     tsWeather = new WeatherPage(pc);
@@ -160,6 +160,11 @@ void TfrmPHORIN::ConnectHandlers() {
     OnSignal(menu_->mnuFAQ, &QAction::triggered,
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
+    OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
+    connect(tsGeo, &GeoPage::StatusPanelText, this,
+            [this](const QString& text) { sb->SetPanelText(0, text); });
+    connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
+    connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowLevels(state_.Config); });
     connect(pc, &QTabWidget::currentChanged, this, [this](int index) {
         try {
             pcChange(index);
@@ -202,10 +207,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
 
     state_.Config.Lat = DefaultLatitudeTenths;
     state_.Config.Lon = DefaultLongitudeTenths;
-    // The geo page's "Now": real time, and the controller clock from the PC clock.
-    SetRealtime(state_);
-    SetClock(state_, QDateTime::currentDateTime());
-    tsGeo->ShowClock(state_.Info);
+    tsGeo->btnNowClick();
 
     RefreshControls();
     SetConnectedState(false);
@@ -326,6 +328,8 @@ void TfrmPHORIN::pcChange(int index) {
         state_.Raise(rqGetChart);
     else if (page == tsSchedule && !state_.ScheduleDownloadPending())
         FillScheduleGrid();
+    else if (page == tsGeo)
+        tsGeo->RefreshGeo();
 }
 
 // ---- Connection management ----------------------------------------------------------------
@@ -567,6 +571,8 @@ void TfrmPHORIN::RefreshStatus() {
     const QString status = StatusText(CurrentPort, info, state_.Config.Flag);
     SetTitle(status);
     tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
+    if (pc->currentWidget() == tsGeo)
+        tsGeo->RefreshGeo();
     tsSchedule->MarkCurrentRow(info.CurrentRow);
 }
 
@@ -616,6 +622,11 @@ void TfrmPHORIN::mnuOptionsClick() {
     menu_->mnuStepBig->setChecked(state_.Config.Flag & FlagStepBig);
     menu_->mnuShowExpert->setChecked(PageShown(tsExpert));
     menu_->mnuShowRC433->setChecked(PageShown(tsRC433));
+}
+
+void TfrmPHORIN::mnuSetTimeDateClick() {
+    ShowPage(tsGeo);
+    tsGeo->btnNowClick();
 }
 
 void TfrmPHORIN::mnuRefreshClick() {

@@ -105,6 +105,7 @@ private:
     void mnuFileClick();
     void mnuOptionsClick();
     void mnuRefreshClick();
+    void mnuSetTimeDateClick();
     void mnuDebugClick();
     void memDblClick();
     void pcChange(int index);
