@@ -184,16 +184,6 @@ private slots:
         QCOMPARE(MapPixel(*page_, 524, 111), Red);
     }
 
-    void PlacesBeyondTheMapShowNoNaN() {
-        for (const auto& [lat, lon] : {std::pair{900, 1800}, {-900, -1800}, {32767, -32768}}) {
-            state_.Config.Lat = int16_t(lat);
-            state_.Config.Lon = int16_t(lon);
-            page_->RefreshGeo();
-            QVERIFY2(!page_->lblGeo->text().contains(QStringLiteral("nan"), Qt::CaseInsensitive),
-                     qPrintable(page_->lblGeo->text()));
-        }
-    }
-
     // ---- Map projection --------------------------------------------------------------------
 
     void ClickStoresThePlace_data() {
