@@ -69,11 +69,11 @@ QString OneLine(QString text) {
 }
 } // namespace
 
-template <typename Signal, typename Sender, typename Handler>
+template <typename... Arguments, typename Sender, typename Signal, typename Handler>
 void TfrmPHORIN::OnSignal(Sender* sender, Signal signal, Handler handler) {
-    connect(sender, signal, this, [this, handler] {
+    connect(sender, signal, this, [this, handler](Arguments... arguments) {
         try {
-            handler();
+            handler(arguments...);
         } catch (const std::exception& error) {
             LogMessage(QString::fromStdString(error.what()));
         }
@@ -165,13 +165,7 @@ void TfrmPHORIN::ConnectHandlers() {
             [this](const QString& text) { sb->SetPanelText(0, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowLevels(state_.Config); });
-    connect(pc, &QTabWidget::currentChanged, this, [this](int index) {
-        try {
-            pcChange(index);
-        } catch (const std::exception& error) {
-            LogMessage(QString::fromStdString(error.what()));
-        }
-    });
+    OnSignal<int>(pc, &QTabWidget::currentChanged, [this](int index) { pcChange(index); });
     TApplication::SetErrorLogOf(QCoreApplication::instance(),
                                 [this](const QString& text) { LogMessage(text); });
 }
@@ -213,10 +207,11 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     SetConnectedState(false);
 
     portWatch_ = new PortWatch(SystemSerialPorts, this);
-    connect(portWatch_, &PortWatch::PortArrived, this, &TfrmPHORIN::PortArrived);
+    OnSignal<const QString&>(portWatch_, &PortWatch::PortArrived,
+                             [this](const QString& name) { PortArrived(name); });
     auto* power = new PowerWatch(this);
-    connect(power, &PowerWatch::Suspending, this, &TfrmPHORIN::SystemSuspending);
-    connect(power, &PowerWatch::Resumed, this, &TfrmPHORIN::SystemResumed);
+    OnSignal(power, &PowerWatch::Suspending, [this] { SystemSuspending(); });
+    OnSignal(power, &PowerWatch::Resumed, [this] { SystemResumed(); });
 
     if (!CurrentPort.isEmpty())
         StartLink();
@@ -489,6 +484,9 @@ void TfrmPHORIN::LoadPortFromRegistry() {
 }
 
 void TfrmPHORIN::SavePortToRegistry() {
+    // A read that was under way when the user disconnected must not bring the port back.
+    if (CurrentPort.isEmpty())
+        return;
     QSettings settings(SettingsOrganisation);
     settings.setValue(PortValue, CurrentPort);
     settings.sync();

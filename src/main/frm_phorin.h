@@ -119,8 +119,9 @@ private:
     bool PageShown(QWidget* page) const;
     void SetPageShown(QWidget* page, bool shown);
 
-    // Connects a signal to a handler; an exception the handler throws becomes a log line.
-    template <typename Signal, typename Sender, typename Handler>
+    // Connects a signal to a handler that takes the Arguments (the signal's, or none); an
+    // exception the handler throws becomes a log line.
+    template <typename... Arguments, typename Sender, typename Signal, typename Handler>
     void OnSignal(Sender* sender, Signal signal, Handler handler);
 
     DeviceState state_;
