@@ -212,18 +212,24 @@ inline void Figure(const QString& name, double value, int decimals = 3) {
     std::fflush(stdout);
 }
 
-// The time this process's threads have spent ready to run but waiting for a processor (the
-// second field of /proc/self/task/TID/schedstat, in nanoseconds): on a loaded machine, where
-// the waits for the line's wake-ups go.
-inline double RunQueueWaitSeconds() {
+// A field of /proc/PROCESS/task/TID/schedstat summed over the process's threads, in seconds:
+// field 0 is the time on a processor, field 1 the time ready to run but waiting for one.
+// Nanoseconds, so finer than the clock ticks of /proc/PID/stat.
+inline double SchedStatSeconds(const QString& process, int field) {
     double seconds = 0;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(process));
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
         if (stat.open(QIODevice::ReadOnly))
-            seconds += stat.readAll().split(' ').value(1).toDouble() / 1e9;
+            seconds += stat.readAll().split(' ').value(field).toDouble() / 1e9;
     }
     return seconds;
+}
+
+// How long this process's threads have waited for a processor: on a loaded machine, where the
+// line's wake-ups lose their time.
+inline double RunQueueWaitSeconds() {
+    return SchedStatSeconds(QStringLiteral("self"), 1);
 }
 
 // One timed run: how long it took, where the time between the characters went, and how long

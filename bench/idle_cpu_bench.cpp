@@ -9,13 +9,11 @@
 #include "lang/translate.h"
 #include "support/sim_process.h"
 
-#include <QFile>
 #include <QThread>
 
 #include <thread>
 
 #include <sys/resource.h>
-#include <unistd.h>
 
 using namespace zel;
 using namespace zel::bench;
@@ -31,19 +29,6 @@ double CpuSeconds(int who) {
     ::getrusage(who, &usage);
     const auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// User and system time of another process, from /proc/PID/stat (fields 14 and 15, in ticks).
-double ProcessCpuSeconds(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0.0;
-    const QByteArray text = stat.readAll();
-    // The command name may hold blanks; the fields after it start behind its ')'.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0.0;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
 }
 
 // What a thread that only sleeps 20 ms at a time costs on this machine: the floor under the
@@ -84,17 +69,18 @@ std::optional<Run> IdleOnce() {
     }
     RunFor(SettleMs);
 
+    const QString simProcess = QString::number(sim.Process().processId());
     const int pollsBefore = int(sim.Events().count(QStringLiteral("IN 81")));
     const double processBefore = CpuSeconds(RUSAGE_SELF);
     const double hostBefore = CpuSeconds(RUSAGE_THREAD);
-    const double simBefore = ProcessCpuSeconds(sim.Process().processId());
+    const double simBefore = SchedStatSeconds(simProcess, 0);
     const Clock::time_point start = Clock::now();
     RunFor(IdleMs);
     const double wall = SecondsBetween(start, Clock::now());
     Run run;
     run.processCpu = (CpuSeconds(RUSAGE_SELF) - processBefore) / wall;
     run.hostCpu = (CpuSeconds(RUSAGE_THREAD) - hostBefore) / wall;
-    run.simCpu = (ProcessCpuSeconds(sim.Process().processId()) - simBefore) / wall;
+    run.simCpu = (SchedStatSeconds(simProcess, 0) - simBefore) / wall;
     run.polls = int(sim.Events().count(QStringLiteral("IN 81"))) - pollsBefore;
     return run;
 }
