@@ -69,17 +69,6 @@ QString OneLine(QString text) {
 }
 } // namespace
 
-template <typename... Arguments, typename Sender, typename Signal, typename Handler>
-void TfrmPHORIN::OnSignal(Sender* sender, Signal signal, Handler handler) {
-    connect(sender, signal, this, [this, handler](Arguments... arguments) {
-        try {
-            handler(arguments...);
-        } catch (const std::exception& error) {
-            LogMessage(QString::fromStdString(error.what()));
-        }
-    });
-}
-
 TfrmPHORIN::TfrmPHORIN(const QStringList& parameters, QWidget* parent)
     : QMainWindow(parent), gate_(this) {
     BuildForm();
@@ -161,6 +150,7 @@ void TfrmPHORIN::ConnectHandlers() {
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
+    ConnectFileMenu();
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(0, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
@@ -188,7 +178,9 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     tsSchedule->BuildHeader();
     tsChannels->FillColorNames();
     SetPageShown(tsChannelsGL, false);
-    std::fill(std::begin(state_.Chart.Sample), std::end(state_.Chart.Sample), NoMeasurement);
+    // Indexed: a reference into a packed record may be misaligned.
+    for (int i = 0; i < ChartSampleCount; ++i)
+        state_.Chart.Sample[i] = NoMeasurement;
 
     for (QWidget* hidden :
          {static_cast<QWidget*>(tsJMP->rbtJMPServo), static_cast<QWidget*>(tsJMP->rbtJMPPWM),

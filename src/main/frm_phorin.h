@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTabWidget>
 
+#include <functional>
+
 namespace zel {
 
 class BalancePage;
@@ -79,6 +81,11 @@ public:
     // For tests: the list of serial ports the window sees.
     void SetPortSource(PortSource source);
 
+    // The File menu's dialogs, replaceable by tests: a settings file path (empty when the user
+    // cancelled) and a warning question answered Yes (true) or No.
+    std::function<QString(const QString& title, bool save)> SettingsFileDialog;
+    std::function<bool(const QString& text, const QString& caption)> Confirm;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -113,6 +120,15 @@ private:
     void SystemSuspending();
     void SystemResumed();
     void OpenWebPage(const QString& path);
+
+    // The File menu (file_menu.cpp).
+    void ConnectFileMenu();
+    void mnuScheduleConfigExportClick();
+    void mnuConfigImportClick();
+    void mnuScheduleImportClick();
+    void mnuFirmwareUpdateClick();
+    QString AskSettingsFile(const QString& title, bool save);
+    bool AskYesNo(const QString& text, const QString& caption);
 
     void DebugLog(const QString& text);
     void SetTitle(const QString& statusText);
@@ -151,5 +167,16 @@ private:
     Rc433Page* tsRC433 = nullptr;
     MessagesPage* tsMessages = nullptr;
 };
+
+template <typename... Arguments, typename Sender, typename Signal, typename Handler>
+void TfrmPHORIN::OnSignal(Sender* sender, Signal signal, Handler handler) {
+    connect(sender, signal, this, [this, handler](Arguments... arguments) {
+        try {
+            handler(arguments...);
+        } catch (const std::exception& error) {
+            LogMessage(QString::fromStdString(error.what()));
+        }
+    });
+}
 
 } // namespace zel

@@ -1,0 +1,104 @@
+// The File menu: export and import of settings files, and the firmware update.
+
+#include "files/ini_document.h"
+#include "files/settings_file.h"
+#include "lang/translate.h"
+#include "main/frm_phorin.h"
+#include "main/messages_page.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace zel {
+
+namespace {
+const QString SettingsProduct = QStringLiteral("ZELPHORIN 2.x.0");
+} // namespace
+
+void TfrmPHORIN::ConnectFileMenu() {
+    SettingsFileDialog = [this](const QString& title, bool save) {
+        return AskSettingsFile(title, save);
+    };
+    Confirm = [this](const QString& text, const QString& caption) {
+        return AskYesNo(text, caption);
+    };
+    OnSignal(menu_->mnuScheduleConfigExport, &QAction::triggered,
+             [this] { mnuScheduleConfigExportClick(); });
+    OnSignal(menu_->mnuConfigImport, &QAction::triggered, [this] { mnuConfigImportClick(); });
+    OnSignal(menu_->mnuScheduleImport, &QAction::triggered, [this] { mnuScheduleImportClick(); });
+    OnSignal(menu_->mnuFirmwareUpdate, &QAction::triggered, [this] { mnuFirmwareUpdateClick(); });
+}
+
+QString TfrmPHORIN::AskSettingsFile(const QString& title, bool save) {
+    QFileDialog dialog(this, title, ProgramDir);
+    dialog.setNameFilter(TranslateFormat(QStringLiteral("PHORINConfig"), {SettingsProduct}) +
+                         QStringLiteral(" (*.ini)"));
+    dialog.setDefaultSuffix(QStringLiteral("ini"));
+    // A save dialog asks before it overwrites a file; an open one wants an existing file.
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+bool TfrmPHORIN::AskYesNo(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TfrmPHORIN::mnuScheduleConfigExportClick() {
+    // The link refreshes every record while the dialog is open.
+    state_.Raise(rqRefreshAll);
+    const QString path =
+        SettingsFileDialog(Translate(QStringLiteral("ExportScheduleConfig")), true);
+    if (path.isEmpty())
+        return;
+    try {
+        WriteSettingsFile(path, state_);
+    } catch (const FileError& error) {
+        LogMessage(error.Message()); // the old file, if any, is still whole
+    }
+}
+
+void TfrmPHORIN::mnuConfigImportClick() {
+    const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportConfig")), false);
+    if (path.isEmpty())
+        return;
+    try {
+        ImportConfiguration(path, state_);
+    } catch (const FileError& error) {
+        LogMessage(error.Message());
+        return;
+    }
+    RefreshStatus();
+    RefreshControls();
+    RefreshExpertPage();
+    RefreshWeatherPages();
+    FillScheduleGrid();
+}
+
+void TfrmPHORIN::mnuScheduleImportClick() {
+    if (state_.ScheduleDownloadPending())
+        return;
+    const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportSchedule")), false);
+    if (path.isEmpty())
+        return;
+    try {
+        if (!ImportSchedule(path, state_))
+            return; // a download started while the dialog was open
+    } catch (const FileError& error) {
+        LogMessage(error.Message());
+        return;
+    }
+    FillScheduleGrid();
+}
+
+void TfrmPHORIN::mnuFirmwareUpdateClick() {
+    if (Confirm(Translate(QStringLiteral("FlashDlgText")),
+                Translate(QStringLiteral("FlashDlgCaption"))))
+        state_.Raise(rqFirmware);
+}
+
+} // namespace zel

@@ -1,0 +1,200 @@
+// The window's File menu against a simulated controller: export, the two imports and the
+// firmware request, with the dialogs answered by the test.
+
+#include "files/ini_document.h"
+#include "main/frm_phorin.h"
+#include "sim/sim_controller.h"
+#include "support/window_settings.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zel;
+
+namespace {
+constexpr int TimeoutMs = 15000;
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+QString LogText(TfrmPHORIN& window) {
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("mem"))->toPlainText();
+}
+} // namespace
+
+class WindowFilesTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    QStringList dialogTitles_;
+    QString answer_; // what the file dialog answers; empty is a cancel
+
+    std::unique_ptr<TfrmPHORIN> OpenWindow(const QStringList& parameters) {
+        auto window = std::make_unique<TfrmPHORIN>(parameters);
+        window->ProgramDir = folder_.path();
+        window->SettingsFileDialog = [this](const QString& title, bool) {
+            dialogTitles_ << title;
+            return answer_;
+        };
+        window->show();
+        return window;
+    }
+
+    // A window connected to the simulator, with its first complete download stored.
+    std::unique_ptr<TfrmPHORIN> Connected(SimController& sim) {
+        auto window = OpenWindow({sim.Start(), QStringLiteral("-english")});
+        DeviceState& state = window->State();
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                return window->Connected() && state.Info.RowCount > 0 &&
+                       (state.Snapshot() & rqReadEverything) == 0;
+            },
+            TimeoutMs);
+        return ready ? std::move(window) : nullptr;
+    }
+
+    static void Trigger(TfrmPHORIN& window, const char* entry) {
+        window.findChild<QAction*>(QLatin1String(entry))->trigger();
+    }
+
+    // The entries work only while connected; these tests reach the handlers without a link.
+    static void EnableEntries(TfrmPHORIN& window) {
+        for (const char* entry : {"mnuConfigImport", "mnuScheduleImport", "mnuScheduleConfigExport",
+                                  "mnuFirmwareUpdate"})
+            window.findChild<QAction*>(QLatin1String(entry))->setEnabled(true);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        test::IsolateWindowSettings(folder_.path());
+    }
+    void init() {
+        test::ForgetRememberedPort();
+        dialogTitles_.clear();
+        answer_.clear();
+    }
+
+    void ExportWritesEveryBlockAndEveryRow() {
+        SimOptions options;
+        options.rows = 5;
+        SimController sim(options);
+        auto window = Connected(sim);
+        QVERIFY(window);
+        answer_ = folder_.filePath(QStringLiteral("export.ini"));
+        Trigger(*window, "mnuScheduleConfigExport");
+        QCOMPARE(dialogTitles_,
+                 QStringList({QStringLiteral("Export schedule and configuration to...")}));
+        const IniDocument file = IniDocument::FromFile(answer_);
+        QCOMPARE(file.Integer(u"Config", u"Mode").value_or(99), uint64_t(sim.State().config.Mode));
+        QVERIFY(file.Integer(u"4", u"Hour").has_value());
+        QVERIFY(!file.Integer(u"5", u"Hour").has_value());
+        QVERIFY(file.Integer(u"RC5", u"Step").has_value());
+        // The dialog came with a request to read everything again; the reads are stored on
+        // this thread, so none can have been taken over yet.
+        QCOMPARE(window->State().Snapshot() & rqRefreshAll, uint32_t(rqRefreshAll));
+    }
+
+    void ImportedConfigurationReachesTheController() {
+        SimOptions options;
+        options.rows = 2;
+        SimController sim(options);
+        auto window = Connected(sim);
+        QVERIFY(window);
+        answer_ = folder_.filePath(QStringLiteral("config.ini"));
+        WriteText(answer_, "[Config]\r\nMode=2\r\nTempOffset=251\r\n[Weather]\r\nCloudAlpha=33\r\n"
+                           "[3]\r\nColor160=2048\r\n");
+        Trigger(*window, "mnuConfigImport");
+        QCOMPARE(dialogTitles_, QStringList({QStringLiteral("Import configuration from...")}));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.State().config.Mode == ModeGeo &&
+                                     sim.State().expertWeather.CloudAlpha == 33 &&
+                                     sim.State().expert.TempOffset == -5,
+                                 TimeoutMs);
+        QCOMPARE(int(sim.State().schedule[1].Color16[0]),
+                 int(window->State().Schedule[1].Color16[0])); // rows are never imported here
+    }
+
+    void ImportedScheduleUploadsEveryRow() {
+        SimOptions options;
+        options.rows = 4;
+        SimController sim(options);
+        auto window = Connected(sim);
+        QVERIFY(window);
+        answer_ = folder_.filePath(QStringLiteral("schedule.ini"));
+        WriteText(answer_, "[3]\r\nColor160=2048\r\n[9]\r\nColor160=7\r\n");
+        const int before = sim.WireLines().size();
+        Trigger(*window, "mnuScheduleImport");
+        QCOMPARE(dialogTitles_, QStringList({QStringLiteral("Import schedule from...")}));
+        QTRY_VERIFY_WITH_TIMEOUT(int(sim.State().schedule[3].Color16[0]) == 2048, TimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->State().Test(rqSetSchedule), TimeoutMs);
+        int uploads = 0;
+        for (const QString& line : WithoutTimes(sim.WireLines().mid(before)))
+            uploads += line.startsWith(QLatin1String("IN 03"));
+        QCOMPARE(uploads, 4);
+    }
+
+    void CancelledDialogsAndUnreadableFilesChangeNothing() {
+        auto window = OpenWindow({QStringLiteral("-english")});
+        EnableEntries(*window);
+        DeviceState& state = window->State();
+        state.ResizeSchedule(3);
+        state.Replace(0);
+        const uint8_t mode = state.Config.Mode;
+        Trigger(*window, "mnuConfigImport");
+        Trigger(*window, "mnuScheduleImport");
+        QCOMPARE(state.Snapshot(), 0u);
+
+        answer_ = folder_.filePath(QStringLiteral("missing.ini"));
+        const int logBefore = LogText(*window).size();
+        Trigger(*window, "mnuConfigImport");
+        Trigger(*window, "mnuScheduleImport");
+        QCOMPARE(state.Snapshot(), 0u);
+        QCOMPARE(state.Config.Mode, mode);
+        QVERIFY(LogText(*window).size() > logBefore); // the user is told why
+
+        // No import while the schedule is being downloaded: not even a dialog.
+        dialogTitles_.clear();
+        state.Raise(rqGetSchedule);
+        Trigger(*window, "mnuScheduleImport");
+        QVERIFY(dialogTitles_.isEmpty());
+        QCOMPARE(state.RowDirty[0], uint8_t(0));
+    }
+
+    void AFailedExportIsLoggedAndKeepsTheOldFile() {
+        auto window = OpenWindow({QStringLiteral("-english")});
+        EnableEntries(*window);
+        answer_ = folder_.filePath(QStringLiteral("no-such-folder/export.ini"));
+        const int logBefore = LogText(*window).size();
+        Trigger(*window, "mnuScheduleConfigExport");
+        QVERIFY(!QFile::exists(answer_));
+        QVERIFY(LogText(*window).size() > logBefore);
+    }
+
+    void FirmwareUpdateAsksFirst() {
+        auto window = OpenWindow({QStringLiteral("-english")});
+        EnableEntries(*window);
+        QStringList questions;
+        bool yes = false;
+        window->Confirm = [&](const QString& text, const QString& caption) {
+            questions << caption << text;
+            return yes;
+        };
+        Trigger(*window, "mnuFirmwareUpdate");
+        QCOMPARE(questions.value(0), QStringLiteral("Update firmware"));
+        QVERIFY(questions.value(1).endsWith(QLatin1String("Proceed?")));
+        QVERIFY(!window->State().Test(rqFirmware));
+        yes = true;
+        Trigger(*window, "mnuFirmwareUpdate");
+        QVERIFY(window->State().Test(rqFirmware));
+    }
+};
+
+QTEST_MAIN(WindowFilesTest)
+#include "window_files_test.moc"
