@@ -147,7 +147,7 @@ QByteArray FirmwareFile(int32_t first, const QByteArray& image, uint32_t checksu
 }
 
 // The summary's line of the four channel levels (0..4096 each).
-template <typename Levels> QString ChannelsLine(const Levels& levels) {
+QString ChannelsLine(const std::array<int, ChannelCount>& levels) {
     QString line = QStringLiteral("Channels:");
     for (int channel = 0; channel < ChannelCount; ++channel)
         line += QStringLiteral(" %1 %2%").arg(ChannelLetter(channel), LevelText(levels[channel]));
@@ -219,7 +219,11 @@ private slots:
         QVERIFY(run.Out.contains(QStringLiteral("Schedule rows: 3")));
         const QByteArray infoReply = FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("81"));
         QCOMPARE(infoReply.size(), qsizetype(sizeof(InfoBlock)));
-        const QString channels = ChannelsLine(As<InfoBlock>(infoReply).Channel);
+        const InfoBlock reply = As<InfoBlock>(infoReply);
+        // Copied by value: the packed words may be misaligned.
+        const std::array<int, ChannelCount> levels = {reply.Channel[0], reply.Channel[1],
+                                                      reply.Channel[2], reply.Channel[3]};
+        const QString channels = ChannelsLine(levels);
         QVERIFY2(run.Out.contains(channels), qPrintable(channels + "\n" + run.Describe()));
 
         const QStringList download = {"80", "82", "81", "85", "83", "83", "83", "87", "86"};
@@ -343,7 +347,7 @@ private slots:
         QCOMPARE(Payload(writes.first()).size(), qsizetype(sizeof(InfoBlock)));
         const auto info = As<InfoBlock>(Payload(writes.first()));
         for (int channel = 0; channel < ChannelCount; ++channel)
-            QCOMPARE(info.Channel[channel], int16_t(-1));
+            QCOMPARE(int(info.Channel[channel]), -1);
         QCOMPARE(uint8_t(info.CurrentRow), uint8_t(255));
         const QDateTime sent(QDate(2000 + info.Year, info.Month, info.Day),
                              QTime(info.Hour, info.Minute, info.Second));

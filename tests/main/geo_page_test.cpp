@@ -212,8 +212,8 @@ private slots:
         QFETCH(QString, latText);
         QFETCH(QString, lonText);
         page_->imgGeoMouseDown(picturePoint);
-        QCOMPARE(state_.Config.Lat, lat);
-        QCOMPARE(state_.Config.Lon, lon);
+        QCOMPARE(int(state_.Config.Lat), lat);
+        QCOMPARE(int(state_.Config.Lon), lon);
         QCOMPARE(page_->edtLat->text(), latText);
         QCOMPARE(page_->edtLon->text(), lonText);
         QVERIFY(state_.Test(rqSetConfig));
@@ -227,8 +227,8 @@ private slots:
         auto* view = page_->imgGeo;
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           ViewportPointOf(*view, QPoint(523, 111)));
-        QCOMPARE(state_.Config.Lat, 500);
-        QCOMPARE(state_.Config.Lon, 83);
+        QCOMPARE(int(state_.Config.Lat), 500);
+        QCOMPARE(int(state_.Config.Lon), 83);
         QCOMPARE(page_->edtLat->text(), QStringLiteral("50"));
         QVERIFY(state_.Test(rqSetConfig));
         // 8.3° E and 50.0° N: x 523.06, y 111.1.
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(status.takeLast().at(0).toString(), QString());
         QCOMPARE(page_->imgGeo->viewport()->cursor().shape(), Qt::ArrowCursor);
         // Moving changes nothing in the records.
-        QCOMPARE(state_.Config.Lat, 501);
+        QCOMPARE(int(state_.Config.Lat), 501);
         QCOMPARE(state_.Test(rqSetConfig), false);
     }
 
@@ -336,8 +336,8 @@ private slots:
         page_->edtTime->setText(QStringLiteral("7:05"));
         page_->trbTime->setValue(600);
         page_->dtp->setDate(QDate(2030, 1, 2));
-        QCOMPARE(state_.Config.Lat, 501);
-        QCOMPARE(state_.Config.Lon, 85);
+        QCOMPARE(int(state_.Config.Lat), 501);
+        QCOMPARE(int(state_.Config.Lon), 85);
         QCOMPARE(state_.Info.Hour, 12);
         QCOMPARE(state_.Info.Day, 21);
         QCOMPARE(state_.Snapshot(), 0u);
@@ -348,8 +348,8 @@ private slots:
         Focus(page_->edtLat);
         page_->edtLon->setText(QStringLiteral("-70.64"));
         page_->edtLat->setText(QStringLiteral("-33.25"));
-        QCOMPARE(state_.Config.Lat, -332); // ties to even
-        QCOMPARE(state_.Config.Lon, -706);
+        QCOMPARE(int(state_.Config.Lat), -332); // ties to even
+        QCOMPARE(int(state_.Config.Lon), -706);
         QVERIFY(state_.Test(rqSetConfig));
         QCOMPARE(MapPixel(*page_, 304, 342), Red);
         QVERIFY(page_->lblGeo->text().startsWith(QStringLiteral("Sun: ")));
@@ -357,11 +357,11 @@ private slots:
         state_.Clear(~0u);
         Focus(page_->edtLon);
         page_->edtLon->setText(QStringLiteral("east"));
-        QCOMPARE(state_.Config.Lon, -706);
+        QCOMPARE(int(state_.Config.Lon), -706);
         QCOMPARE(state_.Snapshot(), 0u);
         // A number the field cannot hold stays at the field's end.
         page_->edtLon->setText(QStringLiteral("1e300"));
-        QCOMPARE(state_.Config.Lon, 32767);
+        QCOMPARE(int(state_.Config.Lon), 32767);
     }
 
     void RefreshLeavesAFocusedControlAlone() {
@@ -474,8 +474,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         DeviceState& state = window.State();
         // At start: the default place and the PC clock, real time.
-        QCOMPARE(state.Config.Lat, 501);
-        QCOMPARE(state.Config.Lon, 85);
+        QCOMPARE(int(state.Config.Lat), 501);
+        QCOMPARE(int(state.Config.Lon), 85);
         QCOMPARE(state.Config.TimeLapse, 1);
         QVERIFY(state.Test(rqSetTime));
         QCOMPARE(state.Info.Year, QDate::currentDate().year() - 2000);
