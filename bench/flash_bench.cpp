@@ -5,6 +5,7 @@
 //     flash_bench [RUNS]
 
 #include "bench_support.h"
+#include "support/firmware_file.h"
 #include "com/command_set.h"
 #include "com/link_thread.h"
 #include "lang/translate.h"
@@ -35,26 +36,6 @@ QByteArray RandomImage() {
     for (char& byte : image)
         byte = char(random() & 0xFF);
     return image;
-}
-
-void AppendInt32(QByteArray& bytes, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(char((value >> shift) & 0xFF));
-}
-
-// A ".chx" file: first and last address, the image bytes, then first + last + the bytes' sum.
-QByteArray FirmwareFile(const QByteArray& image) {
-    const uint32_t first = 0;
-    const uint32_t last = uint32_t(image.size() - 1);
-    uint32_t sum = first + last;
-    for (const char byte : image)
-        sum += uint8_t(byte);
-    QByteArray file;
-    AppendInt32(file, first);
-    AppendInt32(file, last);
-    file.append(image);
-    AppendInt32(file, sum);
-    return file;
 }
 
 // What a flash run leaves to check: whether each controller's flash held the image, and the
@@ -129,7 +110,7 @@ int main(int argc, char** argv) {
     const QByteArray image = RandomImage();
     QFile file(path);
     if (!folder.isValid() || !file.open(QIODevice::WriteOnly) ||
-        file.write(FirmwareFile(image)) != ImageBytes + 12) {
+        file.write(test::FirmwareFile(0, image)) != ImageBytes + 12) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }

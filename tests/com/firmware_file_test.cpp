@@ -1,5 +1,6 @@
 #include "com/firmware_file.h"
 #include "lang/translate.h"
+#include "support/firmware_file.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,22 +9,19 @@ using namespace zel;
 
 namespace {
 
+using zel::test::AppendInt32;
+
 QByteArray Int32(int64_t value) {
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((uint64_t(value) >> (8 * i)) & 0xFF);
+    QByteArray bytes;
+    AppendInt32(bytes, value);
     return bytes;
 }
 
 // A file of the given range whose image byte at address a is (a * 7) & 0xFF.
 QByteArray FirmwareBytes(int64_t first, int64_t last, int checksumOffset = 0) {
-    QByteArray file = Int32(first) + Int32(last);
-    uint32_t sum = uint32_t(first) + uint32_t(last);
-    for (int64_t address = first; address <= last; ++address) {
-        file += char((address * 7) & 0xFF);
-        sum += uint8_t((address * 7) & 0xFF);
-    }
-    return file + Int32(int64_t(sum) + checksumOffset);
+    return zel::test::FirmwareFile(
+        first, zel::test::FirmwareImageBytes(first, last, [](int64_t a) { return (a * 7) & 0xFF; }),
+        checksumOffset);
 }
 
 } // namespace
@@ -90,7 +88,9 @@ private slots:
 
     void HeadersOutsideTheImageAreNeverRead() {
         for (const auto& range : {std::pair<int64_t, int64_t>{0xFFF0, 0x10010},
-                                  {-16, 100}, {200, 100}, {0x7FFFFFFF, 0x7FFFFFFF}}) {
+                                  {-16, 100},
+                                  {200, 100},
+                                  {0x7FFFFFFF, 0x7FFFFFFF}}) {
             status.clear();
             QByteArray file = Int32(range.first) + Int32(range.second) + QByteArray(64, '\x55');
             QVERIFY(!Parse(file));

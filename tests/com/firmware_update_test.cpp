@@ -3,6 +3,7 @@
 #include "com/link_thread.h"
 #include "lang/translate.h"
 #include "sim/sim_controller.h"
+#include "support/firmware_file.h"
 #include "support/recording_host.h"
 #include "support/wait.h"
 
@@ -15,27 +16,15 @@ using zel::test::WaitUntil;
 
 namespace {
 
-QByteArray Int32(int64_t value) {
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((uint64_t(value) >> (8 * i)) & 0xFF);
-    return bytes;
+uint8_t ImageByte(int64_t address) {
+    return uint8_t((address * 13 + 5) & 0xFF);
 }
 
-uint8_t ImageByte(int64_t address) { return uint8_t((address * 13 + 5) & 0xFF); }
-
 QString WriteFirmware(const QTemporaryDir& dir, int64_t first, int64_t last) {
-    QByteArray file = Int32(first) + Int32(last);
-    uint32_t sum = uint32_t(first) + uint32_t(last);
-    for (int64_t address = first; address <= last; ++address) {
-        file += char(ImageByte(address));
-        sum += ImageByte(address);
-    }
-    file += Int32(sum);
     const QString path = dir.filePath(QStringLiteral("ZELPHORIN2x0.chx"));
     QFile out(path);
     out.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    out.write(file);
+    out.write(test::FirmwareFile(first, test::FirmwareImageBytes(first, last, ImageByte)));
     return path;
 }
 
@@ -139,9 +128,11 @@ private slots:
 
         // 31744 is the first reserved address: a file reaching it is one byte too big.
         Run tooBig = StartUpdate(128, WriteFirmware(dir, 0, 31744));
-        QVERIFY(WaitUntil([&] {
-            return tooBig.host->status.contains(TranslateFormat("FirmwareTooLarge", {"1"}));
-        }, 20000));
+        QVERIFY(WaitUntil(
+            [&] {
+                return tooBig.host->status.contains(TranslateFormat("FirmwareTooLarge", {"1"}));
+            },
+            20000));
         QVERIFY(WaitUntil([&] { return tooBig.host->log.contains(Translate("Resetting")); }));
         QVERIFY(BlockAddresses(*tooBig.sim).isEmpty());
     }

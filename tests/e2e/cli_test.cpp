@@ -6,6 +6,7 @@
 #include "files/file_helpers.h"
 #include "files/ini_document.h"
 #include "lang/translate.h"
+#include "support/firmware_file.h"
 #include "support/sim_process.h"
 #include "support/wait.h"
 
@@ -124,27 +125,6 @@ QStringList ReceivedCodes(const SimProcess& sim) {
     return codes;
 }
 
-int32_t LastAddress(int32_t first, const QByteArray& image) {
-    return first + int32_t(image.size()) - 1;
-}
-
-// First + last + every byte, modulo 2^32.
-uint32_t Checksum(int32_t first, const QByteArray& image) {
-    uint32_t sum = uint32_t(first) + uint32_t(LastAddress(first, image));
-    for (char byte : image)
-        sum += uint8_t(byte);
-    return sum;
-}
-
-// A .chx file: first and last address, the image bytes, the checksum (little-endian).
-QByteArray FirmwareFile(int32_t first, const QByteArray& image, uint32_t checksum) {
-    QByteArray file;
-    for (uint32_t word : {uint32_t(first), uint32_t(LastAddress(first, image))})
-        file.append(reinterpret_cast<const char*>(&word), 4);
-    file.append(image);
-    file.append(reinterpret_cast<const char*>(&checksum), 4);
-    return file;
-}
 
 // The summary's line of the four channel levels (0..4096 each).
 QString ChannelsLine(const std::array<int, ChannelCount>& levels) {
@@ -416,7 +396,7 @@ private slots:
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QByteArray image = RandomBytes(3000, 1);
         const QString file = FilePath(QStringLiteral("boot.chx"));
-        WriteFile(file, FirmwareFile(0x50, image, Checksum(0x50, image)));
+        WriteFile(file, test::FirmwareFile(0x50, image));
         const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
         // Nothing was read from a controller met in its bootloader, so there is nothing to back up.
         QCOMPARE(run.LogLines().filter(QStringLiteral("Settings saved to")), QStringList());
@@ -429,9 +409,9 @@ private slots:
                            FlashOptions(FilePath(QStringLiteral("refused-flash.bin"))));
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QByteArray image = RandomBytes(1000, 2);
-        const uint32_t sum = Checksum(0x50, image);
+        const uint32_t sum = test::FirmwareChecksum(0x50, image);
         const QString file = FilePath(QStringLiteral("bad.chx"));
-        WriteFile(file, FirmwareFile(0x50, image, sum + 1));
+        WriteFile(file, test::FirmwareFile(0x50, image, 1));
         const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
         QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
         QVERIFY2(run.LogLines().contains(
@@ -450,7 +430,7 @@ private slots:
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QByteArray image = RandomBytes(2000, 3);
         const QString file = FilePath(QStringLiteral("app.chx"));
-        WriteFile(file, FirmwareFile(0x50, image, Checksum(0x50, image)));
+        WriteFile(file, test::FirmwareFile(0x50, image));
         const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
         QVERIFY(sim.Events().contains(QStringLiteral("IN 7F00")));
 
