@@ -104,6 +104,8 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
     }
     request.Command = arguments[i];
     request.Arguments = arguments.mid(i + 1);
+    if (request.Command == QLatin1String("sunmoon"))
+        return true; // needs no port; its own arguments are checked where it runs
     const auto command = std::find_if(Commands.begin(), Commands.end(), [&](const auto& entry) {
         return entry.first == request.Command;
     });

@@ -31,11 +31,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     zel::SelectLanguage(zel::LanguageEnglish);
 
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    const int sunmoon = arguments.indexOf(QStringLiteral("sunmoon"));
-    if (sunmoon >= 0)
-        return zel::RunSunMoonCommand(arguments, out, err);
-
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     zel::CliRequest request;
     QString error;
     bool help = false;
@@ -47,6 +43,8 @@ int main(int argc, char** argv) {
         out << zel::CliUsage();
         return zel::ExitOk;
     }
+    if (request.Command == QLatin1String("sunmoon"))
+        return zel::RunSunMoonCommand(arguments, out, err);
 
     zel::CliSession session(request, out, err);
     QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
