@@ -43,6 +43,8 @@ SchedulePage::SchedulePage(QWidget* parent) : QWidget(parent) {
 void SchedulePage::BuildHeader() {
     sgSchedule->setColumnCount(FirstChannelColumn + ChannelCount);
     SetHeader(0, Translate(QStringLiteral("Line")), LineColumnWidth);
+    // Until a mode is known the time column shows times, as in the mode Auto.
+    SetHeaderText(1, Translate(QStringLiteral("Time")));
     const char* const switchKeys[] = {"Display", "Clouds", "Storms", "Timer"};
     for (const char* key : switchKeys) {
         const int column = sgSchedule->columnCount();
