@@ -4,24 +4,61 @@
 #include <QLocale>
 #include <QThread>
 
-namespace zel {
+#include <deque>
 
-struct HostGate::Shared {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool closed = false;
-};
+namespace zel {
 
 namespace {
 struct PendingCall {
+    std::function<void()> function;
     bool done = false;
     bool abandoned = false;
 };
 } // namespace
 
-HostGate::HostGate(QObject* context) : context_(context), shared_(std::make_shared<Shared>()) {}
+struct HostGate::Shared {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool closed = false;
+    std::deque<std::shared_ptr<PendingCall>> queue;
+};
 
-HostGate::~HostGate() { Close(); }
+// Lives on the host's thread and runs the queued calls there. The calls travel through a
+// queue of our own, under our own lock, and the posted event names the slot only, so every
+// hand-over between the threads is one a race detector can follow.
+class HostGate::Receiver : public QObject {
+    Q_OBJECT
+public:
+    Receiver(std::shared_ptr<Shared> shared, QObject* parent)
+        : QObject(parent), shared_(std::move(shared)) {}
+
+public slots:
+    void Drain() {
+        std::unique_lock<std::mutex> lock(shared_->mutex);
+        while (!shared_->queue.empty()) {
+            std::shared_ptr<PendingCall> call = shared_->queue.front();
+            shared_->queue.pop_front();
+            if (call->abandoned || shared_->closed)
+                continue;
+            lock.unlock();
+            call->function();
+            lock.lock();
+            call->done = true;
+            shared_->finished.notify_all();
+        }
+    }
+
+private:
+    std::shared_ptr<Shared> shared_;
+};
+
+HostGate::HostGate(QObject* context)
+    : context_(context), shared_(std::make_shared<Shared>()),
+      receiver_(new Receiver(shared_, context)) {}
+
+HostGate::~HostGate() {
+    Close();
+}
 
 bool HostGate::Call(const std::function<void()>& function) {
     if (QThread::currentThread() == context_->thread()) {
@@ -31,30 +68,15 @@ bool HostGate::Call(const std::function<void()>& function) {
         return true;
     }
     auto call = std::make_shared<PendingCall>();
-    std::shared_ptr<Shared> shared = shared_;
-    {
-        std::lock_guard<std::mutex> guard(shared->mutex);
-        if (shared->closed)
-            return false;
-    }
-    QMetaObject::invokeMethod(
-        context_,
-        [shared, call, function] {
-            {
-                std::lock_guard<std::mutex> guard(shared->mutex);
-                if (call->abandoned || shared->closed)
-                    return;
-            }
-            function();
-            {
-                std::lock_guard<std::mutex> guard(shared->mutex);
-                call->done = true;
-            }
-            shared->finished.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(shared->mutex);
-    shared->finished.wait(lock, [&] { return call->done || shared->closed; });
+    call->function = function;
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    if (shared_->closed)
+        return false;
+    shared_->queue.push_back(call);
+    lock.unlock();
+    QMetaObject::invokeMethod(receiver_, "Drain", Qt::QueuedConnection);
+    lock.lock();
+    shared_->finished.wait(lock, [&] { return call->done || shared_->closed; });
     if (!call->done)
         call->abandoned = true;
     return call->done;
@@ -70,7 +92,7 @@ void HostGate::Close() {
 
 void HostGate::DeliverPending() {
     if (QThread::currentThread() == context_->thread())
-        QCoreApplication::sendPostedEvents(context_, QEvent::MetaCall);
+        receiver_->Drain();
 }
 
 bool HostGate::IsClosed() const {
@@ -89,3 +111,5 @@ QString LogEntry(const QString& text, const QDateTime& now) {
 }
 
 } // namespace zel
+
+#include "link_host.moc"

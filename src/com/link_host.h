@@ -69,10 +69,12 @@ public:
 
 private:
     struct Shared;
+    class Receiver;
 
     QObject* context_;
-    // Shared with the queued calls, which may outlive the gate in the host's event queue.
+    // Shared with the receiver, which lives as long as the context and may outlive the gate.
     std::shared_ptr<Shared> shared_;
+    Receiver* receiver_; // a child of the context
 };
 
 } // namespace zel
