@@ -18,6 +18,12 @@ using namespace zel;
 namespace {
 constexpr int TimeoutMs = 15000;
 
+SimOptions WithRows(int rows) {
+    SimOptions options;
+    options.rows = rows;
+    return options;
+}
+
 void WriteText(const QString& path, const QByteArray& text) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -83,9 +89,7 @@ private slots:
     }
 
     void ExportWritesEveryBlockAndEveryRow() {
-        SimOptions options;
-        options.rows = 5;
-        SimController sim(options);
+        SimController sim(WithRows(5));
         auto window = Connected(sim);
         QVERIFY(window);
         answer_ = folder_.filePath(QStringLiteral("export.ini"));
@@ -103,9 +107,7 @@ private slots:
     }
 
     void ImportedConfigurationReachesTheController() {
-        SimOptions options;
-        options.rows = 2;
-        SimController sim(options);
+        SimController sim(WithRows(2));
         auto window = Connected(sim);
         QVERIFY(window);
         answer_ = folder_.filePath(QStringLiteral("config.ini"));
@@ -122,9 +124,7 @@ private slots:
     }
 
     void ImportedScheduleUploadsEveryRow() {
-        SimOptions options;
-        options.rows = 4;
-        SimController sim(options);
+        SimController sim(WithRows(4));
         auto window = Connected(sim);
         QVERIFY(window);
         answer_ = folder_.filePath(QStringLiteral("schedule.ini"));
