@@ -197,6 +197,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
 
     RefreshControls();
     SetConnectedState(false);
+    ShowPage(tsMessages); // the window opens on the log with its safety note
 
     portWatch_ = new PortWatch(SystemSerialPorts, this);
     OnSignal<const QString&>(portWatch_, &PortWatch::PortArrived,
@@ -393,7 +394,7 @@ void TfrmPHORIN::mnuConnectionClick() {
     menu_->mnuConnect->addSeparator();
     addEntry(BuiltInController::Entry);
     menu_->mnuDisconnect->setEnabled(LinkRunning());
-    menu_->mnuRemove->setEnabled(menu_->mnuDiscover->isEnabled());
+    menu_->Enable(menu_->mnuRemove, menu_->mnuDiscover->isEnabled());
 }
 
 void TfrmPHORIN::ConnectEntryClick(const QString& entry) {
@@ -513,7 +514,7 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
     SetTaskbarProgress(1, 1);
     if (!connected) {
         // Back to the log only when a connection was lost, not when none was made.
-        if (menu_->mnuModeManual->isEnabled())
+        if (connected_)
             ShowPage(tsMessages);
         sb->SetPanelText(1, QString());
         sb->SetPanelText(2, QString());
@@ -527,7 +528,7 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
           menu_->mnuModeFlash, menu_->mnuRefresh, menu_->mnuSaveEEPROM, menu_->mnuStepBig,
           menu_->mnuIRLearn, menu_->mnuHealth, menu_->mnuAllOff, menu_->mnuAll20, menu_->mnuAllOn,
           menu_->mnuSetTimeDate})
-        entry->setEnabled(connected);
+        menu_->Enable(entry, connected);
     const uint8_t mode = state_.Config.Mode;
     tsChannels->SetConnected(connected, mode);
     tsSchedule->SetConnected(connected);

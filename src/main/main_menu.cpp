@@ -94,6 +94,30 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
     mnuHardware = AddEntry(mnuHelp, "mnuHardware", "&Hardware manual");
     mnuSoftware = AddEntry(mnuHelp, "mnuSoftware", "&Software manual / updates");
     mnuFAQ = AddEntry(mnuHelp, "mnuFAQ", "&FAQ / error tracking", Qt::Key_F1);
+
+    // Until their handlers come; one to a line, so that each leaves with its own change.
+    // clang-format off
+    withoutHandler_ = {
+        mnuDiscover,
+        mnuRemove,
+        mnuModeManual,
+        mnuModeAuto,
+        mnuModeGeo,
+        mnuModeRGBDemo,
+        mnuModeFlash,
+        mnuAllOff,
+        mnuAll20,
+        mnuAllOn,
+        mnuStepBig,
+        mnuShowExpert,
+        mnuShowRC433,
+        mnuSaveEEPROM,
+        mnuIRLearn,
+        mnuHealth,
+    };
+    // clang-format on
+    for (QAction* entry : withoutHandler_)
+        entry->setEnabled(false);
 }
 
 std::array<QAction*, 5> MainMenu::ModeEntries() const {
@@ -106,6 +130,14 @@ void MainMenu::Hide(QAction* entry) {
             owner->removeAction(entry);
     // Added to the window, a shortcut fires wherever the focus is in it.
     window_->addAction(entry);
+}
+
+void MainMenu::Enable(QAction* entry, bool enabled) {
+    entry->setEnabled(enabled && !AwaitsHandler(entry));
+}
+
+bool MainMenu::AwaitsHandler(QAction* entry) const {
+    return withoutHandler_.contains(entry);
 }
 
 } // namespace zel

@@ -58,8 +58,15 @@ struct MainMenu {
     // Takes an entry out of its menu; its shortcut keeps working.
     void Hide(QAction* entry);
 
+    // Enables an entry when it may be used now (enabled) and has a handler (see AwaitsHandler).
+    void Enable(QAction* entry, bool enabled);
+    // An entry without a handler yet stays disabled, menu and shortcut alike, so that nothing
+    // looks as if it worked. Its handler's change takes it off the list in main_menu.cpp.
+    bool AwaitsHandler(QAction* entry) const;
+
 private:
     QMainWindow* window_;
+    QList<QAction*> withoutHandler_;
 };
 
 } // namespace zel

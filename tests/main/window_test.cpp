@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -310,6 +311,30 @@ private slots:
         emit Control<QMenu>(*window, "mnuOptions")->aboutToShow();
         QVERIFY(Entry(*window, "mnuModeGeo")->isChecked());
         QVERIFY(!Entry(*window, "mnuStepBig")->isChecked());
+    }
+
+    void EntriesWithoutAHandlerStayDisabled() {
+        auto window = ShownWindow();
+        window->State().Config.Mode = ModeManual;
+        window->SetConnectedState(true);
+        emit Control<QMenu>(*window, "mnuConnection")->aboutToShow();
+        emit Control<QMenu>(*window, "mnuOptions")->aboutToShow();
+        // The mode entries belong to a group that moves the tick by itself: a mode chosen
+        // either goes to the controller or leaves the tick where the controller's mode is.
+        window->State().Replace(0);
+        QTest::keyClick(window.get(), Qt::Key_F2, Qt::ControlModifier);
+        QVERIFY(Entry(*window, "mnuModeManual")->isChecked() || window->State().Test(rqSetConfig));
+        // Every other entry the user can choose, in the menus or hidden, has a handler. (The
+        // probe, disconnecting whatever listens, ends this window's use.)
+        QList<QAction*> entries = window->actions();
+        for (QAction* menu : window->menuBar()->actions())
+            for (QAction* entry : menu->menu()->actions())
+                if (!entry->isSeparator() && !entry->menu())
+                    entries.append(entry);
+        for (QAction* entry : entries)
+            if (entry->isEnabled() && !entry->actionGroup())
+                QVERIFY2(QObject::disconnect(entry, &QAction::triggered, nullptr, nullptr),
+                         qPrintable(entry->objectName()));
     }
 
     void RefreshAsksForTheFiveBlocks() {
