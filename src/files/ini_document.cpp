@@ -104,14 +104,15 @@ void IniDocument::Parse() {
     const char* data = Bytes.constData();
     const size_t size = size_t(Bytes.size());
     int32_t current = -1;
-    size_t pos = 0;
+    // An editor's UTF-8 byte-order mark would otherwise hide the first section.
+    size_t pos = Bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (pos < size) {
-        const void* newline = std::memchr(data + pos, '\n', size - pos);
-        const size_t end = newline ? size_t(static_cast<const char*>(newline) - data) : size;
-        const size_t next = newline ? end + 1 : size;
-        size_t contentEnd = end;
-        if (contentEnd > pos && data[contentEnd - 1] == '\r')
-            --contentEnd;
+        const char* const stop =
+            std::find_if(data + pos, data + size, [](char c) { return c == '\n' || c == '\r'; });
+        const size_t contentEnd = size_t(stop - data);
+        size_t next = contentEnd;
+        if (next < size)
+            next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
         const Span text = Trimmed(data + pos, data + contentEnd);
         if (text.Size == 0) {
             pos = next; // blank lines are not kept: the writer sets its own
@@ -205,6 +206,11 @@ std::optional<uint32_t> IniDocument::FindKeyLine(uint32_t section, const QByteAr
         CompareFolded(SpanOf(KeyOf(*found)), SpanOf(key)) != 0)
         return std::nullopt;
     return *found;
+}
+
+bool IniDocument::HasSection(QStringView section) const {
+    const QByteArray name = section.toLatin1();
+    return FindSection(name) || FindNamed(AddedSections, name, NameOfSection);
 }
 
 std::optional<QString> IniDocument::Value(QStringView section, QStringView key) const {
@@ -301,7 +307,10 @@ QByteArray IniDocument::ToBytes() const {
 }
 
 void IniDocument::Save(const QString& path) const {
-    const QByteArray bytes = ToBytes();
+    SaveFileAtomically(path, ToBytes());
+}
+
+void SaveFileAtomically(const QString& path, const QByteArray& bytes) {
     // QSaveFile writes beside the target and renames only after everything was written, so
     // a full disk or a lost folder leaves the previous file as it was. Unbuffered: a short
     // write while flushing its buffer does not stop commit() (Qt 6.4), so the truncated file

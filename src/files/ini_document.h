@@ -6,8 +6,9 @@
 // an update, and a huge or binary file costs a few bytes a line rather than a string per key.
 //
 // Text is Latin-1, one character per byte: a file written with any 8-bit code page (or UTF-8)
-// parses, and every byte of it is written back unchanged. Names are matched ASCII-case-blind;
-// when a section or a key appears twice, the first one is read and set.
+// parses, and every byte of it is written back unchanged, but for a UTF-8 byte-order mark at
+// its start, which is skipped. Lines end in LF, CR LF or a lone CR. Names are matched
+// ASCII-case-blind; when a section or a key appears twice, the first one is read and set.
 
 #include <QByteArray>
 #include <QString>
@@ -29,8 +30,9 @@ public:
     QString Message() const { return QString::fromUtf8(what()); }
 };
 
-// Larger files are refused: a settings file is a few kilobytes.
-constexpr qint64 MaxIniFileSize = 64 * 1024 * 1024;
+// Larger files are refused: a settings file is a few tens of kilobytes (128 rows at most), and
+// the window reads it on its own thread.
+constexpr qint64 MaxIniFileSize = 1024 * 1024;
 
 class IniDocument {
 public:
@@ -41,6 +43,7 @@ public:
     // Throws FileError when the file cannot be read, is no regular file or is too large.
     static IniDocument FromFile(const QString& path);
 
+    bool HasSection(QStringView section) const;
     std::optional<QString> Value(QStringView section, QStringView key) const;
     // The value as an integer (see ParseIniInteger); empty when missing or not an integer.
     std::optional<uint64_t> Integer(QStringView section, QStringView key) const;
@@ -93,6 +96,10 @@ private:
     std::map<uint32_t, std::vector<Pair>> Appended;   // section → keys added at its end
     std::vector<AddedSection> AddedSections;
 };
+
+// Writes bytes as the whole new content of path, atomically: on any failure the previous file
+// stays whole. Throws FileError.
+void SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
 // A value as the low 64 bits of a two's complement integer: "0x"/"0X" or "$" and hex digits, or
 // decimal digits with an optional sign. Empty for anything else (a missing value included).

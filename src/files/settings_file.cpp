@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -224,14 +225,24 @@ void ImportKeys(const IniDocument& document, const std::vector<SettingsKey>& key
     }
 }
 
+// An import that finds none of its sections refuses the file rather than send the controller
+// its own settings back as if they were the file's.
+void RequireSection(const IniDocument& document, const QStringList& sections, const QString& path,
+                    const QString& wanted) {
+    for (const QString& section : sections)
+        if (document.HasSection(section))
+            return;
+    throw FileError(
+        QStringLiteral("Cannot import %1: %2").arg(QDir::toNativeSeparators(path), wanted));
+}
+
 SettingsRecords CopyRecords(DeviceState& state) {
     std::lock_guard<std::mutex> guard(state.RequestLock);
     return {state.Config, state.Expert, state.ExpertWeather, state.Schedule};
 }
 
-} // namespace
-
-void WriteSettingsFile(const QString& path, DeviceState& state) {
+// The document WriteSettingsFile writes: the file at path, if any, updated from the records.
+IniDocument SettingsDocument(const QString& path, DeviceState& state) {
     IniDocument document = QFileInfo::exists(path) ? IniDocument::FromFile(path) : IniDocument();
     const SettingsRecords records = CopyRecords(state);
     for (const SettingsKey& key : ConfigurationKeys())
@@ -242,11 +253,37 @@ void WriteSettingsFile(const QString& path, DeviceState& state) {
         for (const SettingsKey& key : RowKeys())
             document.SetValue(section, key.Key, FieldText(bytes, key));
     }
-    document.Save(path);
+    return document;
+}
+
+// The backup about to be replaced becomes path + ".1", unless the new one says the same: so
+// the last different backup survives a bad one. Throws FileError, leaving both as they were.
+void KeepPreviousBackup(const QString& path, const QByteArray& next) {
+    if (!QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("Cannot read %1: %2")
+                            .arg(QDir::toNativeSeparators(path), file.errorString()));
+    // The document was read from this file a moment ago, within the size limit.
+    const QByteArray previous = file.read(MaxIniFileSize + 1);
+    if (previous != next)
+        SaveFileAtomically(path + QStringLiteral(".1"), previous);
+}
+
+} // namespace
+
+void WriteSettingsFile(const QString& path, DeviceState& state) {
+    SettingsDocument(path, state).Save(path);
 }
 
 void ImportConfiguration(const QString& path, DeviceState& state) {
     const IniDocument document = IniDocument::FromFile(path);
+    static const QStringList sections = {QStringLiteral("Config"), QStringLiteral("Weather"),
+                                         QStringLiteral("Names"), QStringLiteral("RC5"),
+                                         QStringLiteral("TimeZone")};
+    RequireSection(document, sections, path,
+                   QStringLiteral("no section Config, Weather, Names, RC5 or TimeZone"));
     {
         std::lock_guard<std::mutex> guard(state.RequestLock);
         ImportKeys(document, ConfigurationKeys(), QString(),
@@ -261,6 +298,14 @@ bool ImportSchedule(const QString& path, DeviceState& state) {
     // after the file is read, since the link thread may have asked for the rows meanwhile.
     if (state.ScheduleDownloadPending())
         return false;
+    const size_t rows = state.Schedule.size();
+    if (rows > 0) {
+        QStringList sections;
+        for (size_t row = 0; row < rows; ++row)
+            sections.append(QString::number(row));
+        RequireSection(document, sections, path,
+                       QStringLiteral("no section of the rows 0 to %1").arg(rows - 1));
+    }
     {
         std::lock_guard<std::mutex> guard(state.RequestLock);
         for (size_t row = 0; row < state.Schedule.size(); ++row) {
@@ -303,7 +348,9 @@ BackupResult WriteBackup(const QString& entry, DeviceState& state, const QString
     result.Path =
         QDir(directory).filePath(QStringLiteral("Backup_") + port + QStringLiteral(".ini"));
     try {
-        WriteSettingsFile(result.Path, state);
+        const QByteArray bytes = SettingsDocument(result.Path, state).ToBytes();
+        KeepPreviousBackup(result.Path, bytes);
+        SaveFileAtomically(result.Path, bytes);
     } catch (const FileError& error) {
         result.Error = error.Message(); // the caller logs it; a lost backup must not be silent
     }

@@ -18,14 +18,15 @@ void WriteSettingsFile(const QString& path, DeviceState& state);
 
 // Reads the five configuration sections (never the rows) into Config, Expert and
 // ExpertWeather; a missing or malformed key leaves its field alone, a number too wide is cut.
-// Then raises rqSetConfig, rqSetExpert and rqSetExpertWeather, also when the file held none of
-// the keys. The caller refreshes the window. Throws FileError, before any field changes, when
-// the file cannot be read.
+// Then raises rqSetConfig, rqSetExpert and rqSetExpertWeather, also when the sections held none
+// of the keys. The caller refreshes the window. Throws FileError, before any field changes,
+// when the file cannot be read or has none of the five sections.
 void ImportConfiguration(const QString& path, DeviceState& state);
 
 // Reads the sections of rows 0 to the current last row (the row count never changes), marks
 // every row dirty and raises rqSetSchedule. Returns false, changing nothing, while a schedule
-// download is pending. Throws FileError, before any row changes, when the file cannot be read.
+// download is pending. Throws FileError, before any row changes, when the file cannot be read
+// or has no section of those rows.
 bool ImportSchedule(const QString& path, DeviceState& state);
 
 // The port part of a connection entry as it may appear in a file name: the entry up to its
@@ -41,7 +42,8 @@ struct BackupResult {
     QString Error; // why it could not be written; empty on success
 };
 
-// Writes "Backup_" + port + ".ini" into directory. The caller decides whether a controller is
+// Writes "Backup_" + port + ".ini" into directory; the backup it replaces, when different, is
+// kept as "Backup_" + port + ".ini.1". The caller decides whether a controller is
 // connected and logs Error when it is not empty.
 BackupResult WriteBackup(const QString& entry, DeviceState& state,
                          const QString& directory = SettingsDirectory());

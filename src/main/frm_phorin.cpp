@@ -344,6 +344,7 @@ void TfrmPHORIN::StartLink() {
         ReleaseLinkThread(LinkThread);
     }
     PrepareBuiltInController();
+    recordsFromDevice_ = false;
     LinkThread = new TthdCom(*this, gate_, CurrentPort, DebugMessages, builtIn_.LineFactory());
     mnuFileClick();
 }
@@ -356,13 +357,15 @@ void TfrmPHORIN::PrepareBuiltInController() {
 
 void TfrmPHORIN::StopLink() {
     WriteAutomaticBackup(CurrentPort);
+    recordsFromDevice_ = false;
     if (LinkThread)
         LinkThread->Terminate();
 }
 
-// The backup holds the controller's settings only while they came from it.
+// Only records read completely from the controller on this port make a backup: start values
+// or another controller's settings would replace the last good one.
 void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
-    if (!connected_)
+    if (!connected_ || !recordsFromDevice_)
         return;
     const BackupResult result = WriteBackup(entry, state_, ProgramDir);
     if (!result.Error.isEmpty())
@@ -370,7 +373,8 @@ void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
 }
 
 // The transfer resets every setting of the controller: keep them first, with a word in the log
-// on where they went.
+// on where they went. The controller answers from its bootloader by now, so the window is no
+// longer connected; the records are still those read from it before it went there.
 void TfrmPHORIN::BeforeFirmwareTransfer(const QString& portName) {
     if (!recordsFromDevice_)
         return;
@@ -405,6 +409,7 @@ void TfrmPHORIN::ConnectEntryClick(const QString& entry) {
         return;
     }
     WriteAutomaticBackup(CurrentPort);
+    recordsFromDevice_ = false;
     CurrentPort = entry;
     if (LinkRunning()) {
         PrepareBuiltInController();
@@ -521,6 +526,9 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
         tsConfig->lblBoard->clear();
         SetTitle(QString());
     }
+    // A controller identified anew is read anew; until then the records are not all its own.
+    if (connected)
+        recordsFromDevice_ = false;
     connected_ = connected;
     for (QAction* entry :
          {menu_->mnuScheduleImport, menu_->mnuConfigImport, menu_->mnuScheduleConfigExport,
@@ -627,13 +635,16 @@ void TfrmPHORIN::mnuRefreshClick() {
 // The last block of a complete read: the connection works, so the window leaves the log for
 // the page of the mode and remembers the port that answered.
 void TfrmPHORIN::RefreshWeatherPages() {
+    // The link reads this block after every other one; an import refreshes this page too,
+    // which proves nothing while blocks are still to come.
+    if (connected_ && (state_.Snapshot() & rqRefreshAll) == 0)
+        recordsFromDevice_ = true;
     if (pc->currentWidget() == tsMessages) {
         const uint8_t mode = state_.Config.Mode;
         ShowPage(mode == ModeAuto  ? static_cast<QWidget*>(tsSchedule)
                  : mode == ModeGeo ? static_cast<QWidget*>(tsGeo)
                                    : static_cast<QWidget*>(tsChannels));
     }
-    recordsFromDevice_ = true;
     SavePortToRegistry();
 }
 

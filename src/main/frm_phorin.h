@@ -145,7 +145,8 @@ private:
     BuiltInController builtIn_;
     QList<QPointer<TthdCom>> releasedThreads_;
     bool connected_ = false;
-    bool recordsFromDevice_ = false; // a complete read has filled the records
+    // The records were read completely from the controller now identified on CurrentPort.
+    bool recordsFromDevice_ = false;
     PortWatch* portWatch_ = nullptr;
 
     MainMenu* menu_ = nullptr;

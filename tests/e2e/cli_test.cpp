@@ -125,7 +125,6 @@ QStringList ReceivedCodes(const SimProcess& sim) {
     return codes;
 }
 
-
 // The summary's line of the four channel levels (0..4096 each).
 QString ChannelsLine(const std::array<int, ChannelCount>& levels) {
     QString line = QStringLiteral("Channels:");
@@ -518,16 +517,26 @@ private slots:
         }
     }
 
-    void ImportOfAMissingFileExitsFour_data() {
+    void ImportOfAFileItCannotUseExitsFour_data() {
         QTest::addColumn<QString>("command");
-        QTest::newRow("configuration") << "import-config";
-        QTest::newRow("schedule") << "import-schedule";
+        QTest::addColumn<QByteArray>("text"); // the file; null for no file at all
+        for (const char* command : {"import-config", "import-schedule"}) {
+            QTest::addRow("%s, missing", command) << command << QByteArray();
+            QTest::addRow("%s, empty", command) << command << QByteArray("");
+            QTest::addRow("%s, no known section", command)
+                << command << QByteArray("[Settings]\r\nMode=2\r\n[7]\r\nHour=5\r\n");
+        }
     }
-    void ImportOfAMissingFileExitsFour() {
+    void ImportOfAFileItCannotUseExitsFour() {
         QFETCH(QString, command);
+        QFETCH(QByteArray, text);
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
-        const CliRun run = RunOn(sim, {command, FilePath(QStringLiteral("missing.ini"))});
+        const QString file = FilePath(QStringLiteral("unusable.ini"));
+        QFile::remove(file);
+        if (!text.isNull())
+            WriteFile(file, text);
+        const CliRun run = RunOn(sim, {command, file});
         QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         QCOMPARE(run.LogLines().last(), Disconnected(sim));

@@ -167,6 +167,27 @@ private slots:
         QCOMPARE(state.RowDirty[0], uint8_t(0));
     }
 
+    void AFileWithoutItsSectionsIsRefusedInTheLog() {
+        auto window = OpenWindow({QStringLiteral("-english")});
+        EnableEntries(*window);
+        DeviceState& state = window->State();
+        state.ResizeSchedule(3);
+        state.Replace(0);
+        answer_ = folder_.filePath(QStringLiteral("notes.ini"));
+        WriteText(answer_, "[Notes]\r\nMode=2\r\n[5]\r\nHour=7\r\n");
+        for (const char* entry : {"mnuConfigImport", "mnuScheduleImport"}) {
+            Trigger(*window, entry);
+            QVERIFY2(
+                LogText(*window).endsWith(QStringLiteral("Cannot import ") + answer_ +
+                                          (entry[3] == 'C' ? ": no section Config, Weather, "
+                                                             "Names, RC5 or TimeZone"
+                                                           : ": no section of the rows 0 to 2")),
+                entry);
+            QCOMPARE(state.Snapshot(), 0u); // nothing goes to the controller
+        }
+        QCOMPARE(state.Config.Mode, uint8_t(0));
+    }
+
     void AFailedExportIsLoggedAndKeepsTheOldFile() {
         auto window = OpenWindow({QStringLiteral("-english")});
         EnableEntries(*window);

@@ -198,15 +198,46 @@ private slots:
         QCOMPARE(state.Snapshot(), uint32_t(rqImportConfig));
     }
 
-    void ImportOfAFileWithoutKeysStillSendsAllThree() {
+    void ImportOfASectionWithoutKeysStillSendsAllThree() {
         DeviceState state;
         QTemporaryDir dir;
         const QString path = dir.filePath("empty.ini");
-        WriteFile(path, "[0]\r\nHour=5\r\n");
+        WriteFile(path, "[RC5]\r\n[0]\r\nHour=5\r\n");
         state.ResizeSchedule(1);
         ImportConfiguration(path, state);
         QCOMPARE(state.Schedule[0].Hour, int8_t(0)); // rows belong to the schedule import
         QCOMPARE(state.Snapshot(), uint32_t(rqImportConfig));
+    }
+
+    void ImportWithoutAnyOfItsSectionsIsRefused_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << RandomBytes(4096, 5).replace('[', '(');
+        static const char16_t utf16[] = u"[Config]\r\nMode=1\r\n[0]\r\nHour=5\r\n";
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE") +
+                                       QByteArray(reinterpret_cast<const char*>(utf16),
+                                                  sizeof utf16 - sizeof utf16[0]);
+        QTest::newRow("other sections") << QByteArray("[Settings]\nMode=1\n[40]\nHour=5\n");
+    }
+    void ImportWithoutAnyOfItsSectionsIsRefused() {
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("foreign.ini");
+        WriteFile(path, text);
+        DeviceState state;
+        FillPattern(state, 3, 4);
+        DeviceState before;
+        FillPattern(before, 3, 4);
+        QVERIFY_THROWS_EXCEPTION(FileError, ImportConfiguration(path, state));
+        QVERIFY_THROWS_EXCEPTION(FileError, ImportSchedule(path, state));
+        QVERIFY(SameRecords(state, before));
+        QCOMPARE(state.Snapshot(), 0u);
+        QCOMPARE(state.RowDirty[0], uint8_t(0));
+        try {
+            ImportConfiguration(path, state);
+        } catch (const FileError& error) {
+            QVERIFY2(error.Message().contains(path), qPrintable(error.Message()));
+        }
     }
 
     void ImportCutsNumbersToTheFieldWidth_data() {
@@ -270,7 +301,7 @@ private slots:
 
     void ImportOfGarbageTakesOnlyWhatIsValid() {
         const QByteArray text =
-            RandomBytes(50 << 20, 11) + "\n[Config]\nMode=2\n[3]\nColor160=2048\n";
+            RandomBytes(512 << 10, 11) + "\n[Config]\nMode=2\n[3]\nColor160=2048\n";
         QTemporaryDir dir;
         const QString path = dir.filePath("garbage.ini");
         WriteFile(path, text);
@@ -409,6 +440,25 @@ private slots:
         QCOMPARE(file.Value(u"1", u"Hour"), QString("0")); // the older row stays
     }
 
+    void ReplacedBackupIsKeptUntilADifferentOneFollows() {
+        QTemporaryDir dir;
+        DeviceState state;
+        state.ResizeSchedule(2);
+        state.Config.Mode = ModeAuto;
+        const QString path = WriteBackup("COM3", state, dir.path()).Path;
+        const QString previous = path + ".1";
+        QVERIFY(!QFile::exists(previous));
+        const QByteArray good = ReadAll(path);
+
+        state.Config.Mode = ModeGeo;
+        QVERIFY(WriteBackup("COM3", state, dir.path()).Error.isEmpty());
+        QCOMPARE(ReadAll(previous), good);
+        QCOMPARE(IniDocument::FromFile(path).Value(u"Config", u"Mode"), QString("2"));
+        // The same settings once more: the last different backup stays.
+        QVERIFY(WriteBackup("COM3", state, dir.path()).Error.isEmpty());
+        QCOMPARE(ReadAll(previous), good);
+    }
+
     void FailedWriteIsReportedAndLeavesTheOldFileWhole() {
         QTemporaryDir dir;
         DeviceState state;
@@ -425,8 +475,9 @@ private slots:
         QVERIFY(!result.Error.isEmpty());
         QVERIFY2(result.Error.contains(QDir::toNativeSeparators(path)), qPrintable(result.Error));
         QCOMPARE(ReadAll(path), old);
+        // No temporary file left behind; the old backup was kept before the write failed.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"Backup_COM3.ini"}); // no temporary file left behind
+                 QStringList({"Backup_COM3.ini", "Backup_COM3.ini.1"}));
 
         const BackupResult lost = WriteBackup("COM3", state, dir.filePath("gone"));
         QVERIFY(!lost.Error.isEmpty());
