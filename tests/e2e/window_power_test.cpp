@@ -108,6 +108,8 @@ private slots:
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), TimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(Inhibitors().contains(QStringLiteral("ZELPHORIN")), TimeoutMs);
+        // Read completely, so that there is a backup to write.
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), TimeoutMs);
 
         QVERIFY(EmitPrepareForSleep(true));
         QTRY_VERIFY_WITH_TIMEOUT(LogText(*window).contains(QStringLiteral("] System is  standby")),
