@@ -11,8 +11,8 @@ const QString SerialPortServiceClass = QStringLiteral("00001101-0000-1000-8000-0
 QString FormatBluetoothAddress(uint64_t address) {
     QStringList bytes;
     for (int shift = 40; shift >= 0; shift -= 8)
-        bytes << QStringLiteral("%1").arg(unsigned((address >> shift) & 0xFF), 2, 16,
-                                          QLatin1Char('0'))
+        bytes << QStringLiteral("%1")
+                     .arg(unsigned((address >> shift) & 0xFF), 2, 16, QLatin1Char('0'))
                      .toUpper();
     return bytes.join(QLatin1Char(':'));
 }

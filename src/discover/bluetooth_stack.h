@@ -53,8 +53,7 @@ public:
     virtual bool AuthenticateDevice(const BluetoothDeviceInfo& device, const QString& pin,
                                     BluetoothError& error) = 0;
     // Makes the device's serial port service usable by this computer.
-    virtual bool EnableSerialService(const BluetoothDeviceInfo& device,
-                                     BluetoothError& error) = 0;
+    virtual bool EnableSerialService(const BluetoothDeviceInfo& device, BluetoothError& error) = 0;
     // Unpairs the device and forgets it.
     virtual bool RemoveDevice(const BluetoothDeviceInfo& device, BluetoothError& error) = 0;
     // Waits; throws DiscoverStopped when stopped meanwhile.

@@ -8,8 +8,7 @@ namespace {
 std::atomic<int> agentCount{0};
 } // namespace
 
-BluezAgent::BluezAgent(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus) {
+BluezAgent::BluezAgent(const QDBusConnection& bus, QObject* parent) : QObject(parent), bus_(bus) {
     const QString path = QStringLiteral("/org/zelphorin/agent%1").arg(++agentCount);
     if (bus_.registerObject(path, this, QDBusConnection::ExportAllSlots))
         path_ = QDBusObjectPath(path);

@@ -14,12 +14,12 @@
 
 namespace zel {
 
-extern const QString BluezService;       // "org.bluez"
-extern const QString BluezAdapter;       // "org.bluez.Adapter1"
-extern const QString BluezDevice;        // "org.bluez.Device1"
-extern const QString BluezAgentManager;  // "org.bluez.AgentManager1"
+extern const QString BluezService;        // "org.bluez"
+extern const QString BluezAdapter;        // "org.bluez.Adapter1"
+extern const QString BluezDevice;         // "org.bluez.Device1"
+extern const QString BluezAgentManager;   // "org.bluez.AgentManager1"
 extern const QString BluezProfileManager; // "org.bluez.ProfileManager1"
-extern const QString BluezManagerPath;   // "/org/bluez"
+extern const QString BluezManagerPath;    // "/org/bluez"
 
 // BlueZ's objects as GetManagedObjects hands them over: path → interface → properties.
 using BusInterfaces = QMap<QString, QVariantMap>;

@@ -29,8 +29,7 @@ BluetoothError AdapterError(const QMap<QString, QVariantMap>& adapters) {
     if (adapters.isEmpty())
         return SystemError(ENODEV, QStringLiteral("no Bluetooth adapter"));
     for (const QVariantMap& adapter : adapters)
-        if (adapter.value(QStringLiteral("PowerState")).toString() ==
-            QLatin1String("off-blocked"))
+        if (adapter.value(QStringLiteral("PowerState")).toString() == QLatin1String("off-blocked"))
             return SystemError(ERFKILL,
                                QStringLiteral("Bluetooth is blocked (rfkill unblock bluetooth)"));
     return SystemError(ENETDOWN,
@@ -75,6 +74,12 @@ bool BluezStack::FindDevices(bool inquiry, QList<BluetoothDeviceInfo>& devices,
     }
     if (inquiry) {
         for (const QString& adapter : powered) {
+            // The serial port profile lives on classic Bluetooth only. Without the filter the
+            // search merely finds more.
+            QVariantMap filter{{QStringLiteral("Transport"), QStringLiteral("bredr")}};
+            waiter_.Call(
+                BluezCall(adapter, BluezAdapter, QStringLiteral("SetDiscoveryFilter"), {filter}),
+                CallTimeoutMs);
             const QDBusMessage reply = waiter_.Call(
                 BluezCall(adapter, BluezAdapter, QStringLiteral("StartDiscovery")), CallTimeoutMs);
             error = ReplyError(reply);
@@ -112,8 +117,9 @@ bool BluezStack::DevicePath(uint64_t address, QString& path, BluetoothError& err
             return true;
         }
     }
-    error = SystemError(ENODEV, QStringLiteral("BlueZ does not know the device %1")
-                                    .arg(FormatBluetoothAddress(address)));
+    error = SystemError(
+        ENODEV,
+        QStringLiteral("BlueZ does not know the device %1").arg(FormatBluetoothAddress(address)));
     return false;
 }
 
@@ -174,10 +180,10 @@ bool BluezStack::AuthenticateDevice(const BluetoothDeviceInfo& device, const QSt
 }
 
 bool BluezStack::SetTrusted(const QString& path, BluetoothError& error) {
-    const QDBusMessage reply = waiter_.Call(
-        BluezCall(path, Properties, QStringLiteral("Set"),
-                  {BluezDevice, QStringLiteral("Trusted"), QVariant::fromValue(QDBusVariant(true))}),
-        CallTimeoutMs);
+    const QDBusMessage reply = waiter_.Call(BluezCall(path, Properties, QStringLiteral("Set"),
+                                                      {BluezDevice, QStringLiteral("Trusted"),
+                                                       QVariant::fromValue(QDBusVariant(true))}),
+                                            CallTimeoutMs);
     error = ReplyError(reply);
     return error.Code.isEmpty();
 }
@@ -189,10 +195,9 @@ bool BluezStack::EnableSerialService(const BluetoothDeviceInfo& device, Bluetoot
     QString path;
     if (!DevicePath(device.Address, path, error) || !SetTrusted(path, error))
         return false;
-    const QDBusMessage reply =
-        waiter_.Call(BluezCall(path, Properties, QStringLiteral("Get"),
-                               {BluezDevice, QStringLiteral("UUIDs")}),
-                     CallTimeoutMs);
+    const QDBusMessage reply = waiter_.Call(
+        BluezCall(path, Properties, QStringLiteral("Get"), {BluezDevice, QStringLiteral("UUIDs")}),
+        CallTimeoutMs);
     error = ReplyError(reply);
     if (!error.Code.isEmpty())
         return false;

@@ -105,7 +105,8 @@ void TthdDiscover::Install() {
 }
 
 void TthdDiscover::InstallDevice(BluetoothDeviceInfo device) {
-    Log(TranslateFormat(QStringLiteral("DeviceDetected"), {FormatBluetoothAddress(device.Address)}));
+    Log(TranslateFormat(QStringLiteral("DeviceDetected"),
+                        {FormatBluetoothAddress(device.Address)}));
     if (!ReadName(device))
         return;
     Log(DeviceLine(device));
@@ -213,9 +214,8 @@ void TthdDiscover::UninstallDevice(BluetoothDeviceInfo device) {
 
 bool TthdDiscover::RemoveWithRetries(const BluetoothDeviceInfo& device) {
     Log(TranslateFormat(QStringLiteral("UninstallingDevice"), {Printable(device.Name)}));
-    if (!Retry(RemovalTries, false, [&](BluetoothError& error) {
-            return stack_->RemoveDevice(device, error);
-        }))
+    if (!Retry(RemovalTries, false,
+               [&](BluetoothError& error) { return stack_->RemoveDevice(device, error); }))
         return false;
     Log(Translate(QStringLiteral("UninstallSuccessful")));
     return true;

@@ -56,8 +56,7 @@ private:
     bool ReadName(BluetoothDeviceInfo& device);
     bool RemoveWithRetries(const BluetoothDeviceInfo& device);
     // Up to `tries` calls of the operation; each failure is logged and followed by the pause.
-    bool Retry(int tries, bool bringToFront,
-               const std::function<bool(BluetoothError&)>& operation);
+    bool Retry(int tries, bool bringToFront, const std::function<bool(BluetoothError&)>& operation);
 
     void Log(const QString& text);
     void LogError(const BluetoothError& error);

@@ -80,6 +80,7 @@ TfrmPHORIN::~TfrmPHORIN() {
     gate_.Close();
     if (LinkThread)
         LinkThread->Terminate();
+    delete DiscoverThread; // ends at once: nothing answers it any more
     // The program ends without destroying the window while a thread is still alive; here the
     // threads have ended or end at their next check, as nothing answers them any more.
     for (const QPointer<TthdCom>& thread : releasedThreads_)
@@ -137,6 +138,8 @@ void TfrmPHORIN::BuildForm() {
 void TfrmPHORIN::ConnectHandlers() {
     OnSignal(menu_->mnuConnection, &QMenu::aboutToShow, [this] { mnuConnectionClick(); });
     OnSignal(menu_->mnuDisconnect, &QAction::triggered, [this] { mnuDisconnectClick(); });
+    OnSignal(menu_->mnuDiscover, &QAction::triggered, [this] { mnuDiscoverClick(); });
+    OnSignal(menu_->mnuRemove, &QAction::triggered, [this] { mnuRemoveClick(); });
     OnSignal(menu_->mnuFile, &QMenu::aboutToShow, [this] { mnuFileClick(); });
     OnSignal(menu_->mnuExit, &QAction::triggered, [this] { close(); });
     OnSignal(menu_->mnuOptions, &QMenu::aboutToShow, [this] { mnuOptionsClick(); });
@@ -230,6 +233,8 @@ void TfrmPHORIN::closeEvent(QCloseEvent* event) {
     // First let go of a link thread that waits for this window, so it can see its end.
     gate_.Close();
     StopLink();
+    if (DiscoverThread)
+        DiscoverThread->Terminate();
     WaitForLinkThreads(ExitWaitMs);
     event->accept();
 }
@@ -398,6 +403,7 @@ void TfrmPHORIN::mnuConnectionClick() {
     menu_->mnuConnect->addSeparator();
     addEntry(BuiltInController::Entry);
     menu_->mnuDisconnect->setEnabled(LinkRunning());
+    menu_->Enable(menu_->mnuDiscover, !DiscoverRunning());
     menu_->Enable(menu_->mnuRemove, menu_->mnuDiscover->isEnabled());
 }
 
@@ -424,6 +430,41 @@ void TfrmPHORIN::mnuDisconnectClick() {
     StopLink();
     CurrentPort.clear();
     DeletePortKey();
+}
+
+void TfrmPHORIN::mnuDiscoverClick() {
+    ShowPage(tsMessages);
+    if (!DiscoverRunning())
+        StartDiscover(true);
+}
+
+// A controller in use cannot be removed: the link lets go of it first, for good.
+void TfrmPHORIN::mnuRemoveClick() {
+    ShowPage(tsMessages);
+    if (DiscoverRunning())
+        return;
+    StopLink();
+    CurrentPort.clear();
+    DeletePortKey();
+    StartDiscover(false);
+}
+
+void TfrmPHORIN::StartDiscover(bool installMode) {
+    delete DiscoverThread; // finished
+    DiscoverThread = new TthdDiscover(*this, gate_, installMode, BluetoothStack);
+    // The shortcuts work again as soon as the thread is done, not only after the menu opened.
+    connect(DiscoverThread, &QThread::finished, this, [this] {
+        menu_->Enable(menu_->mnuDiscover, true);
+        menu_->Enable(menu_->mnuRemove, true);
+    });
+    menu_->Enable(menu_->mnuDiscover, false);
+    menu_->Enable(menu_->mnuRemove, false);
+}
+
+void TfrmPHORIN::BringToFront() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
 }
 
 void TfrmPHORIN::mnuFileClick() {

@@ -3,6 +3,7 @@
 #include "cfg/device_state.h"
 #include "com/link_host.h"
 #include "com/link_thread.h"
+#include "discover/thd_discover.h"
 #include "main/built_in_controller.h"
 #include "main/main_menu.h"
 #include "main/port_watch.h"
@@ -36,7 +37,7 @@ class WeatherPage;
 // The main window: menus, the fifteen pages, the status bar and the message log. It owns the
 // device records and the one link thread, decides when a link runs and to which port, and
 // brings its controls up to date when the link has read a block.
-class TfrmPHORIN : public QMainWindow, public LinkHost {
+class TfrmPHORIN : public QMainWindow, public LinkHost, public DiscoverHost {
     Q_OBJECT
 public:
     // parameters: the command line without the program name.
@@ -58,6 +59,8 @@ public:
     void RefreshHealth() override;
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
+    // DiscoverHost.
+    void BringToFront() override;
 
     void ShowPage(QWidget* page);
     void RefreshWeatherInfo();
@@ -73,6 +76,7 @@ public:
 
     // Window state; read freely, changed only by the window.
     TthdCom* LinkThread = nullptr;
+    TthdDiscover* DiscoverThread = nullptr;
     QString CurrentPort;
     bool DebugMessages = false;
     QString ProgramDir;
@@ -85,6 +89,8 @@ public:
     // cancelled) and a warning question answered Yes (true) or No.
     std::function<QString(const QString& title, bool save)> SettingsFileDialog;
     std::function<bool(const QString& text, const QString& caption)> Confirm;
+    // The Bluetooth stack the installation thread uses, replaceable by tests.
+    TthdDiscover::StackFactory BluetoothStack = TthdDiscover::CreateBluezStack;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,10 +111,14 @@ private:
     void SavePortToRegistry();
     void DeletePortKey();
     void WaitForLinkThreads(int milliseconds);
+    bool DiscoverRunning() const { return DiscoverThread && !DiscoverThread->Finished(); }
+    void StartDiscover(bool installMode);
 
     // Handlers.
     void mnuConnectionClick();
     void mnuDisconnectClick();
+    void mnuDiscoverClick();
+    void mnuRemoveClick();
     void mnuFileClick();
     void mnuOptionsClick();
     void mnuRefreshClick();

@@ -98,8 +98,6 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
     // Until their handlers come; one to a line, so that each leaves with its own change.
     // clang-format off
     withoutHandler_ = {
-        mnuDiscover,
-        mnuRemove,
         mnuModeManual,
         mnuModeAuto,
         mnuModeGeo,

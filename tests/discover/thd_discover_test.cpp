@@ -48,11 +48,21 @@ QStringList Repeated(const QString& line, int times) {
     return lines;
 }
 
-QString Scan() { return Translate(QStringLiteral("DiscoverNearbyDevices")); }
-QString ScanEnd() { return Translate(QStringLiteral("DiscoveryCompleted")); }
-QString List() { return Translate(QStringLiteral("ListingInstalledDevices")); }
-QString ListEnd() { return Translate(QStringLiteral("RemovalCompleted")); }
-QString Detected() { return QStringLiteral("Detected 00:11:22:33:44:55:"); }
+QString Scan() {
+    return Translate(QStringLiteral("DiscoverNearbyDevices"));
+}
+QString ScanEnd() {
+    return Translate(QStringLiteral("DiscoveryCompleted"));
+}
+QString List() {
+    return Translate(QStringLiteral("ListingInstalledDevices"));
+}
+QString ListEnd() {
+    return Translate(QStringLiteral("RemovalCompleted"));
+}
+QString Detected() {
+    return QStringLiteral("Detected 00:11:22:33:44:55:");
+}
 
 } // namespace
 
@@ -89,9 +99,9 @@ private slots:
         BluetoothScript script;
         script.devices = {Device(ControllerAddress, ControllerName, true, true)};
         QVERIFY(Run(host, script, true));
-        QCOMPARE(host.log, QStringList({Scan(), Detected(),
-                                        QStringLiteral("\"ZELPHORIN2\", installed, connected"),
-                                        ScanEnd()}));
+        QCOMPARE(host.log,
+                 QStringList({Scan(), Detected(),
+                              QStringLiteral("\"ZELPHORIN2\", installed, connected"), ScanEnd()}));
         QCOMPARE(script.calls, QStringList({QStringLiteral("Find inquiry"),
                                             QStringLiteral("Info 00:11:22:33:44:55"),
                                             QStringLiteral("Service 00:11:22:33:44:55")}));
@@ -126,8 +136,9 @@ private slots:
             script.devices = {Device(ControllerAddress, QStringLiteral("zelphorin2"), true),
                               Device(OtherAddress, QStringLiteral("ZELPHORIN2x"), true)};
             QVERIFY(Run(host, script, install));
-            QVERIFY(host.log.contains(install ? QStringLiteral("\"zelphorin2\", installed")
-                                              : QStringLiteral("00:11:22:33:44:55, \"zelphorin2\"")));
+            QVERIFY(host.log.contains(install
+                                          ? QStringLiteral("\"zelphorin2\", installed")
+                                          : QStringLiteral("00:11:22:33:44:55, \"zelphorin2\"")));
             QVERIFY(host.log.contains(install
                                           ? QStringLiteral("\"ZELPHORIN2x\", installed")
                                           : QStringLiteral("A0:B1:C2:D3:E4:F5, \"ZELPHORIN2x\"")));
@@ -143,7 +154,8 @@ private slots:
         RecordingDiscoverHost host;
         BluetoothScript script;
         script.searchFails = true;
-        script.error = {QStringLiteral("19"), QStringLiteral("No such device: no Bluetooth adapter")};
+        script.error = {QStringLiteral("19"),
+                        QStringLiteral("No such device: no Bluetooth adapter")};
         QVERIFY(Run(host, script, true));
         QCOMPARE(host.log,
                  QStringList({Scan(),
@@ -213,8 +225,7 @@ private slots:
         script.serviceFailures = 5;
         QVERIFY(Run(host, script, true));
         QCOMPARE(host.log.mid(4),
-                 QStringList({QStringLiteral("Installing serial port...")}) +
-                     Repeated(Error(), 5) +
+                 QStringList({QStringLiteral("Installing serial port...")}) + Repeated(Error(), 5) +
                      QStringList({QStringLiteral("Uninstalling \"ZELPHORIN2\"..."),
                                   QStringLiteral("Uninstall successfull."),
                                   Translate(QStringLiteral("TryColdStart")), ScanEnd()}));
@@ -228,10 +239,10 @@ private slots:
         BluetoothScript script;
         script.devices = {Device(ControllerAddress, ControllerName, true, true)};
         QVERIFY(Run(host, script, false));
-        QCOMPARE(host.log,
-                 QStringList({List(), QStringLiteral("00:11:22:33:44:55, \"ZELPHORIN2\", connected")}) +
-                     Repeated(Translate(QStringLiteral("DeviceInUse")), 10) +
-                     QStringList({ListEnd()}));
+        QCOMPARE(
+            host.log,
+            QStringList({List(), QStringLiteral("00:11:22:33:44:55, \"ZELPHORIN2\", connected")}) +
+                Repeated(Translate(QStringLiteral("DeviceInUse")), 10) + QStringList({ListEnd()}));
         QCOMPARE(script.calls.filter(QStringLiteral("Pause 2000")).size(), 10);
         QVERIFY(script.calls.filter(QStringLiteral("Remove")).isEmpty());
         QVERIFY(!succeeded_);
@@ -259,24 +270,26 @@ private slots:
         BluetoothScript script;
         script.devices = {Device(ControllerAddress, ControllerName)};
         QVERIFY(Run(host, script, false));
-        QCOMPARE(host.log.at(1), QStringLiteral("00:11:22:33:44:55, \"ZELPHORIN2\", not installed"));
+        QCOMPARE(host.log.at(1),
+                 QStringLiteral("00:11:22:33:44:55, \"ZELPHORIN2\", not installed"));
         QCOMPARE(script.calls, QStringList({QStringLiteral("Find")}));
     }
 
     void LastUseIsShownOnlyAfterTheYear2000() {
         const QDateTime used(QDate(2024, 3, 1), QTime(12, 30));
         for (const auto& [when, shown] :
-             {std::pair{used, true}, std::pair{QDateTime(QDate(2000, 12, 31), QTime(1, 0)), false}}) {
+             {std::pair{used, true},
+              std::pair{QDateTime(QDate(2000, 12, 31), QTime(1, 0)), false}}) {
             RecordingDiscoverHost host;
             BluetoothScript script;
             BluetoothDeviceInfo device = Device(OtherAddress, QStringLiteral("Phone"), true);
             device.LastUsed = when;
             script.devices = {device};
             QVERIFY(Run(host, script, true));
-            const QString expected =
-                shown ? QStringLiteral("\"Phone\", ") + QLocale().toString(when, QLocale::ShortFormat) +
-                            QStringLiteral(", installed")
-                      : QStringLiteral("\"Phone\", installed");
+            const QString expected = shown ? QStringLiteral("\"Phone\", ") +
+                                                 QLocale().toString(when, QLocale::ShortFormat) +
+                                                 QStringLiteral(", installed")
+                                           : QStringLiteral("\"Phone\", installed");
             QCOMPARE(host.log.at(2), expected);
         }
     }

@@ -81,13 +81,12 @@ public:
 
     bool AuthenticateDevice(const BluetoothDeviceInfo& device, const QString& pin,
                             BluetoothError& failure) override {
-        script_.calls << QStringLiteral("Pair %1 %2").arg(FormatBluetoothAddress(device.Address),
-                                                          pin);
+        script_.calls
+            << QStringLiteral("Pair %1 %2").arg(FormatBluetoothAddress(device.Address), pin);
         return Outcome(script_.pairFailures, failure);
     }
 
-    bool EnableSerialService(const BluetoothDeviceInfo& device,
-                             BluetoothError& failure) override {
+    bool EnableSerialService(const BluetoothDeviceInfo& device, BluetoothError& failure) override {
         script_.calls << QStringLiteral("Service ") + FormatBluetoothAddress(device.Address);
         return Outcome(script_.serviceFailures, failure);
     }
