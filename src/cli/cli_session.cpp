@@ -55,6 +55,9 @@ QString CliUsage() {
         "  import-config FILE      send the configuration of an INI file\n"
         "  import-schedule FILE    send the schedule rows of an INI file\n"
         "  sunmoon ...             sun and moon for a place and moment (no port needed)\n"
+        "  bluetooth install       pair the controllers nearby and offer their serial port\n"
+        "                          (no port needed; exit status 0 when one was installed)\n"
+        "  bluetooth remove        remove the paired controllers again (no port needed)\n"
         "\n"
         "PORT is a name (ttyUSB0) or a path (/dev/ttyUSB0). Exit status: 0 done, 1 a write "
         "or the update failed, 2 no controller or time-out, 3 another device answered, "
@@ -104,7 +107,8 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
     }
     request.Command = arguments[i];
     request.Arguments = arguments.mid(i + 1);
-    if (request.Command == QLatin1String("sunmoon"))
+    if (request.Command == QLatin1String("sunmoon") ||
+        request.Command == QLatin1String("bluetooth"))
         return true; // needs no port; its own arguments are checked where it runs
     const auto command = std::find_if(Commands.begin(), Commands.end(), [&](const auto& entry) {
         return entry.first == request.Command;

@@ -1,5 +1,6 @@
 // zelphorin-cli: the link, the settings files and the astronomy from a shell.
 
+#include "cli/bluetooth_command.h"
 #include "cli/cli_session.h"
 #include "cli/sunmoon_command.h"
 #include "lang/translate.h"
@@ -8,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <functional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,6 +21,20 @@ void OnSignal(int) {
     const char byte = 1;
     // Nothing else is safe in a signal handler; the event loop picks the byte up.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Runs `handler` on the event loop when SIGINT or SIGTERM arrives.
+void OnInterrupt(QCoreApplication& app, const std::function<void()>& handler) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [handler] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+        handler();
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
 }
 
 } // namespace
@@ -46,19 +62,24 @@ int main(int argc, char** argv) {
     if (request.Command == QLatin1String("sunmoon"))
         return zel::RunSunMoonCommand(arguments, out, err);
 
+    if (request.Command == QLatin1String("bluetooth")) {
+        bool install = false;
+        if (!zel::ParseBluetoothArguments(request.Arguments, install, error)) {
+            err << "zelphorin-cli: " << error << Qt::endl;
+            return zel::ExitNoController;
+        }
+        zel::BluetoothCommand command(install, out, err);
+        QObject::connect(&command, &zel::BluetoothCommand::done, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        OnInterrupt(app, [&] { command.Stop(); });
+        command.Start();
+        return app.exec();
+    }
+
     zel::CliSession session(request, out, err);
     QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &session, [&] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-            session.Finish(zel::ExitOk);
-        });
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-    }
+    OnInterrupt(app, [&] { session.Finish(zel::ExitOk); });
     session.Start();
     return app.exec();
 }
