@@ -2,6 +2,7 @@
 
 #include "main/command_line.h"
 #include "main/frm_phorin.h"
+#include "main/signal_watch.h"
 #include "main/zel_application.h"
 
 #include <QIcon>
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
     // The icon lives in the window's static library, whose resources the linker would drop.
     Q_INIT_RESOURCE(window);
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/zelphorin.png")));
+    // Asked from outside to end (a signal, the session ending), the program closes its window as
+    // File / Exit does: the backup is written, the link released, the exit status is 0. A signal
+    // that comes early waits for the event loop, when the window is up.
+    zel::SignalWatch ending;
+    const auto closeWindows = [] { QApplication::closeAllWindows(); };
+    QObject::connect(&ending, &zel::SignalWatch::Received, &application, closeWindows);
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &application, closeWindows);
     // The toolkit has taken its own options (-platform, -style, ...) out of the arguments.
     const QStringList parameters = application.arguments().mid(1);
     auto* window = new zel::TfrmPHORIN(parameters);
