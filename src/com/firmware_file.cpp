@@ -1,10 +1,10 @@
 #include "com/firmware_file.h"
 
+#include "lang/date_time_text.h"
 #include "lang/translate.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 namespace zel {
 
@@ -12,12 +12,8 @@ QString DescribeFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         return QString();
-    const QLocale locale;
-    const QDateTime modified = info.lastModified();
-    return path + QLatin1Char(' ') + locale.toString(modified.date(), QLocale::ShortFormat) +
-           QLatin1Char(' ') + locale.toString(modified.time(), QLocale::LongFormat) +
-           QLatin1Char(' ') + QString::number(info.size()) + QLatin1Char(' ') +
-           Translate(QStringLiteral("Bytes"));
+    return path + QLatin1Char(' ') + LocalDateTimeText(info.lastModified()) + QLatin1Char(' ') +
+           QString::number(info.size()) + QLatin1Char(' ') + Translate(QStringLiteral("Bytes"));
 }
 
 namespace {
@@ -70,9 +66,9 @@ bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, i
     const bool complete = bytes.size() == last - first + 1 && checksum.size() == 4;
     const int32_t stored = LittleEndian32(checksum);
     if (!complete || uint32_t(stored) != sum) {
-        report.Status(TranslateFormat(QStringLiteral("ChecksumError"),
-                                      {QString::number(stored) + QStringLiteral(" != ") +
-                                       QString::number(int32_t(sum))}));
+        report.Status(TranslateFormat(
+            QStringLiteral("ChecksumError"),
+            {QString::number(stored) + QStringLiteral(" != ") + QString::number(int32_t(sum))}));
         return false;
     }
     if (report.Debug)

@@ -1,7 +1,8 @@
 #include "com/link_host.h"
 
+#include "lang/date_time_text.h"
+
 #include <QCoreApplication>
-#include <QLocale>
 #include <QThread>
 
 #include <deque>
@@ -101,10 +102,7 @@ bool HostGate::IsClosed() const {
 }
 
 QString LogEntry(const QString& text, const QDateTime& now) {
-    const QLocale locale;
-    const QString prefix = QLatin1Char('[') + locale.toString(now.date(), QLocale::ShortFormat) +
-                           QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat) +
-                           QStringLiteral("] ");
+    const QString prefix = QLatin1Char('[') + LocalDateTimeText(now) + QStringLiteral("] ");
     QString body = text;
     body.replace(QLatin1String("\r\n"), QStringLiteral("\r\n") + prefix);
     return prefix + body;

@@ -3,6 +3,7 @@
 #include "cfg/device_actions.h"
 #include "com/firmware_file.h"
 #include "files/settings_file.h"
+#include "lang/date_time_text.h"
 #include "lang/translate.h"
 #include "main/apply_language.h"
 #include "main/balance_page.h"

@@ -3,9 +3,6 @@
 #include "cfg/conversions.h"
 #include "lang/translate.h"
 
-#include <QLocale>
-#include <QRegularExpression>
-
 namespace zel {
 
 const QString BulletSeparator = QStringLiteral(" \u2022 ");
@@ -36,18 +33,12 @@ QString RatioLine(const char* key, uint16_t probability, uint16_t duration, bool
 }
 } // namespace
 
-QString LocalDateTimeText(const QDateTime& moment) {
-    const QLocale locale;
-    // The long format may end in a zone name ("t"); the log and the status bar leave it out.
-    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(moment.time(), timeFormat);
-}
-
 QDateTime DeviceClock(const InfoBlock& info) {
-    return QDateTime(QDate(2000 + info.Year, info.Month, info.Day),
-                     QTime(info.Hour, info.Minute, info.Second));
+    const QDate date(2000 + info.Year, info.Month, info.Day);
+    // Checked field by field: QDateTime would take an hour 25 for midnight.
+    if (!date.isValid() || !QTime::isValid(info.Hour, info.Minute, info.Second))
+        return QDateTime();
+    return QDateTime(date, QTime(info.Hour, info.Minute, info.Second), Qt::UTC);
 }
 
 QString StatusText(const QString& portEntry, const InfoBlock& info, uint8_t configFlag) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The texts the window makes of the controller's state: the status line, the mode letters,
-// the weather notes, and the date and time formats the log and the status bar share.
+// the weather notes, and the device clock.
 
 #include "cfg/records.h"
 
@@ -13,10 +13,8 @@ namespace zel {
 // Joins the parts of the title and the status text.
 extern const QString BulletSeparator;
 
-// The locale's short date, a blank and its long time (without a time zone name).
-QString LocalDateTimeText(const QDateTime& moment);
-
-// The controller's clock; invalid when the controller reports an impossible date or time.
+// The controller's clock as a reading of its own, in universal time so that no zone rule of
+// this PC bends it; invalid when the controller reports an impossible date or time.
 QDateTime DeviceClock(const InfoBlock& info);
 
 // Port entry, error texts, board and water temperature and input voltage, in that order,

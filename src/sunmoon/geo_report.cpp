@@ -90,10 +90,24 @@ int UtcOffsetMinutes(const QDateTime& local) {
 }
 
 int UtcOffsetMinutes(const QDateTime& local, const QTimeZone& zone) {
-    const QDateTime inZone(local.date(), local.time(), zone);
-    if (!inZone.isValid())
+    if (!local.date().isValid() || !local.time().isValid())
         throw std::invalid_argument("No such local date and time");
-    return inZone.offsetFromUtc() / 60;
+    const QDateTime inZone(local.date(), local.time(), zone);
+    if (inZone.isValid())
+        return inZone.offsetFromUtc() / 60;
+    // A wall-clock time the zone skips when it springs forward still names a moment for the
+    // controller: take the offset in force just before the skipped hours. The wall clock is
+    // read as if it were universal time; the change that skips it lies within a day of that.
+    const QDateTime wall(local.date(), local.time(), Qt::UTC);
+    for (const QTimeZone::OffsetData& change :
+         zone.transitions(wall.addDays(-1), wall.addDays(1))) {
+        const int before = zone.offsetFromUtc(change.atUtc.addSecs(-1));
+        const QDateTime skippedFrom = change.atUtc.addSecs(before);
+        const QDateTime skippedUntil = change.atUtc.addSecs(change.offsetFromUtc);
+        if (skippedFrom <= wall && wall < skippedUntil)
+            return before / 60;
+    }
+    throw std::invalid_argument("No such local date and time");
 }
 
 int TimeZoneHours(const GeoMoment& local, const QTimeZone& zone) {
@@ -101,7 +115,9 @@ int TimeZoneHours(const GeoMoment& local, const QTimeZone& zone) {
     const QTime time(local.Hour, local.Minute);
     if (!time.isValid())
         throw std::invalid_argument("No such local date and time");
-    return UtcOffsetMinutes(QDateTime(QDate(local.Year, local.Month, local.Day), time), zone) / 60;
+    // Only the fields count; universal time keeps the PC's own zone rules out of them.
+    const QDateTime fields(QDate(local.Year, local.Month, local.Day), time, Qt::UTC);
+    return UtcOffsetMinutes(fields, zone) / 60;
 }
 
 TBodyPosition GeoSunPosition(double latitude, double longitude, const GeoMoment& local, int tz) {

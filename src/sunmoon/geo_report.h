@@ -15,8 +15,9 @@ namespace zel {
 
 // Offset of the local wall-clock moment from universal time in minutes, east positive, from
 // the zone database (so a zone whose daylight period spans the new year gets its daylight
-// offset there too). Only the date and time of `local` are read. Throws std::invalid_argument
-// for an invalid moment (a date or time that does not exist, such as 25:99).
+// offset there too). Only the date and time of `local` are read. A time the zone skips when it
+// springs forward takes the offset in force just before. Throws std::invalid_argument for a
+// date or time that does not exist at all, such as 25:99.
 int UtcOffsetMinutes(const QDateTime& local);
 int UtcOffsetMinutes(const QDateTime& local, const QTimeZone& zone);
 

@@ -7,6 +7,7 @@
 #include "main/geo_page.h"
 #include "main/moon_phase.h"
 #include "main/status_panels.h"
+#include "sunmoon/geo_report.h"
 
 #include <QCalendarWidget>
 #include <QScrollBar>
@@ -182,6 +183,17 @@ private slots:
         QCOMPARE(LitPixels(MoonPicture(*page_)), 0);
         // The map still follows the place.
         QCOMPARE(MapPixel(*page_, 524, 111), Red);
+    }
+
+    void SkippedHourStillHasASky() {
+        // Berlin springs forward from 02:00 to 03:00 on 31 March 2024; the controller's clock
+        // may still read 02:30, with the offset of the hour before.
+        SetClock(state_.Info, 2024, 3, 31, 2, 30);
+        page_->RefreshGeo();
+        const GeoMoment moment{2024, 3, 31, 2, 30};
+        QCOMPARE(page_->lblGeo->text(), BuildGeoReport(50.1, 8.5, moment, 1, QLocale()).Text);
+        QVERIFY(page_->lblGeo->text().startsWith(QStringLiteral("Sun: Azimuth: ")));
+        QVERIFY(LitPixels(MoonPicture(*page_)) > 0);
     }
 
     // ---- Map projection --------------------------------------------------------------------

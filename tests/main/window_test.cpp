@@ -1,6 +1,7 @@
 // The main window offscreen: start-up from the command line and the remembered port, the
 // languages, the log, the enabled states, the refreshes from the records and the menus.
 
+#include "lang/date_time_text.h"
 #include "lang/translate.h"
 #include "main/built_in_controller.h"
 #include "main/frm_phorin.h"
@@ -25,8 +26,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
 using namespace zel;
 
@@ -565,6 +568,37 @@ private slots:
         window->RefreshStatus();
         QCOMPARE(window->windowTitle(), title);
         QCOMPARE(Control<QSlider>(*window, "trb2")->value(), 4096);
+    }
+
+    void ClockIsShownAsTheControllerHasIt() {
+        // The controller's clock follows no zone rule of this PC: 02:30 on the morning Berlin
+        // skips that hour is a reading like any other.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        auto window = ShownWindow();
+        InfoBlock& info = window->State().Info;
+        info.Year = 24;
+        info.Month = 3;
+        info.Day = 31;
+        info.Hour = 2;
+        info.Minute = 30;
+        info.Second = 15;
+        window->RefreshStatus();
+        QCOMPARE(Panel(*window, 1), QStringLiteral("3/31/24 2:30:15 AM"));
+        // Impossible times are no readings: the last good one stays.
+        for (const auto& [hour, minute, second] : {std::tuple{25, 0, 0}, {2, 60, 0}, {2, 0, 60}}) {
+            info.Hour = uint8_t(hour);
+            info.Minute = uint8_t(minute);
+            info.Second = uint8_t(second);
+            window->RefreshStatus();
+            QCOMPARE(Panel(*window, 1), QStringLiteral("3/31/24 2:30:15 AM"));
+        }
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
     }
 
     void HiddenWindowIsNotRefreshed() {

@@ -163,6 +163,20 @@ private slots:
         QCOMPARE(UtcOffsetMinutes(Local(2024, 6, 21, 12, 0), QTimeZone(-3 * 3600)), -180);
     }
 
+    void SkippedLocalTimeTakesTheOffsetBeforeIt() {
+        // The controller keeps its own clock: 02:30 on the morning Berlin springs forward is a
+        // moment for it, an hour after standard time's 01:30.
+        const QTimeZone berlin("Europe/Berlin");
+        QCOMPARE(UtcOffsetMinutes(QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::UTC), berlin),
+                 60);
+        QCOMPARE(TimeZoneHours({2024, 3, 31, 2, 0}, berlin), 1);
+        QCOMPARE(TimeZoneHours({2024, 3, 31, 2, 59}, berlin), 1);
+        QCOMPARE(TimeZoneHours({2024, 3, 31, 3, 0}, berlin), 2);
+        QCOMPARE(TimeZoneHours({2024, 3, 10, 2, 30}, QTimeZone("America/New_York")), -5);
+        // Samoa skipped the whole of 30 December 2011, moving from UTC-10 to UTC+14.
+        QCOMPARE(TimeZoneHours({2011, 12, 30, 12, 0}, QTimeZone("Pacific/Apia")), -10);
+    }
+
     void DaylightPeriodAcrossTheNewYear() {
         const QTimeZone sydney("Australia/Sydney");
         QCOMPARE(UtcOffsetMinutes(Local(2023, 12, 31, 23, 30), sydney), 660);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace zel {
+
+// The locale's short date, a blank and its long time, without a time zone name: the form of
+// the log's time stamps, the file description and the device clock in the status bar. Only the
+// date and the time of moment are read, never its zone.
+QString LocalDateTimeText(const QDateTime& moment);
+
+} // namespace zel
