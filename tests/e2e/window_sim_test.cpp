@@ -1,11 +1,16 @@
 // The window on simulated controllers: connecting, leaving the log, disconnecting, switching
-// ports, a port that appears, closing with a stuck link, and the built-in controller. With
+// ports, a port that appears, closing with a stuck link, the built-in controller, and the
+// automatic backup against controllers that answer the identification and then slowly or
+// never: a backup holds only settings read completely from the controller on that port. With
 // ZEL_SCREENSHOT set to a file name, the built-in controller's window is also saved there as a
 // picture (scripts/screenshot).
 
 #include "cfg/device_actions.h"
+#include "files/file_helpers.h"
+#include "files/settings_file.h"
 #include "main/built_in_controller.h"
 #include "main/frm_phorin.h"
+#include "main/power_watch.h"
 #include "main/status_panels.h"
 #include "sim/sim_controller.h"
 #include "support/window_settings.h"
@@ -39,6 +44,20 @@ QString PanelText(TfrmPHORIN& window, int panel) {
     return window.findChild<StatusPanels*>(QStringLiteral("sb"))->PanelText(panel);
 }
 
+// What an earlier, complete backup held.
+const QByteArray GoodBackup = "[Config]\r\nMode=2\r\nLat=501\r\n\r\n[0]\r\nHour=7\r\n\r\n";
+
+// A controller that answers "80" and then stays silent, or answers every line late.
+SimOptions Faulty(const QString& fault) {
+    SimOptions options;
+    options.rows = 8;
+    if (fault == QLatin1String("silent"))
+        options.silentAfter = 1;
+    else
+        options.delayMs = 400;
+    return options;
+}
+
 QAction* ConnectEntry(TfrmPHORIN& window, const QString& entry) {
     auto* connection = window.findChild<QMenu*>(QStringLiteral("mnuConnection"));
     emit connection->aboutToShow();
@@ -61,6 +80,17 @@ private:
         window->show();
         [&] { QVERIFY(QTest::qWaitForWindowExposed(window.get())); }();
         return window;
+    }
+
+    QString BackupOf(const QString& port) const {
+        return QDir(folder_.path())
+            .filePath(QStringLiteral("Backup_") + BackupPortName(port) + QStringLiteral(".ini"));
+    }
+
+    void PlantGoodBackup(const QString& port) {
+        QFile file(BackupOf(port));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(GoodBackup), GoodBackup.size());
     }
 
     // The channel page in the mode Manual with the levels the controller reports back. The
@@ -209,6 +239,79 @@ private slots:
         const QString screenshot = qEnvironmentVariable("ZEL_SCREENSHOT");
         if (!screenshot.isEmpty())
             SaveScreenshot(*window, screenshot);
+    }
+
+    void UnfinishedDownloadNeverReplacesTheBackup_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("how");
+        for (const char* fault : {"silent", "slow"})
+            for (const char* how : {"exit", "disconnect", "suspend"})
+                QTest::addRow("%s, %s", fault, how) << fault << how;
+    }
+    void UnfinishedDownloadNeverReplacesTheBackup() {
+        QFETCH(QString, fault);
+        QFETCH(QString, how);
+        SimController sim(Faulty(fault));
+        const QString port = sim.Start();
+        PlantGoodBackup(port);
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        // Identified: the window is connected while the blocks are still to come.
+        QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
+        if (how == QLatin1String("exit"))
+            window->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
+        else if (how == QLatin1String("disconnect"))
+            window->findChild<QAction*>(QStringLiteral("mnuDisconnect"))->trigger();
+        else
+            emit window->findChild<PowerWatch*>()->Suspending();
+        QCOMPARE(ReadAll(BackupOf(port)), GoodBackup);
+        QVERIFY(!QFile::exists(BackupOf(port) + QStringLiteral(".1")));
+        sim.Stop(); // a link thread waiting for a reply sees its port go at once
+    }
+
+    void SwitchedPortGetsNoBackupOfTheFirstController() {
+        SimOptions good;
+        good.rows = 3;
+        SimController first(good);
+        SimController second(Faulty(QStringLiteral("silent")));
+        const QString firstPort = first.Start();
+        const QString secondPort = second.Start();
+        PlantGoodBackup(secondPort);
+        auto window = OpenWindow({firstPort, QStringLiteral("-english")});
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs); // all read
+        window->SetPortSource([&] {
+            return QList<SerialPortInfo>{{firstPort, QStringLiteral("first")},
+                                         {secondPort, QStringLiteral("second")}};
+        });
+        QAction* entry = ConnectEntry(*window, PortEntry({secondPort, QStringLiteral("second")}));
+        QVERIFY(entry);
+        entry->trigger();
+        // The first controller's settings went to its own backup on the way out.
+        QVERIFY(QFile::exists(BackupOf(firstPort)));
+        QTRY_VERIFY_WITH_TIMEOUT(second.LinesReceived() >= 1 && window->Connected(),
+                                 ConnectTimeoutMs);
+
+        // A firmware transfer to the second one, then closing: both leave its backup alone.
+        window->BeforeFirmwareTransfer(secondPort);
+        QCOMPARE(ReadAll(BackupOf(secondPort)), GoodBackup);
+        window->close();
+        QCOMPARE(ReadAll(BackupOf(secondPort)), GoodBackup);
+        second.Stop();
+    }
+
+    void CompleteReadIsKeptBeforeAFirmwareTransfer() {
+        SimOptions good;
+        good.rows = 3;
+        SimController sim(good);
+        const QString port = sim.Start();
+        PlantGoodBackup(port);
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs);
+        // The controller restarts into its bootloader: no longer connected, but the records
+        // are still the ones it sent.
+        window->SetConnectedState(false);
+        window->BeforeFirmwareTransfer(port);
+        QVERIFY(ReadAll(BackupOf(port)) != GoodBackup);
+        QCOMPARE(ReadAll(BackupOf(port) + QStringLiteral(".1")), GoodBackup);
     }
 };
 
