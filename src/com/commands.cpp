@@ -54,6 +54,7 @@ void TthdCom::GetDevice() {
         identity_.store(uint16_t(hardware << 8 | variant));
         deviceReady_ = false;
         inBootloader_ = false;
+        bootInfoRefused_ = false;
         state_.Replace(0);
         const QString port = PortName();
         if (hardware == 7 && variant == 0) {
@@ -156,8 +157,8 @@ void TthdCom::StartBootloader() {
         Log(QStringLiteral("StartBootloader"));
     try {
         line_->WriteRaw(QByteArrayLiteral("7F00\n"));
-        msleep(BootloaderRestartMs);
-        GetDevice();
+        if (Pause(BootloaderRestartMs))
+            GetDevice();
     } catch (const std::exception& error) {
         Log(QString::fromStdString(error.what()));
     }

@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zel {
 
 QString DescribeFile(const QString& path) {
@@ -30,16 +36,32 @@ int32_t LittleEndian32(const QByteArray& bytes) {
 bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, int64_t& first,
                        int64_t& last, const FirmwareReport& report) {
     report.Log(DescribeFile(path));
-    QFile file(path);
     auto parsingError = [&](const QString& message) {
         report.Log(message);
         report.Status(Translate(QStringLiteral("ParsingError")));
         return false;
     };
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked on the open descriptor: a FIFO or a device could
+    // hold the reader forever, and a check of the name alone could be raced.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return parsingError(
+            QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         return parsingError(file.errorString());
-    if (file.size() > int64_t(highest) + 1)
-        return false;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+        return parsingError(QStringLiteral("%1: not a regular file").arg(path));
+    if (info.st_size > int64_t(highest) + 1)
+        return parsingError(QStringLiteral("%1: %2 bytes is larger than any firmware file "
+                                           "(at most %3 bytes)")
+                                .arg(path)
+                                .arg(int64_t(info.st_size))
+                                .arg(int64_t(highest) + 1));
 
     const QByteArray header = file.read(8);
     if (header.size() != 8)

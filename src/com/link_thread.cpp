@@ -84,16 +84,15 @@ void TthdCom::ConnectAndServe() {
         identity_.store(0xFFFF);
         deviceReady_ = false;
         inBootloader_ = false;
+        bootInfoRefused_ = false;
+        ApplyDebug(); // the first identification is when a user on the wrong port needs it
         Status(TranslateFormat(QStringLiteral("ConnectingTo"), {PortName()}));
         if (!OpenWithRetries())
             return;
         GetDevice();
         int passCounter = 0;
         while (!Terminated()) {
-            {
-                std::lock_guard<std::mutex> guard(portMutex_);
-                line_->SetDebug(debug_);
-            }
+            ApplyDebug();
             if (port_->Name() != PortName()) {
                 SetConnected(false);
                 port_->Close();
@@ -102,7 +101,7 @@ void TthdCom::ConnectAndServe() {
             }
             if (lastHardwareId_ == 255) {
                 Status(Translate(QStringLiteral("ConnectionError")));
-                if (!PauseOneSecond())
+                if (!Pause(1000))
                     return;
                 port_->Close();
                 break;
@@ -110,7 +109,7 @@ void TthdCom::ConnectAndServe() {
             if (++passCounter >= PassesPerPoll) {
                 if (deviceReady_)
                     state_.Raise(rqPeriodicPoll);
-                else if (inBootloader_)
+                else if (inBootloader_ && !bootInfoRefused_)
                     state_.Raise(rqFirmware);
                 else
                     GetDevice();
@@ -132,7 +131,7 @@ bool TthdCom::OpenWithRetries() {
         } catch (const SerialLineError& error) {
             Log(error.Message());
         }
-        if (!PauseOneSecond())
+        if (!Pause(1000))
             return false;
         if (attempt == OpenAttempts) {
             Status(TranslateFormat(QStringLiteral("ErrorConnectingTo"), {PortName()}));
@@ -145,23 +144,30 @@ bool TthdCom::OpenWithRetries() {
     return false;
 }
 
-// Ten sleeps of 100 ms; false as soon as the thread is asked to end.
-bool TthdCom::PauseOneSecond() {
-    for (int step = 0; step < 10; ++step) {
-        msleep(100);
+void TthdCom::ApplyDebug() {
+    std::lock_guard<std::mutex> guard(portMutex_);
+    line_->SetDebug(debug_);
+}
+
+bool TthdCom::Pause(int ms) {
+    constexpr int SliceMs = 50;
+    for (int slept = 0; slept < ms; slept += SliceMs) {
         if (Terminated())
             return false;
+        msleep(std::min(SliceMs, ms - slept));
     }
-    return true;
+    return !Terminated();
 }
 
 bool TthdCom::ServeOneRequest() {
     TransferBuffer& buffer = transferBuffer_;
     if (state_.Test(rqSetConfig)) {
-        ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength, [&] { LoadConfig(state_, buffer); });
+        ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength,
+                   [&] { LoadConfig(state_, buffer); });
     } else if (state_.Test(rqGetConfig, rqSetConfig)) {
-        ServeRead("82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
-                  &LinkHost::RefreshControls);
+        ServeRead(
+            "82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
+            &LinkHost::RefreshControls);
     } else if (state_.Test(rqSetTime)) {
         ServeSetInfo(rqSetTime);
     } else if (state_.Test(rqSetChannels)) {
@@ -169,13 +175,16 @@ bool TthdCom::ServeOneRequest() {
     } else if (state_.Test(rqSetRow)) {
         ServeSetInfo(rqSetRow);
     } else if (state_.Test(rqGetInfo, rqSetInfoAny)) {
-        ServeRead("81", "GetInfo", InfoLength, [&] { StoreInfo(state_, buffer); },
-                  &LinkHost::RefreshStatus);
+        ServeRead(
+            "81", "GetInfo", InfoLength, [&] { StoreInfo(state_, buffer); },
+            &LinkHost::RefreshStatus);
     } else if (state_.Test(rqSetExpert)) {
-        ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength, [&] { LoadExpert(state_, buffer); });
+        ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength,
+                   [&] { LoadExpert(state_, buffer); });
     } else if (state_.Test(rqGetExpert, rqSetExpert)) {
-        ServeRead("85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
-                  &LinkHost::RefreshExpertPage);
+        ServeRead(
+            "85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
+            &LinkHost::RefreshExpertPage);
     } else if (state_.Test(rqSetSchedule)) {
         bool found = false;
         Sync([&] { found = NextDirtyRow(state_, buffer); });
@@ -185,19 +194,22 @@ bool TthdCom::ServeOneRequest() {
         DownloadSchedule();
     } else if (state_.Test(rqGetChart)) {
         Status(Translate(QStringLiteral("ReadingChart")));
-        ServeRead("87", "GetChart", ChartLength, [&] { StoreChart(state_, buffer); },
-                  &LinkHost::RefreshChart);
+        ServeRead(
+            "87", "GetChart", ChartLength, [&] { StoreChart(state_, buffer); },
+            &LinkHost::RefreshChart);
         Status(Translate(QStringLiteral("Done")));
     } else if (state_.Test(rqGetHealth)) {
-        ServeRead("88", "GetHealth", HealthLength, [&] { StoreHealth(state_, buffer); },
-                  &LinkHost::RefreshHealth);
+        ServeRead(
+            "88", "GetHealth", HealthLength, [&] { StoreHealth(state_, buffer); },
+            &LinkHost::RefreshHealth);
         Status(Translate(QStringLiteral("Done")));
     } else if (state_.Test(rqSetExpertWeather)) {
         ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
                    [&] { LoadExpertWeather(state_, buffer); });
     } else if (state_.Test(rqGetExpertWeather, rqSetExpertWeather)) {
-        ServeRead("86", "GetExpertWeather", ExpertWeatherLength,
-                  [&] { StoreExpertWeather(state_, buffer); }, &LinkHost::RefreshWeatherPages);
+        ServeRead(
+            "86", "GetExpertWeather", ExpertWeatherLength,
+            [&] { StoreExpertWeather(state_, buffer); }, &LinkHost::RefreshWeatherPages);
     } else if (state_.Test(rqSaveEEPROM)) {
         ServeDeviceCommand(rqSaveEEPROM, SubSaveEEPROM, "SaveEEPROM");
     } else if (state_.Test(rqToggleCloud)) {

@@ -23,8 +23,9 @@ public:
     using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
 
     // Starts the thread at once for the port entry ("ttyUSB0 (FT232R USB UART)" opens ttyUSB0).
-    TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
-            LineFactory createLine = [] { return CreateSerialPortLine(); });
+    TthdCom(
+        LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
+        LineFactory createLine = [] { return CreateSerialPortLine(); });
     ~TthdCom() override;
 
     // Switches a running thread to another port; it reconnects at the top of its next pass.
@@ -46,7 +47,9 @@ private:
     // Connection and pass loop.
     void ConnectAndServe();
     bool OpenWithRetries();
-    bool PauseOneSecond();
+    void ApplyDebug();
+    // Sleeps in short slices; false as soon as the thread is asked to end.
+    bool Pause(int ms);
     bool ServeOneRequest();
     bool Terminated() const { return isInterruptionRequested(); }
 
@@ -92,12 +95,12 @@ private:
     uint8_t lastFirmwareVariant_ = 255;
     bool deviceReady_ = false;
     bool inBootloader_ = false;
+    bool bootInfoRefused_ = false; // this bootloader's figures ruled out an update
     uint16_t pageSize_ = 0;
     uint32_t flashSize_ = 0;
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
     std::atomic<uint16_t> identity_{0xFFFF};
-
 };
 
 // Lets go of a link thread without ever blocking the host: a finished thread is deleted now,

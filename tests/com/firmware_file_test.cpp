@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace zel;
 
 namespace {
@@ -80,10 +82,30 @@ private slots:
         QCOMPARE(status, QStringList({QStringLiteral("Error: File does not contain data!")}));
     }
 
-    void OversizedFileIsRefusedSilently() {
+    void OversizedFileIsRefusedWithItsSize() {
         QVERIFY(!Parse(QByteArray(70000, '\x01')));
-        QVERIFY(status.isEmpty());
-        QCOMPARE(log.size(), 1);
+        QCOMPARE(status, QStringList({QStringLiteral("Error while parsing!")}));
+        QCOMPARE(log.size(), 2); // the description and the reason
+        QVERIFY(log[1].contains(QLatin1String("70000 bytes")));
+    }
+
+    // Neither blocks the reader nor reads forever: a FIFO without a writer, a directory, and
+    // a device that never ends.
+    void OnlyRegularFilesAreRead_data() {
+        QTest::addColumn<QString>("path");
+        const QString fifo = dir.filePath(QStringLiteral("firmware.fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QTest::newRow("fifo") << fifo;
+        QTest::newRow("directory") << dir.path();
+        QTest::newRow("device") << QStringLiteral("/dev/zero");
+    }
+    void OnlyRegularFilesAreRead() {
+        QFETCH(QString, path);
+        QVERIFY(!ParseFirmwareFile(path, image, 0xFFFF, first, last,
+                                   {[this](const QString& t) { log << t; },
+                                    [this](const QString& t) { status << t; }, false}));
+        QCOMPARE(status, QStringList({QStringLiteral("Error while parsing!")}));
+        QVERIFY(!log.filter(QStringLiteral("not a regular file")).isEmpty());
     }
 
     void HeadersOutsideTheImageAreNeverRead() {

@@ -7,6 +7,7 @@
 #include "support/recording_host.h"
 #include "support/wait.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,15 +50,18 @@ class FirmwareUpdateTest : public QObject {
         std::unique_ptr<TthdCom> link;
     };
 
-    // A bootloader with the given page size; the host answers the file choice once.
-    Run StartUpdate(uint16_t pageSize, const QString& firmware, std::vector<NackRule> nacks = {}) {
+    static SimOptions Bootloader(uint16_t pageSize, uint32_t flashSize = 32768) {
         SimOptions options;
         options.rows = 2;
         options.seed = 1;
         options.boot = true;
         options.pageSize = pageSize;
-        options.flashSize = 32768;
-        options.nackBlocks = std::move(nacks);
+        options.flashSize = flashSize;
+        return options;
+    }
+
+    // A bootloader as given; the host answers the file choice once.
+    Run StartUpdate(const SimOptions& options, const QString& firmware) {
         Run run;
         run.sim = std::make_unique<SimController>(options);
         run.host = std::make_unique<RecordingHost>();
@@ -81,7 +85,7 @@ private slots:
     void initTestCase() { SelectLanguage(LanguageEnglish); }
 
     void SmallPagesSendEveryBlockWithProgress() {
-        Run run = StartUpdate(64, WriteFirmware(dir, 0, 4095));
+        Run run = StartUpdate(Bootloader(64), WriteFirmware(dir, 0, 4095));
         QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
         QVERIFY(run.host->status.contains(Translate("FirmwareUpdateSuccessful")));
         QVERIFY(run.host->log.contains(TranslateFormat("FlashSize", {"4095 / 31744"})));
@@ -102,13 +106,13 @@ private slots:
     }
 
     void LargePagesRoundTheEndUp() {
-        Run run = StartUpdate(256, WriteFirmware(dir, 0, 4095));
+        Run run = StartUpdate(Bootloader(256), WriteFirmware(dir, 0, 4095));
         QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
         QCOMPARE(BlockAddresses(*run.sim).size(), 64);
     }
 
     void AStartInsideAPageIsSentFromThePageStart() {
-        Run run = StartUpdate(128, WriteFirmware(dir, 0x50, 0x2FF));
+        Run run = StartUpdate(Bootloader(128), WriteFirmware(dir, 0x50, 0x2FF));
         QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
         const QStringList blocks = BlockAddresses(*run.sim);
         QCOMPARE(blocks.first(), QStringLiteral("0000"));
@@ -121,13 +125,13 @@ private slots:
     }
 
     void ALastAddressOnAPageBoundaryIsSentAndTheReserveIsNot() {
-        Run run = StartUpdate(128, WriteFirmware(dir, 0, 0x1000));
+        Run run = StartUpdate(Bootloader(128), WriteFirmware(dir, 0, 0x1000));
         QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
         QCOMPARE(BlockAddresses(*run.sim).last(), QStringLiteral("1040")); // the whole page
         QCOMPARE(run.sim->State().flash[0x1000], ImageByte(0x1000));
 
         // 31744 is the first reserved address: a file reaching it is one byte too big.
-        Run tooBig = StartUpdate(128, WriteFirmware(dir, 0, 31744));
+        Run tooBig = StartUpdate(Bootloader(128), WriteFirmware(dir, 0, 31744));
         QVERIFY(WaitUntil(
             [&] {
                 return tooBig.host->status.contains(TranslateFormat("FirmwareTooLarge", {"1"}));
@@ -140,7 +144,9 @@ private slots:
     void UnacknowledgedBlocksFailTheUpdate() {
         NackRule rule;
         rule.address = 0x0040;
-        Run run = StartUpdate(128, WriteFirmware(dir, 0, 255), {rule});
+        SimOptions options = Bootloader(128);
+        options.nackBlocks = {rule};
+        Run run = StartUpdate(options, WriteFirmware(dir, 0, 255));
         QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 30000));
         QVERIFY(run.host->status.contains(Translate("FirmwareUpdateFailed")));
         QCOMPARE(run.host->log.count(Translate("TransferError")), 1);
@@ -149,8 +155,71 @@ private slots:
         QCOMPARE(blocks.mid(blocks.indexOf("0040") + 10), QStringList({"0080", "00C0"}));
     }
 
+    // The bootloader's figures are untrusted: nonsense ends the update before any block, says
+    // which figure, and is not retried on every poll.
+    void ImpossibleBootloaderFiguresEndTheUpdate_data() {
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("flashSize");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("page not a power of two") << 0x8001 << 32768 << "page size of 32769 bytes";
+        QTest::newRow("no page size") << 0 << 32768 << "page size of 0 bytes";
+        QTest::newRow("page larger than the flash") << 8192 << 4096 << "page size of 8192 bytes";
+        QTest::newRow("only the reserve") << 128 << 1024 << "flash size of 1024 bytes";
+        QTest::newRow("no flash") << 128 << 0 << "flash size of 0 bytes";
+    }
+    void ImpossibleBootloaderFiguresEndTheUpdate() {
+        QFETCH(int, pageSize);
+        QFETCH(int, flashSize);
+        QFETCH(QString, named);
+        Run run = StartUpdate(Bootloader(uint16_t(pageSize), uint32_t(flashSize)),
+                              WriteFirmware(dir, 0, 4095));
+        QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
+        QCOMPARE(run.host->status.filter(Translate("FirmwareUpdateFailed")).size(), 1);
+        QCOMPARE(run.host->log.filter(named).size(), 1);
+        // Two more identifications later the update has not been tried again.
+        auto identifications = [&] {
+            return WithoutTimes(run.sim->WireLines()).filter(QRegularExpression("^IN 80$")).size();
+        };
+        const qsizetype before = identifications();
+        QVERIFY(WaitUntil([&] { return identifications() >= before + 2; }));
+        QCOMPARE(run.host->status.filter(Translate("FirmwareUpdateFailed")).size(), 1);
+        QVERIFY(BlockAddresses(*run.sim).isEmpty());
+        QVERIFY(run.host->backups.isEmpty());
+    }
+
+    // 32800 − 1024 leaves 31776 usable bytes: whole blocks reach only 31744.
+    void AnImageReachingAPartialLastBlockIsRefused() {
+        Run tooBig = StartUpdate(Bootloader(128, 32800), WriteFirmware(dir, 0x7000, 31750));
+        QVERIFY(WaitUntil(
+            [&] {
+                return tooBig.host->status.contains(TranslateFormat("FirmwareTooLarge", {"7"}));
+            },
+            20000));
+        QVERIFY(WaitUntil([&] { return tooBig.host->log.contains(Translate("Resetting")); }));
+        QVERIFY(BlockAddresses(*tooBig.sim).isEmpty());
+
+        Run fits = StartUpdate(Bootloader(128, 32800), WriteFirmware(dir, 0x7000, 31743));
+        QVERIFY(WaitUntil([&] { return Ended(*fits.host); }, 20000));
+        QVERIFY(fits.host->status.contains(Translate("FirmwareUpdateSuccessful")));
+        QCOMPARE(BlockAddresses(*fits.sim).last(), QStringLiteral("7BC0"));
+        QCOMPARE(fits.sim->State().flash[31743], ImageByte(31743));
+    }
+
+    // An unplugged controller is not retried ten times per block for every remaining block.
+    void AVanishedPortEndsTheTransferAtOnce() {
+        SimOptions options = Bootloader(128);
+        options.closeAfter = 10; // identification, boot information and eight blocks
+        Run run = StartUpdate(options, WriteFirmware(dir, 0, 4095));
+        QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 5000));
+        QVERIFY(run.host->status.contains(Translate("FirmwareUpdateFailed")));
+        QCOMPARE(run.host->log.count(Translate("TransferError")), 1);
+        QCOMPARE(run.host->log.filter(QStringLiteral("The port closed at block 0x0200")).size(), 1);
+        QVERIFY(!run.host->log.contains(Translate("Resetting")));
+        QCOMPARE(BlockAddresses(*run.sim).size(), 8);
+    }
+
     void ACancelledChoiceRestartsTheBootloader() {
-        Run run = StartUpdate(128, QString());
+        Run run = StartUpdate(Bootloader(128), QString());
         QVERIFY(WaitUntil([&] { return run.host->log.contains(Translate("Resetting")); }, 20000));
         QVERIFY(WaitUntil([&] {
             for (const QString& line : WithoutTimes(run.sim->WireLines()))
