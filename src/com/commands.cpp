@@ -117,13 +117,14 @@ void TthdCom::DownloadSchedule() {
 
     Status(Translate(QStringLiteral("ReadingSchedule")));
     const int count = state_.Info.RowCount; // written only by StoreInfo, which cannot run now
-    for (int row = 0; row < count; ++row) {
+    for (int row = 0; row < count && !Terminated(); ++row) {
         if (!Get("83", "GetSchedule", RowMessageLength))
             break;
         Sync([&] { StoreRow(state_, transferBuffer_); });
-        if (Terminated())
-            return;
     }
+    // A stop (which also cuts a row's wait short) ends the thread: no refresh follows.
+    if (Terminated())
+        return;
     Sync([&] { host_.FillScheduleGrid(); });
     Status(Translate(QStringLiteral("Done")));
 }

@@ -59,6 +59,8 @@ QString LineTransaction::ElapsedText(qint64 since) const {
 bool LineTransaction::ReadBlock(const QByteArray& code, int n, TransferBuffer& buffer) {
     try {
         return Exchange(code, n, buffer);
+    } catch (const SerialLineStopped&) {
+        return false; // the thread is ending: nothing went wrong with the port
     } catch (const std::exception& error) {
         log_(QString::fromStdString(error.what()));
         return false;
@@ -78,8 +80,8 @@ bool LineTransaction::Exchange(const QByteArray& code, int n, TransferBuffer& bu
     const qint64 t1 = Clock().elapsed();
     const QByteArray received = port_.Read(expected);
     // The text ends at the first zero byte, as a C string would.
-    const QByteArray text = received.left(received.indexOf('\0') < 0 ? received.size()
-                                                                      : received.indexOf('\0'));
+    const QByteArray text =
+        received.left(received.indexOf('\0') < 0 ? received.size() : received.indexOf('\0'));
     if (debug_)
         log_(QStringLiteral("IN: ") + Quoted(text) + ElapsedText(t1));
 
@@ -117,6 +119,8 @@ bool LineTransaction::WriteBlock(const QByteArray& code, int n, const TransferBu
             log_(QStringLiteral("IN: ") + Quoted(shown) + ElapsedText(t1));
         }
         return !reply.isEmpty();
+    } catch (const SerialLineStopped&) {
+        return false; // the thread is ending: nothing went wrong with the port
     } catch (const std::exception& error) {
         log_(QString::fromStdString(error.what()));
         return false;

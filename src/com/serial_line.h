@@ -11,9 +11,14 @@ namespace zel {
 // Any failure of a port operation; the text is shown to the user as it stands.
 class SerialLineError : public std::runtime_error {
 public:
-    explicit SerialLineError(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+    explicit SerialLineError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
+};
+
+// A wait on the line given up because its thread was asked to end; not a fault of the port.
+class SerialLineStopped : public SerialLineError {
+public:
+    using SerialLineError::SerialLineError;
 };
 
 // The few operations the link needs of a serial port, used from one thread only.
@@ -29,7 +34,8 @@ public:
     virtual void Purge() = 0;
     virtual void Write(const QByteArray& data) = 0;
     // Returns once `count` bytes have arrived or the read time-out has passed, with whatever
-    // came (possibly nothing).
+    // came (possibly nothing). Reads and writes throw SerialLineStopped soon after the thread
+    // using the line is asked to end.
     virtual QByteArray Read(int count) = 0;
 };
 
@@ -41,5 +47,8 @@ std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs = LineTimeout
 
 // The device path of a port name: "ttyUSB0" → "/dev/ttyUSB0"; a path stays as it is.
 QString PortPath(const QString& name);
+// The path a port is opened and locked by: every name of one device (a symbolic link such as
+// /dev/serial/by-id/..., or the device itself) gives the same path.
+QString CanonicalPortPath(const QString& name);
 
 } // namespace zel

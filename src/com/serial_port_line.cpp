@@ -1,30 +1,66 @@
+#include "com/line_settings.h"
 #include "com/serial_line.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSerialPort>
-#include <QSerialPortInfo>
+#include <QThread>
 
+#include <algorithm>
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zel {
 
 namespace {
 
+// How long one wait on the port lasts before the thread's stop request is looked at.
+constexpr int WaitSliceMs = 50;
+
+void StopIfAsked(const QString& name) {
+    if (QThread::currentThread()->isInterruptionRequested())
+        throw SerialLineStopped(QStringLiteral("Stopped waiting for %1").arg(name));
+}
+
+// The process named by the lock file the serial port class keeps for a device, e.g.
+// /run/lock/LCK..ttyUSB0 or LCK..pts_3; empty when none tells.
+QString LockHolder(const QString& path) {
+    QString name = path.startsWith(QLatin1String("/dev/")) ? path.mid(5) : path;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+                                  QStringLiteral("/var/spool/locks"),
+                                  QStringLiteral("/var/spool/uucp"), QDir::tempPath()}) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (QLockFile(folder + QStringLiteral("/LCK..") + name)
+                .getLockInfo(&pid, &host, &application))
+            return QStringLiteral("process %1 (%2)").arg(pid).arg(application);
+    }
+    return QString();
+}
 
 // What a Linux user can act on when a port will not open.
 QString OpenErrorText(const QSerialPort& port, const QString& path) {
     QString text = port.errorString();
     if (port.error() == QSerialPort::PermissionError) {
+        // The class reports a port locked or held by another program as a permission error;
+        // a device node this user may read and write is simply busy.
+        const QString holder = LockHolder(path);
+        if (!holder.isEmpty())
+            return QStringLiteral("%1 is busy: %2 holds it").arg(path, holder);
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0)
+            return QStringLiteral("%1 is busy: another program holds it").arg(path);
         struct stat info {};
         if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
             const group* owner = ::getgrgid(info.st_gid);
-            const QString groupName = owner ? QString::fromLocal8Bit(owner->gr_name)
-                                            : QString::number(info.st_gid);
+            const QString groupName =
+                owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(info.st_gid);
             text += QStringLiteral(" (%1 belongs to the group \"%2\": add your user to it with "
-                                   "\"sudo usermod -aG %2 $USER\" and log in again, or "
-                                   "another program holds the port)")
+                                   "\"sudo usermod -aG %2 $USER\" and log in again)")
                         .arg(path, groupName);
         }
     } else if (port.error() == QSerialPort::DeviceNotFoundError) {
@@ -43,18 +79,12 @@ public:
     void Open() override {
         if (port_.isOpen())
             port_.close();
-        const QString path = PortPath(name_);
+        const QString path = CanonicalPortPath(name_);
         port_.setPortName(path);
         if (!port_.open(QIODevice::ReadWrite))
             throw SerialLineError(OpenErrorText(port_, path));
-        // A pseudo-terminal refuses some line controls; that harms nothing.
-        if (!port_.setBaudRate(QSerialPort::Baud115200) ||
-            !port_.setDataBits(QSerialPort::Data8) || !port_.setParity(QSerialPort::NoParity) ||
-            !port_.setStopBits(QSerialPort::OneStop) ||
-            !port_.setFlowControl(QSerialPort::NoFlowControl))
-            port_.clearError();
-        if (!port_.setDataTerminalReady(false) || !port_.setRequestToSend(false))
-            port_.clearError();
+        // A pseudo-terminal refuses the line controls; that harms nothing.
+        ApplyLineSettings(port_);
         port_.clearError();
     }
 
@@ -78,7 +108,8 @@ public:
             Fail();
         const QDeadlineTimer deadline(LineTimeoutMs);
         while (port_.bytesToWrite() > 0) {
-            if (!port_.waitForBytesWritten(int(deadline.remainingTime()))) {
+            StopIfAsked(name_);
+            if (!port_.waitForBytesWritten(Slice(deadline))) {
                 if (port_.error() != QSerialPort::NoError &&
                     port_.error() != QSerialPort::TimeoutError)
                     Fail();
@@ -99,7 +130,8 @@ public:
             }
             if (deadline.hasExpired())
                 break;
-            if (!port_.waitForReadyRead(int(deadline.remainingTime()))) {
+            StopIfAsked(name_);
+            if (!port_.waitForReadyRead(Slice(deadline))) {
                 const QSerialPort::SerialPortError error = port_.error();
                 if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
                     Fail();
@@ -110,6 +142,10 @@ public:
     }
 
 private:
+    static int Slice(const QDeadlineTimer& deadline) {
+        return int(std::min<qint64>(WaitSliceMs, deadline.remainingTime()));
+    }
+
     void RequireOpen() const {
         if (!port_.isOpen())
             throw SerialLineError(QStringLiteral("Port %1 is not open").arg(name_));
@@ -136,6 +172,12 @@ std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs) {
 
 QString PortPath(const QString& name) {
     return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+}
+
+QString CanonicalPortPath(const QString& name) {
+    const QString path = PortPath(name);
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
 }
 
 } // namespace zel

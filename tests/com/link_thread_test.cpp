@@ -6,6 +6,7 @@
 #include "support/recording_host.h"
 #include "support/wait.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cstring>
@@ -145,13 +146,28 @@ private slots:
         QCOMPARE(host.connected, QList<bool>({true}));
     }
 
+    // A user on the wrong port needs the exchange of the very first identification.
+    void DebugLinesStartWithTheFirstIdentification() {
+        SimController sim(Options(2));
+        const QString port = sim.Start();
+        RecordingHost host;
+        TthdCom link(host, host.gate, port, true);
+        const QString connected = TranslateFormat("ConnectedToOn", {"ZELPHORIN 2.x.0", port});
+        QVERIFY(WaitUntil([&] { return host.status.contains(connected); }));
+        const QStringList first = host.log.mid(0, host.log.indexOf(connected));
+        QCOMPARE(first.filter(QRegularExpression("^GetDevice$")).size(), 1);
+        QCOMPARE(first.filter(QRegularExpression("^OUT: \"80\" \\d+ ms$")).size(), 1);
+        QCOMPARE(first.filter(QRegularExpression("^IN: \"800700\\n\" \\d+ ms$")).size(), 1);
+    }
+
     void IdentificationOutcomes_data() {
         QTest::addColumn<int>("hardware");
         QTest::addColumn<int>("variant");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("ends");
-        QTest::newRow("other firmware") << 7 << 3 << TranslateFormat(
-            "DetectedWrongVersionOn", {"ZELPHORIN 2.x.3", "%PORT%"}) << false;
+        QTest::newRow("other firmware")
+            << 7 << 3 << TranslateFormat("DetectedWrongVersionOn", {"ZELPHORIN 2.x.3", "%PORT%"})
+            << false;
         QTest::newRow("bootloader")
             << 6 << 0 << TranslateFormat("ConnectedToBootloaderOn", {"ZELPHORIN", "%PORT%"})
             << false;
@@ -193,9 +209,10 @@ private slots:
         const QString port = sim.Start();
         RecordingHost host;
         TthdCom link(host, host.gate, port, false);
-        QVERIFY(WaitUntil([&] { return host.status.contains(Translate("ConnectionError")); },
-                          20000));
-        QVERIFY(WaitUntil([&] { return host.status.count(TranslateFormat("ConnectingTo", {port})) == 2; }));
+        QVERIFY(
+            WaitUntil([&] { return host.status.contains(Translate("ConnectionError")); }, 20000));
+        QVERIFY(WaitUntil(
+            [&] { return host.status.count(TranslateFormat("ConnectingTo", {port})) == 2; }));
         QCOMPARE(host.connected.first(), true);
         QVERIFY(host.connected.contains(false));
     }
@@ -206,11 +223,11 @@ private slots:
         TthdCom link(host, host.gate, port + QStringLiteral(" (gone adapter)"), false);
         QVERIFY(WaitUntil([&] { return link.isFinished(); }, 15000));
         QVERIFY(link.Finished());
-        QCOMPARE(host.status,
-                 QStringList({TranslateFormat("ConnectingTo", {port}), Translate("TryingAgain"),
-                              Translate("TryingAgain"), Translate("TryingAgain"),
-                              Translate("TryingAgain"), TranslateFormat("ErrorConnectingTo", {port}),
-                              TranslateFormat("DisconnectedFrom", {port})}));
+        QCOMPARE(host.status, QStringList({TranslateFormat("ConnectingTo", {port}),
+                                           Translate("TryingAgain"), Translate("TryingAgain"),
+                                           Translate("TryingAgain"), Translate("TryingAgain"),
+                                           TranslateFormat("ErrorConnectingTo", {port}),
+                                           TranslateFormat("DisconnectedFrom", {port})}));
         QCOMPARE(host.log.size(), host.status.size() + 5); // five opening errors
         QCOMPARE(host.connected, QList<bool>({false}));
     }
@@ -224,9 +241,8 @@ private slots:
         const QString secondPort = second.Start();
         host.refreshes.clear();
         link->SetPort(secondPort + QStringLiteral(" (simulated)"), false);
-        QVERIFY(WaitUntil([&] {
-            return host.refreshes.value("Weather") > 0 && host.state.Info.RowCount == 3;
-        }));
+        QVERIFY(WaitUntil(
+            [&] { return host.refreshes.value("Weather") > 0 && host.state.Info.RowCount == 3; }));
         QCOMPARE(link->PortName(), secondPort);
         QVERIFY(host.status.contains(TranslateFormat("ConnectingTo", {secondPort})));
         const int switchAt = host.connected.lastIndexOf(false);
