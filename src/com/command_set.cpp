@@ -16,8 +16,8 @@ void LoadBlock(DeviceState& state, TransferBuffer& buffer, const Block& record, 
 // Clears the read flag; copies only while no write of the same block is pending, so a change
 // the user made meanwhile is not overwritten by the controller's older state.
 template <typename Block>
-bool StoreBlock(DeviceState& state, const TransferBuffer& buffer, Block& record, uint32_t readFlag,
-                uint32_t pendingWrites) {
+bool StoreBlock(DeviceState& state, const TransferBuffer& buffer, Block& record,
+                uint32_t readFlag, uint32_t pendingWrites) {
     std::lock_guard<std::mutex> guard(state.RequestLock);
     state.ClearHeld(readFlag);
     if (state.SnapshotHeld() & pendingWrites)
@@ -68,7 +68,8 @@ void LoadExpertWeather(DeviceState& state, TransferBuffer& buffer) {
     LoadBlock(state, buffer, state.ExpertWeather, rqSetExpertWeather);
 }
 bool StoreExpertWeather(DeviceState& state, const TransferBuffer& buffer) {
-    return StoreBlock(state, buffer, state.ExpertWeather, rqGetExpertWeather, rqSetExpertWeather);
+    return StoreBlock(state, buffer, state.ExpertWeather, rqGetExpertWeather,
+                      rqSetExpertWeather);
 }
 void StoreChart(DeviceState& state, const TransferBuffer& buffer) {
     StoreBlock(state, buffer, state.Chart, rqGetChart, 0);
@@ -105,7 +106,8 @@ bool StoreRow(DeviceState& state, const TransferBuffer& buffer) {
 QString OtherHardwareName(uint8_t hardwareId) {
     static const char* const names[] = {"KESTRAMON 1.x", "ZELPHORIN 1.x", "KESTRAMON 2.x",
                                         "ZELPHORIN 2.x", "MIRVANEL 1.x"};
-    return hardwareId <= 9 ? QLatin1String(names[hardwareId / 2]) : QString::number(hardwareId);
+    return hardwareId <= 9 ? QLatin1String(names[hardwareId / 2])
+                           : QString::number(hardwareId);
 }
 
 } // namespace zel
