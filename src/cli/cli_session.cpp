@@ -2,6 +2,7 @@
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
+#include "com/firmware_file.h"
 #include "files/settings_file.h"
 #include "lang/translate.h"
 
@@ -14,134 +15,13 @@ namespace zel {
 
 namespace {
 
-const QStringList ModeNames = {QStringLiteral("manual"), QStringLiteral("auto"),
-                               QStringLiteral("geo"), QStringLiteral("rgbdemo"),
-                               QStringLiteral("flash")};
 const QStringList ModeKeys = {QStringLiteral("ModeManual"), QStringLiteral("ModeAuto"),
                               QStringLiteral("ModeGeo"), QStringLiteral("ModeRGBDemo"),
                               QStringLiteral("ModeFlash")};
 
-// Commands and the number of arguments each takes.
-const QList<std::pair<QString, int>> Commands = {
-    {QStringLiteral("info"), 0},          {QStringLiteral("monitor"), 0},
-    {QStringLiteral("flash"), 1},         {QStringLiteral("set-time"), 0},
-    {QStringLiteral("save"), 0},          {QStringLiteral("cloud"), 0},
-    {QStringLiteral("storm"), 0},         {QStringLiteral("mode"), 1},
-    {QStringLiteral("channels"), 4},      {QStringLiteral("export"), 1},
-    {QStringLiteral("import-config"), 1}, {QStringLiteral("import-schedule"), 1},
-};
-
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
 
 } // namespace
-
-QString CliUsage() {
-    return QStringLiteral(
-        "Usage: zelphorin-cli [--debug] [--english|--german] [--timeout SECONDS] --port PORT "
-        "COMMAND [ARGS]\n"
-        "       zelphorin-cli sunmoon --lat DEG --lon DEG --date YYYY-MM-DD --time HH:MM "
-        "[--tz HOURS] [--json]\n"
-        "\n"
-        "Commands:\n"
-        "  info                    connect, read everything, print a summary\n"
-        "  monitor                 as info, then one line per status read until interrupted\n"
-        "  flash FILE              update the firmware with a .chx image\n"
-        "  set-time                set the controller clock to this computer's clock\n"
-        "  save                    make the controller store its settings permanently\n"
-        "  cloud | storm           trigger or stop a cloud or a thunderstorm now\n"
-        "  mode manual|auto|geo|rgbdemo|flash\n"
-        "  channels W R G B        set the four channel levels in percent (mode Manual)\n"
-        "  export FILE             write configuration and schedule to an INI file\n"
-        "  import-config FILE      send the configuration of an INI file\n"
-        "  import-schedule FILE    send the schedule rows of an INI file\n"
-        "  sunmoon ...             sun and moon for a place and moment (no port needed)\n"
-        "  bluetooth install       pair the controllers nearby and offer their serial port\n"
-        "                          (no port needed; exit status 0 when one was installed)\n"
-        "  bluetooth remove        remove the paired controllers again (no port needed)\n"
-        "\n"
-        "PORT is a name (ttyUSB0) or a path (/dev/ttyUSB0). Exit status: 0 done, 1 a write "
-        "or the update failed, 2 no controller or time-out, 3 another device answered, "
-        "4 the file could not be used.\n");
-}
-
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help) {
-    help = false;
-    int i = 0;
-    for (; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (!argument.startsWith(QLatin1String("--")))
-            break;
-        if (argument == QLatin1String("--help")) {
-            help = true;
-            return true;
-        } else if (argument == QLatin1String("--debug")) {
-            request.Debug = true;
-        } else if (argument == QLatin1String("--english")) {
-            SelectLanguage(LanguageEnglish);
-        } else if (argument == QLatin1String("--german")) {
-            SelectLanguage(LanguageGerman);
-        } else if (argument == QLatin1String("--port") || argument == QLatin1String("--timeout")) {
-            if (++i >= arguments.size()) {
-                error = argument + QStringLiteral(" needs a value");
-                return false;
-            }
-            if (argument == QLatin1String("--port")) {
-                request.Port = arguments[i];
-            } else {
-                bool ok = false;
-                request.TimeoutSeconds = arguments[i].toInt(&ok);
-                if (!ok || request.TimeoutSeconds <= 0) {
-                    error = QStringLiteral("--timeout needs a whole number of seconds above 0");
-                    return false;
-                }
-            }
-        } else {
-            error = QStringLiteral("unknown option ") + argument;
-            return false;
-        }
-    }
-    if (i >= arguments.size()) {
-        error = QStringLiteral("no command given (see --help)");
-        return false;
-    }
-    request.Command = arguments[i];
-    request.Arguments = arguments.mid(i + 1);
-    if (request.Command == QLatin1String("sunmoon") ||
-        request.Command == QLatin1String("bluetooth"))
-        return true; // needs no port; its own arguments are checked where it runs
-    const auto command = std::find_if(Commands.begin(), Commands.end(), [&](const auto& entry) {
-        return entry.first == request.Command;
-    });
-    if (command == Commands.end()) {
-        error = QStringLiteral("unknown command ") + request.Command;
-        return false;
-    }
-    if (request.Arguments.size() != command->second) {
-        error = QStringLiteral("%1 takes %2 argument(s)").arg(request.Command).arg(command->second);
-        return false;
-    }
-    if (request.Port.isEmpty()) {
-        error = QStringLiteral("no port given: use --port PORT");
-        return false;
-    }
-    if (request.Command == QLatin1String("mode") && !ModeNames.contains(request.Arguments[0])) {
-        error = QStringLiteral("mode must be one of ") + ModeNames.join(QLatin1Char('|'));
-        return false;
-    }
-    if (request.Command == QLatin1String("channels")) {
-        for (const QString& level : request.Arguments) {
-            bool ok = false;
-            const double percent = level.toDouble(&ok);
-            if (!ok || percent < 0 || percent > 100) {
-                error =
-                    QStringLiteral("channel levels are percentages from 0 to 100, not ") + level;
-                return false;
-            }
-        }
-    }
-    return true;
-}
 
 CliSession::CliSession(const CliRequest& request, QTextStream& out, QTextStream& err)
     : request_(request), out_(out), err_(err) {}
@@ -152,13 +32,101 @@ CliSession::~CliSession() {
 }
 
 void CliSession::Start() {
+    if (request_.Command == QLatin1String("flash") && !CheckFirmwareFile()) {
+        finishing_ = true;
+        exitCode_ = ExitBadFile;
+        QTimer::singleShot(0, this, [this] { emit done(exitCode_); });
+        return;
+    }
     gate_ = std::make_unique<HostGate>(this);
     link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug);
     connect(link_, &QThread::finished, this, &CliSession::OnLinkEnded, Qt::QueuedConnection);
-    QTimer::singleShot(request_.TimeoutSeconds * 1000, this, [this] {
+    // Guards the wait for the controller's answers; a running transfer or monitor is not cut.
+    timeout_ = new QTimer(this);
+    timeout_->setSingleShot(true);
+    connect(timeout_, &QTimer::timeout, this, [this] {
         Fail(ExitNoController,
              QStringLiteral("no result within %1 s; giving up").arg(request_.TimeoutSeconds));
     });
+    timeout_->start(request_.TimeoutSeconds * 1000);
+}
+
+// The whole file is read and checked before the controller is touched: a wrong file must not
+// leave it restarted into its bootloader for nothing.
+bool CliSession::CheckFirmwareFile() {
+    QStringList logged;
+    QString refusal;
+    const FirmwareReport report{[&](const QString& text) {
+                                    LogMessage(text);
+                                    logged << text;
+                                },
+                                [&](const QString& text) {
+                                    LogMessage(text);
+                                    refusal = text;
+                                },
+                                request_.Debug};
+    auto image = std::make_unique<FirmwareImage>();
+    int64_t first = 0;
+    int64_t last = 0;
+    const QString file = request_.Arguments.value(0);
+    if (ParseFirmwareFile(file, *image, FirmwareImageSize - 1, first, last, report))
+        return true;
+    logged.removeAll(DescribeFile(file));
+    const QString reason = logged.isEmpty() ? QString() : logged.last();
+    err_ << "zelphorin-cli: "
+         << (reason.isEmpty() ? file + QStringLiteral(": ") + refusal
+                              : refusal + QStringLiteral(" (") + reason + QLatin1Char(')'))
+         << Qt::endl;
+    return false;
+}
+
+void CliSession::Interrupt() {
+    if (finishing_)
+        return;
+    if (monitoring_) {
+        Finish(ExitOk);
+        return;
+    }
+    Fail(ExitFailed, QStringLiteral("interrupted: ") + UnfinishedWork());
+}
+
+// What an interruption leaves undone, for the line that reports it.
+QString CliSession::UnfinishedWork() {
+    if (transferTotal_ > 0)
+        return QStringLiteral("the firmware transfer stopped after %1 of %2 bytes; the "
+                              "controller has no complete firmware: run flash again")
+            .arg(transferCompleted_)
+            .arg(transferTotal_);
+    if (request_.Command == QLatin1String("flash"))
+        return firmwareRequested_ || (link_ && link_->Identity().HardwareId == 6)
+                   ? QStringLiteral("nothing was flashed; the controller may be waiting in "
+                                    "its bootloader")
+                   : QStringLiteral("nothing was flashed");
+    if (!awaitingWrites_)
+        return downloaded_ ? QStringLiteral("nothing was changed")
+                           : QStringLiteral("the controller was not read; nothing was changed");
+    QStringList left;
+    const uint32_t pending = state_.Snapshot();
+    const QList<std::pair<uint32_t, QString>> names = {
+        {rqSetTime, QStringLiteral("clock")},
+        {rqSetChannels, QStringLiteral("channel levels")},
+        {rqSetConfig, QStringLiteral("configuration")},
+        {rqSetExpert, QStringLiteral("expert settings")},
+        {rqSetExpertWeather, QStringLiteral("weather settings")},
+        {rqSaveEEPROM, QStringLiteral("permanent save")},
+        {rqToggleCloud, QStringLiteral("cloud")},
+        {rqToggleStorm, QStringLiteral("thunderstorm")},
+    };
+    for (const auto& [flag, name] : names)
+        if (pending & flag)
+            left << name;
+    const auto rows = std::count_if(state_.RowDirty.begin(), state_.RowDirty.end(),
+                                    [](uint8_t dirty) { return dirty != 0; });
+    if (rows > 0)
+        left << QStringLiteral("%1 schedule row(s)").arg(rows);
+    const QString sent = QStringLiteral("%1 change(s) acknowledged").arg(acknowledged_);
+    return left.isEmpty() ? sent + QStringLiteral(", the last one sent but not acknowledged")
+                          : sent + QStringLiteral("; not sent: ") + left.join(QStringLiteral(", "));
 }
 
 void CliSession::Finish(int exitCode) {
@@ -206,7 +174,11 @@ void CliSession::SetStatusText(const QString& text) {
         if (text == Translate(QStringLiteral("FirmwareUpdateSuccessful")))
             Finish(ExitOk);
         else if (text == Translate(QStringLiteral("FirmwareUpdateFailed")))
-            Finish(ExitFailed);
+            Fail(ExitFailed, QStringLiteral("the firmware update failed"));
+        // A controller on another firmware version is exactly the one to update.
+        const DeviceId id = link_ ? link_->Identity() : DeviceId{255, 255};
+        if (id.HardwareId == 7 && id.FirmwareVariant != 0)
+            RequestFirmware();
     }
     if (IsUnwantedIdentity())
         Fail(ExitOtherDevice, QStringLiteral("%1 does not answer as a ZELPHORIN 2.x.0 controller")
@@ -219,8 +191,23 @@ bool CliSession::IsUnwantedIdentity() const {
     const DeviceId id = link_->Identity();
     if (id.HardwareId == 255 || (id.HardwareId == 7 && id.FirmwareVariant == 0))
         return false;
-    // Flashing expects the bootloader.
-    return !(id.HardwareId == 6 && request_.Command == QLatin1String("flash"));
+    // Flashing takes the bootloader and any firmware version.
+    return !(request_.Command == QLatin1String("flash") &&
+             (id.HardwareId == 6 || id.HardwareId == 7));
+}
+
+void CliSession::RequestFirmware() {
+    if (firmwareRequested_)
+        return;
+    firmwareRequested_ = true;
+    state_.Raise(rqFirmware);
+}
+
+// Called before each firmware block: from the first one on the transfer's own limits rule.
+void CliSession::SetTaskbarProgress(qint64 completed, qint64 total) {
+    timeout_->stop();
+    transferCompleted_ = completed;
+    transferTotal_ = total;
 }
 
 void CliSession::SetConnectedState(bool connected) {
@@ -252,11 +239,13 @@ void CliSession::OnFirstDownload() {
             awaitingWrites_ = false;
             PrintSummary();
             monitoring_ = command == QLatin1String("monitor");
-            if (!monitoring_)
+            if (monitoring_)
+                timeout_->stop(); // a monitor runs until it is interrupted
+            else
                 Finish(ExitOk);
         } else if (command == QLatin1String("flash")) {
             awaitingWrites_ = false;
-            state_.Raise(rqFirmware);
+            RequestFirmware();
         } else if (command == QLatin1String("set-time")) {
             SetRealtime(state_);
             SetClock(state_, QDateTime::currentDateTime());
@@ -267,12 +256,14 @@ void CliSession::OnFirstDownload() {
         } else if (command == QLatin1String("storm")) {
             state_.Raise(rqToggleStorm);
         } else if (command == QLatin1String("mode")) {
-            SelectModeRequest(state_, uint8_t(ModeNames.indexOf(file)));
+            SelectModeRequest(state_, uint8_t(CliModeNames().indexOf(file)));
         } else if (command == QLatin1String("channels")) {
             std::array<int, ChannelCount> levels{};
-            for (int channel = 0; channel < ChannelCount; ++channel)
-                levels[size_t(channel)] =
-                    int(LevelFromPercent(request_.Arguments[channel].toDouble()));
+            for (int channel = 0; channel < ChannelCount; ++channel) {
+                double percent = 0;
+                ParsePercent(request_.Arguments[channel], percent); // checked when parsed
+                levels[size_t(channel)] = int(LevelFromPercent(percent));
+            }
             SetChannelLevels(state_, levels);
         } else if (command == QLatin1String("export")) {
             awaitingWrites_ = false;
@@ -302,6 +293,7 @@ void CliSession::WriteFinished(uint32_t flag, bool ok) {
         Fail(ExitFailed, QStringLiteral("the controller did not acknowledge a change"));
         return;
     }
+    ++acknowledged_;
     CheckWritesSettled();
 }
 

@@ -1,33 +1,18 @@
 #pragma once
 
 #include "cfg/device_state.h"
+#include "cli/cli_arguments.h"
 #include "com/link_host.h"
 #include "com/link_thread.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QTextStream>
+#include <QTimer>
 
 #include <memory>
 
 namespace zel {
-
-// Exit codes of the command line.
-enum CliExit {
-    ExitOk = 0,
-    ExitFailed = 1,       // a write or the firmware update failed
-    ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
-    ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
-    ExitBadFile = 4,      // a settings file could not be read or written
-};
-
-struct CliRequest {
-    QString Port;
-    QString Command;
-    QStringList Arguments;
-    bool Debug = false;
-    int TimeoutSeconds = 30;
-};
 
 // One run of a link command: the command line's host of the link thread. It connects, waits
 // for the first complete download, makes its change or report, waits for the outcome and
@@ -38,15 +23,19 @@ public:
     CliSession(const CliRequest& request, QTextStream& out, QTextStream& err);
     ~CliSession() override;
 
-    // Starts the link; `done(exitCode)` follows once the link has stopped.
+    // Starts the link; `done(exitCode)` follows once the link has stopped. A firmware file
+    // that cannot be used ends the run before the port is opened.
     void Start();
-    // Stops the link and ends with the given code (used for SIGINT/SIGTERM too).
+    // Stops the link and ends with the given code.
     void Finish(int exitCode);
+    // SIGINT or SIGTERM: stops the link; success only when the work was done (a monitor that
+    // runs counts), else a line says what was and was not done.
+    void Interrupt();
 
     DeviceState& State() override { return state_; }
     void LogMessage(const QString& text) override;
     void SetStatusText(const QString& text) override;
-    void SetTaskbarProgress(qint64, qint64) override {}
+    void SetTaskbarProgress(qint64 completed, qint64 total) override;
     void SetConnectedState(bool connected) override;
     void RefreshStatus() override;
     void RefreshControls() override { BlockRead(ReadConfig); }
@@ -78,6 +67,9 @@ private:
     void OnLinkEnded();
     void Fail(int exitCode, const QString& message);
     bool IsUnwantedIdentity() const;
+    bool CheckFirmwareFile();
+    void RequestFirmware();
+    QString UnfinishedWork();
     void PrintSummary();
     QString StatusLine() const;
 
@@ -94,12 +86,11 @@ private:
     bool finishing_ = false;
     int exitCode_ = ExitOk;
     int firmwareChoices_ = 0;
+    bool firmwareRequested_ = false;
+    qint64 transferCompleted_ = 0;
+    qint64 transferTotal_ = 0; // above 0 once firmware blocks are being sent
+    int acknowledged_ = 0;     // changes the controller has acknowledged
+    QTimer* timeout_ = nullptr;
 };
-
-// Parses the command line (without the program name) into a request; on an error returns
-// false with the message in `error`. `help` is set for --help.
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help);
-QString CliUsage();
 
 } // namespace zel

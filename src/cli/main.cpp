@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
         return zel::ExitNoController;
     }
     if (help) {
-        out << zel::CliUsage();
+        const zel::CliCommand* command = zel::FindCliCommand(request.Command);
+        out << (command ? zel::CliCommandUsage(*command) : zel::CliUsage());
         return zel::ExitOk;
     }
     if (request.Command == QLatin1String("sunmoon"))
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     zel::CliSession session(request, out, err);
     QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    OnInterrupt(app, [&] { session.Finish(zel::ExitOk); });
+    OnInterrupt(app, [&] { session.Interrupt(); });
     session.Start();
     return app.exec();
 }

@@ -35,7 +35,8 @@ int32_t LittleEndian32(const QByteArray& bytes) {
 
 bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, int64_t& first,
                        int64_t& last, const FirmwareReport& report) {
-    report.Log(DescribeFile(path));
+    if (const QString description = DescribeFile(path); !description.isEmpty())
+        report.Log(description);
     auto parsingError = [&](const QString& message) {
         report.Log(message);
         report.Status(Translate(QStringLiteral("ParsingError")));

@@ -19,7 +19,9 @@
 #include <QtTest>
 
 #include <array>
+#include <csignal>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace zel;
 using namespace zel::test;
@@ -261,6 +263,34 @@ private slots:
         QVERIFY(run.Err.isEmpty());
     }
 
+    // Each command explains itself, with or without the options before it.
+    void EveryCommandAnswersHelp_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("synopsis");
+        for (const QString command : {"info", "monitor", "set-time", "save", "cloud", "storm"})
+            QTest::newRow(qPrintable(command)) << QStringList{command, "--help"} << command;
+        QTest::newRow("flash") << QStringList{"--port", "ttyX", "flash", "--help"} << "flash FILE";
+        QTest::newRow("mode") << QStringList{"mode", "geo", "--help"} << "mode MODE";
+        QTest::newRow("channels") << QStringList{"channels", "--help"} << "channels W R G B";
+        QTest::newRow("export") << QStringList{"export", "--help"} << "export FILE";
+        QTest::newRow("import-config")
+            << QStringList{"import-config", "--help"} << "import-config FILE";
+        QTest::newRow("import-schedule")
+            << QStringList{"import-schedule", "--help"} << "import-schedule FILE";
+        QTest::newRow("sunmoon") << QStringList{"sunmoon", "--lat", "50", "--help"}
+                                 << "sunmoon --lat DEG";
+    }
+    void EveryCommandAnswersHelp() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, synopsis);
+        const CliRun run = RunCli(arguments);
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY2(run.Out.first().startsWith(QStringLiteral("Usage: zelphorin-cli ")) &&
+                     run.Out.first().contains(synopsis),
+                 qPrintable(run.Describe()));
+        QVERIFY(run.Err.isEmpty());
+    }
+
     void BadArgumentsAreRefusedWithOneLine_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("unknown command") << QStringList{"--port", "ttyX", "blink"};
@@ -271,6 +301,15 @@ private slots:
         QTest::newRow("no port") << QStringList{"info"};
         QTest::newRow("port without value") << QStringList{"info", "--port"};
         QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "--port", "ttyX", "info"};
+        // A timer of more than 2^31 ms would overflow into no time-out at all.
+        QTest::newRow("timeout over a day")
+            << QStringList{"--timeout", "86401", "--port", "ttyX", "info"};
+        QTest::newRow("timeout overflowing")
+            << QStringList{"--timeout", "2147484", "--port", "ttyX", "info"};
+        QTest::newRow("level not a number")
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "nan"};
+        QTest::newRow("level with two commas")
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "1,2,5"};
     }
     void BadArgumentsAreRefusedWithOneLine() {
         QFETCH(QStringList, arguments);
@@ -298,6 +337,29 @@ private slots:
         const QString channels = ChannelsLine(expected);
         QVERIFY2(info.Out.contains(channels), qPrintable(channels + "\n" + info.Describe()));
         QVERIFY(info.Out.contains(QStringLiteral("Mode: Manual")));
+    }
+
+    // A German user reads "12,5%" and types it back; a point works as well.
+    void LevelsTakeADecimalCommaOrPoint() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+        process.setProcessEnvironment(environment);
+        process.start(CliProgram(),
+                      {QStringLiteral("--port"), sim.SlavePath(), QStringLiteral("channels"),
+                       QStringLiteral("12,5"), QStringLiteral("12.5"), QStringLiteral("0,25"),
+                       QStringLiteral("100")});
+        const CliRun run = Finish(process);
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        const QStringList writes = Lines(sim, QStringLiteral("IN"), QStringLiteral("01"));
+        QCOMPARE(writes.size(), 1);
+        const auto info = As<InfoBlock>(Payload(writes.first()));
+        const std::array<int, ChannelCount> sent = {info.Channel[0], info.Channel[1],
+                                                    info.Channel[2], info.Channel[3]};
+        QCOMPARE(sent, (std::array<int, ChannelCount>{512, 512, 10, 4096}));
     }
 
     void ModeGeoSendsConfigWithModeTwo() {
@@ -402,23 +464,40 @@ private slots:
         VerifyFlashed(sim, run, flashOut, image);
     }
 
-    void FlashRefusesAFileWithABadChecksum() {
-        SimProcess sim(BuiltSimProgram(),
-                       QStringList{QStringLiteral("--boot")} +
-                           FlashOptions(FilePath(QStringLiteral("refused-flash.bin"))));
-        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+    // The file is read and checked whole before the controller is touched: a file that
+    // cannot be used leaves it running, not restarted into its bootloader.
+    void FlashChecksTheFileBeforeSendingAnything_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
         const QByteArray image = RandomBytes(1000, 2);
         const uint32_t sum = test::FirmwareChecksum(0x50, image);
-        const QString file = FilePath(QStringLiteral("bad.chx"));
-        WriteFile(file, test::FirmwareFile(0x50, image, 1));
+        QTest::newRow("missing") << "missing.chx" << QByteArray() << "Error while parsing!";
+        QTest::newRow("empty") << "empty.chx" << QByteArray("") << "Error while parsing!";
+        QTest::newRow("truncated") << "truncated.chx" << test::FirmwareFile(0x50, image).left(500)
+                                   << "Checksum error in file (";
+        QTest::newRow("bad checksum")
+            << "bad.chx" << test::FirmwareFile(0x50, image, 1)
+            << QStringLiteral("Checksum error in file (%1 != %2)!").arg(sum + 1).arg(sum);
+        QTest::newRow("fifo") << "firmware.fifo" << QByteArray() << "Error while parsing!";
+    }
+    void FlashChecksTheFileBeforeSendingAnything() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(name);
+        if (name.endsWith(QLatin1String(".fifo")))
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+        else if (!content.isNull())
+            WriteFile(file, content);
         const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
-        QVERIFY2(run.LogLines().contains(
-                     QStringLiteral("Checksum error in file (%1 != %2)!").arg(sum + 1).arg(sum)),
-                 qPrintable(run.Describe()));
-        QCOMPARE(run.LogLines().last(), Disconnected(sim));
+        QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
-        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("02")), QStringList());
+        QVERIFY2(run.Err.first().contains(message), qPrintable(run.Describe()));
+        QVERIFY(!sim.WaitForEvent(QStringLiteral("IN 80"), 200));
+        QCOMPARE(sim.Events().filter(QRegularExpression(QStringLiteral("^IN "))), QStringList());
     }
 
     void FlashStartsTheBootloaderOfARunningController() {
@@ -440,6 +519,122 @@ private slots:
         QVERIFY2(ReadAll(backup).startsWith("[Config]\r\n"), qPrintable(backup));
         QFile::remove(backup);
         VerifyFlashed(sim, run, flashOut, image);
+    }
+
+    // The controller that says it runs another firmware version is the one to update.
+    void FlashUpdatesAControllerOnAnotherFirmwareVersion() {
+        const QString flashOut = FilePath(QStringLiteral("other-flash.bin"));
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--identify"), QStringLiteral("7,3")} +
+                           FlashOptions(flashOut));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QByteArray image = RandomBytes(1500, 4);
+        const QString file = FilePath(QStringLiteral("other.chx"));
+        WriteFile(file, test::FirmwareFile(0x50, image));
+        const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
+        QVERIFY(sim.Events().contains(QStringLiteral("IN 7F00")));
+        // Its records were never read: nothing to back up.
+        QCOMPARE(run.LogLines().filter(QStringLiteral("Settings saved to")), QStringList());
+        VerifyFlashed(sim, run, flashOut, image);
+    }
+
+    // A Bluetooth serial line is slow: the time-out guards the wait for answers, not a
+    // transfer that is running.
+    void ASlowTransferOutlastsTheTimeout() {
+        const QString flashOut = FilePath(QStringLiteral("slow-flash.bin"));
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--boot"), QStringLiteral("--pace-baud"),
+                                   QStringLiteral("4800")} +
+                           FlashOptions(flashOut));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QByteArray image = RandomBytes(1000, 5); // 17 blocks, about 5 s at 4800 baud
+        const QString file = FilePath(QStringLiteral("slow.chx"));
+        WriteFile(file, test::FirmwareFile(0x50, image));
+        const CliRun run = RunOn(
+            sim, {QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("flash"), file});
+        VerifyFlashed(sim, run, flashOut, image);
+    }
+
+    void AMonitorOutlastsTheTimeout() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess monitor;
+        monitor.start(CliProgram(),
+                      {QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--port"),
+                       sim.SlavePath(), QStringLiteral("monitor")});
+        QByteArray out;
+        // A status line every half second: six of them take well over the second.
+        const bool running = WaitUntil([&] {
+            out += monitor.readAllStandardOutput();
+            return Lines(out).filter(QRegularExpression(QStringLiteral("^\\d{4}-"))).size() >= 6 ||
+                   monitor.state() == QProcess::NotRunning;
+        });
+        QVERIFY2(running && monitor.state() == QProcess::Running, out.constData());
+        monitor.terminate();
+        const CliRun run = Finish(monitor);
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(run.Err.isEmpty());
+    }
+
+    // SIGINT or SIGTERM before the work is done: exit 1 and a line saying what is left.
+    void AMonitorThatNeverConnectedIsNotASuccess() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--silent")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess monitor;
+        monitor.start(CliProgram(),
+                      {QStringLiteral("--port"), sim.SlavePath(), QStringLiteral("monitor")});
+        QVERIFY(sim.WaitForEvent(QStringLiteral("IN 80")));
+        ::kill(pid_t(monitor.processId()), SIGINT);
+        const CliRun run = Finish(monitor);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: the controller was not "
+                                                        "read; nothing was changed")),
+                 qPrintable(run.Describe()));
+    }
+
+    void AnInterruptedTransferSaysHowFarItCame() {
+        SimProcess sim(BuiltSimProgram(),
+                       QStringList{QStringLiteral("--boot"), QStringLiteral("--pace-baud"),
+                                   QStringLiteral("9600")} +
+                           FlashOptions(FilePath("cut-flash.bin")));
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("cut.chx"));
+        WriteFile(file, test::FirmwareFile(0, RandomBytes(8000, 6)));
+        QProcess flash;
+        flash.start(CliProgram(),
+                    {QStringLiteral("--port"), sim.SlavePath(), QStringLiteral("flash"), file});
+        QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "02").size() >= 3; }));
+        flash.terminate();
+        const CliRun run = Finish(flash);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        static const QRegularExpression cut(QStringLiteral(
+            "interrupted: the firmware transfer stopped after \\d+ of 8064 bytes; the controller "
+            "has no complete firmware: run flash again"));
+        QVERIFY2(cut.match(run.Err.first()).hasMatch(), qPrintable(run.Describe()));
+        QVERIFY(Lines(sim, "IN", "02").size() < 126);
+        QVERIFY(!run.LogLines().contains(FlashedText));
+    }
+
+    void AnInterruptedImportSaysWhatWasSent() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--delay-ms"), QStringLiteral("300")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("slow-config.ini"));
+        WriteFile(file, Crlf("[Config]\nMode=2\nJMPMode=5\n\n[Weather]\nCloudAlpha=33\n"));
+        QProcess import;
+        import.start(CliProgram(), {QStringLiteral("--port"), sim.SlavePath(),
+                                    QStringLiteral("import-config"), file});
+        QVERIFY(WaitUntil([&] { return !Lines(sim, "IN", "02").isEmpty(); }, 15000));
+        import.terminate();
+        const CliRun run = Finish(import);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: ")) &&
+                     run.Err.first().contains(QLatin1String("change(s) acknowledged")) &&
+                     run.Err.first().contains(QLatin1String("weather settings")),
+                 qPrintable(run.Describe()));
     }
 
     void ExportWritesEverySection() {

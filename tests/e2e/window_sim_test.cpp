@@ -148,6 +148,24 @@ private slots:
         QVERIFY(LogText(*window).contains(QStringLiteral("Written to registry: ") + port));
     }
 
+    // The controller told to update its firmware can be: the entry follows the link, not the
+    // connected state.
+    void AnotherFirmwareVersionCanBeUpdated() {
+        SimOptions options;
+        options.firmwareVariant = 3;
+        SimController sim(options);
+        const QString port = sim.Start();
+        auto window = OpenWindow({port, QStringLiteral("-english")});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            LogText(*window).contains(
+                QStringLiteral("ZELPHORIN 2.x.3 on %1 detected (different firmware version)")
+                    .arg(port)),
+            ConnectTimeoutMs);
+        QVERIFY(!window->Connected());
+        emit window->findChild<QMenu*>(QStringLiteral("mnuFile"))->aboutToShow();
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuFirmwareUpdate"))->isEnabled());
+    }
+
     void DisconnectForgetsThePortAndWritesTheBackup() {
         SimController sim;
         const QString port = sim.Start();

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace zel {
+
+// Exit codes of the command line.
+enum CliExit {
+    ExitOk = 0,
+    ExitFailed = 1,       // a write or the firmware update failed, or the work was interrupted
+    ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
+    ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
+    ExitBadFile = 4,      // a settings or firmware file could not be read or written
+};
+
+// One command of the command line: its word, how many arguments follow it, and its help.
+struct CliCommand {
+    QString Name;
+    int MinArguments = 0;
+    int MaxArguments = 0; // AnyNumber: no upper limit
+    QString Synopsis;     // "flash FILE"
+    QString Summary;      // one line for the usage text
+    bool NeedsPort = true;
+
+    static constexpr int AnyNumber = -1;
+};
+
+const QList<CliCommand>& CliCommands();
+// The command of that word, or nullptr.
+const CliCommand* FindCliCommand(const QString& name);
+
+// The words of `mode`, in the order of the controller's mode numbers.
+const QStringList& CliModeNames();
+
+// The longest --timeout: a day. Timer intervals are milliseconds in an int.
+constexpr int MaxTimeoutSeconds = 24 * 60 * 60;
+
+struct CliRequest {
+    QString Port;
+    QString Command;
+    QStringList Arguments;
+    bool Debug = false;
+    int TimeoutSeconds = 30;
+};
+
+// Parses the command line (without the program name) into a request; on an error returns
+// false with the message in `error`. `help` is set for --help, before or after the command
+// (then `request.Command` names the command to explain).
+bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
+                       bool& help);
+// The whole usage text, or the usage of one command.
+QString CliUsage();
+QString CliCommandUsage(const CliCommand& command);
+
+// A percentage from 0 to 100 typed with a decimal point or a decimal comma ("12.5", "12,5"),
+// whatever the locale; false for anything else.
+bool ParsePercent(const QString& text, double& percent);
+
+} // namespace zel
