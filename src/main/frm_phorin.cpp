@@ -20,6 +20,7 @@
 #include "main/moon_page.h"
 #include "main/power_watch.h"
 #include "main/rc433_page.h"
+#include "main/schedule_history.h"
 #include "main/schedule_page.h"
 #include "main/status_panels.h"
 #include "main/status_texts.h"
@@ -96,13 +97,14 @@ TfrmPHORIN::~TfrmPHORIN() {
 void TfrmPHORIN::BuildForm() {
     setObjectName(QStringLiteral("frmPHORIN"));
     menu_ = new MainMenu(this);
+    history_ = new ScheduleHistory(state_, this);
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
     tsChannels = new ChannelsPage(pc);
     tsChannelsGL = new QWidget(pc);
     tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
     tsSchedule = new SchedulePage(pc);
-    tsVisualize = new VisualizePage(pc);
+    tsVisualize = new VisualizePage(state_, *history_, pc);
     tsGeo = new GeoPage(state_, pc);
     tsConfig = new ConfigPage(pc);
     tsTemp = new ChartPage(pc);
@@ -160,6 +162,13 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowLevels(state_.Config); });
     OnSignal<int>(pc, &QTabWidget::currentChanged, [this](int index) { pcChange(index); });
+    OnSignal(menu_->mnuUndo, &QAction::triggered, [this] { mnuUndoClick(); });
+    OnSignal(menu_->mnuRedo, &QAction::triggered, [this] { mnuRedoClick(); });
+    connect(history_, &ScheduleHistory::AvailabilityChanged, this, &TfrmPHORIN::EnableUndoEntries);
+    // Undone or redone rows show on both schedule pages.
+    connect(history_, &ScheduleHistory::RowsChanged, this, [this] { FillScheduleGrid(); });
+    // The wheel turns the visualised channel wherever the pointer is in the window.
+    QCoreApplication::instance()->installEventFilter(this);
     TApplication::SetErrorLogOf(QCoreApplication::instance(),
                                 [this](const QString& text) { LogMessage(text); });
 }
@@ -201,6 +210,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
 
     RefreshControls();
     SetConnectedState(false);
+    tsVisualize->Redraw();
     ShowPage(tsMessages); // the window opens on the log with its safety note
 
     portWatch_ = new PortWatch(SystemSerialPorts, this);
@@ -592,6 +602,7 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
     tsBalance->SetConnected(connected);
     tsJMP->SetConnected(connected);
     tsRC433->SetConnected(connected);
+    EnableUndoEntries();
     mnuFileClick();
 }
 
@@ -612,7 +623,9 @@ void TfrmPHORIN::RefreshStatus() {
     const QString status = StatusText(CurrentPort, info, state_.Config.Flag);
     SetTitle(status);
     tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
-    if (pc->currentWidget() == tsGeo)
+    if (pc->currentWidget() == tsVisualize)
+        tsVisualize->Redraw();
+    else if (pc->currentWidget() == tsGeo)
         tsGeo->RefreshGeo();
     tsSchedule->MarkCurrentRow(info.CurrentRow);
 }
@@ -665,6 +678,35 @@ void TfrmPHORIN::mnuOptionsClick() {
     menu_->mnuShowRC433->setChecked(PageShown(tsRC433));
 }
 
+// ---- Undo and redo of schedule edits -------------------------------------------------------
+
+void TfrmPHORIN::mnuUndoClick() {
+    history_->Undo();
+}
+
+void TfrmPHORIN::mnuRedoClick() {
+    history_->Redo();
+}
+
+void TfrmPHORIN::EnableUndoEntries() {
+    menu_->mnuUndo->setEnabled(connected_ && history_->CanUndo());
+    menu_->mnuRedo->setEnabled(connected_ && history_->CanRedo());
+}
+
+bool TfrmPHORIN::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this)
+        return FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Handled only on the visualisation, and there not while a point is dragged.
+bool TfrmPHORIN::FormMouseWheel(int delta) {
+    if (pc->currentWidget() != tsVisualize || delta == 0)
+        return false;
+    return tsVisualize->FormMouseWheel(delta);
+}
+
 void TfrmPHORIN::mnuSetTimeDateClick() {
     ShowPage(tsGeo);
     tsGeo->btnNowClick();
@@ -691,7 +733,14 @@ void TfrmPHORIN::RefreshWeatherPages() {
 }
 
 void TfrmPHORIN::RefreshExpertPage() {}
-void TfrmPHORIN::FillScheduleGrid() {}
+
+void TfrmPHORIN::FillScheduleGrid() {
+    // The link fills the grid at the end of a download, while its flag is still raised (every
+    // other caller waits for the download): the rows now are the controller's.
+    if (state_.ScheduleDownloadPending())
+        history_->Clear();
+    tsVisualize->Redraw();
+}
 void TfrmPHORIN::RefreshChart() {}
 void TfrmPHORIN::RefreshHealth() {}
 

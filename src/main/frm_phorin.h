@@ -28,6 +28,7 @@ class JmpPage;
 class MessagesPage;
 class MoonPage;
 class Rc433Page;
+class ScheduleHistory;
 class SchedulePage;
 class StatusPanels;
 class VisualizePage;
@@ -94,6 +95,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildForm();
@@ -130,6 +132,10 @@ private:
     void SystemSuspending();
     void SystemResumed();
     void OpenWebPage(const QString& path);
+    bool FormMouseWheel(int delta);
+    void mnuUndoClick();
+    void mnuRedoClick();
+    void EnableUndoEntries();
 
     // The File menu (file_menu.cpp).
     void ConnectFileMenu();
@@ -160,6 +166,7 @@ private:
     PortWatch* portWatch_ = nullptr;
 
     MainMenu* menu_ = nullptr;
+    ScheduleHistory* history_ = nullptr;
     QTabWidget* pc = nullptr;
     StatusPanels* sb = nullptr;
     ChannelsPage* tsChannels = nullptr;

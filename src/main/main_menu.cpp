@@ -53,6 +53,12 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
     mnuExit = AddEntry(mnuFile, "mnuExit", "E&xit", Qt::ALT | Qt::Key_F4);
 
     mnuOptions = AddMenu(bar, "mnuOptions", "&Options");
+    mnuUndo =
+        AddEntry(mnuOptions, "mnuUndo", "&Undo schedule edit", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mnuRedo = AddEntry(mnuOptions, "mnuRedo", "Red&o schedule edit");
+    mnuRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    mnuOptions->addSeparator();
     ModeGroup = new QActionGroup(window);
     ModeGroup->setExclusive(true);
     const std::pair<const char*, const char*> modes[] = {{"mnuModeManual", "Mode: &Manual"},

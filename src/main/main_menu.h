@@ -28,6 +28,8 @@ struct MainMenu {
     QAction* mnuExit;
 
     QMenu* mnuOptions;
+    QAction* mnuUndo;
+    QAction* mnuRedo;
     QActionGroup* ModeGroup;
     QAction* mnuModeManual;
     QAction* mnuModeAuto;

@@ -1,32 +1,64 @@
 #pragma once
 
+#include "cfg/device_state.h"
+#include "main/image_box.h"
+#include "main/schedule_history.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 namespace zel {
 
 // The page "Visualization" (tsVisualize): the schedule as curves over the day, one channel
-// chosen for editing with the mouse.
+// chosen for editing with the mouse. A drag changes one row; on release the row is uploaded
+// and the drag becomes one edit of the history.
 class VisualizePage : public QWidget {
     Q_OBJECT
 public:
-    explicit VisualizePage(QWidget* parent);
+    static constexpr int TimerIntervalMs = 25;
+    static constexpr int HitDistance = 8;
+
+    VisualizePage(DeviceState& state, ScheduleHistory& history, QWidget* parent);
 
     QLabel* lblVisualize;
     QComboBox* cmbVisualize;
     QCheckBox* cbxTimeLock;
-    QLabel* img; // the drawing surface
+    ImageBox* img;
+    QTimer* tmrVisualize;
 
     int VisualisedChannel() const { return visualisedChannel_; }
+    int DragPoint() const { return dragPoint_; }
     // The channel names as the list offers them; the visualised channel stays selected.
     void SetChannelNames(const QStringList& names);
     void SetConnected(bool connected);
 
+    // The whole picture from the records: the geo view in the mode Geo, else the time view.
+    void Redraw();
+
+    void imgMouseDown(QPoint point);
+    void imgMouseMove(QPoint point);
+    void imgMouseUp();
+    void imgMouseEnter();
+    void imgMouseLeave();
+    void imgResize();
+    void tmrVisualizeTimer();
+    void cmbVisualizeChange(int index);
+    // A wheel turn while this page is active: the next or previous channel. False (left to
+    // others) while a point is dragged.
+    bool FormMouseWheel(int delta);
+
 private:
+    DeviceState& state_;
+    ScheduleHistory& history_;
     int visualisedChannel_ = 0;
+    int dragPoint_ = -1;
+    // The dragged row as it was on the press, for the history.
+    ScheduleRow dragStart_{};
+    int dragGeneration_ = 0;
 };
 
 } // namespace zel

@@ -1,0 +1,247 @@
+// The visualisation as a person uses it: dragging points with the mouse, the time lock and the
+// mode Geo, the refusal during a download, the mouse wheel, and undo and redo of the edits.
+
+#include "main/frm_phorin.h"
+#include "main/image_box.h"
+#include "main/visualize_page.h"
+#include "support/window_settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+using namespace zel;
+
+namespace {
+ScheduleRow Row(int hour, int minute, int level) {
+    ScheduleRow row{};
+    row.Hour = int8_t(hour);
+    row.Minute = int8_t(minute);
+    for (int16_t& channel : row.Color16)
+        channel = int16_t(level);
+    return row;
+}
+
+bool SameRow(const ScheduleRow& a, const ScheduleRow& b) {
+    return std::memcmp(&a, &b, sizeof(ScheduleRow)) == 0;
+}
+
+void Wheel(QWidget* widget, int delta) {
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+} // namespace
+
+class VisualizePageTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<TfrmPHORIN> window_;
+    VisualizePage* page_ = nullptr;
+    ImageBox* img_ = nullptr;
+
+    DeviceState& State() { return window_->State(); }
+    QAction* Entry(const char* name) { return window_->findChild<QAction*>(name); }
+
+    // Where row k of the visualised channel was drawn.
+    QPoint PointOf(int k) {
+        const PointCacheEntry& cached = State().PointCache[size_t(k)];
+        return QPoint(qRound(cached[0]), qRound(cached[size_t(page_->VisualisedChannel()) + 1]));
+    }
+
+    void Drag(int k, QPoint to) {
+        QTest::mousePress(img_, Qt::LeftButton, {}, PointOf(k));
+        QTest::mouseMove(img_, to);
+        QTest::mouseRelease(img_, Qt::LeftButton, {}, to);
+    }
+
+    // Forgets the upload marks, as the link does when it has sent them.
+    void Uploaded() {
+        std::fill(State().RowDirty.begin(), State().RowDirty.end(), 0);
+        State().Clear(rqSetSchedule);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        test::IsolateWindowSettings(folder_.path());
+    }
+
+    void init() {
+        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english"});
+        window_->ProgramDir = folder_.path();
+        window_->resize(1000, 640);
+        window_->show();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        State().Config.Mode = ModeAuto;
+        State().ResizeSchedule(3);
+        State().Schedule = {Row(6, 0, 0), Row(12, 0, 2048), Row(20, 0, 0)};
+        window_->SetConnectedState(true);
+        window_->RefreshControls();
+        page_ = window_->findChild<VisualizePage*>("tsVisualize");
+        img_ = window_->findChild<ImageBox*>("img");
+        window_->ShowPage(page_);
+        window_->FillScheduleGrid();
+        QTRY_VERIFY(img_->isVisible() && img_->Picture().size() == img_->size());
+        Uploaded();
+    }
+
+    void cleanup() { window_.reset(); }
+
+    void DragBeyondTheCornerGivesMidnightAndFullLevel() {
+        Drag(1, QPoint(img_->width() + 40, -40));
+        const ScheduleRow& row = State().Schedule[1];
+        QCOMPARE(int(row.Hour), 24);
+        QCOMPARE(int(row.Minute), 0);
+        QCOMPARE(int(row.Color16[0]), 4096);
+        QCOMPARE(int(row.Color16[1]), 2048); // only the visualised channel
+        QCOMPARE(State().RowDirty, (std::vector<uint8_t>{0, 1, 0}));
+        QVERIFY(State().Test(rqSetSchedule));
+        QCOMPARE(page_->DragPoint(), -1);
+        QVERIFY(!page_->tmrVisualize->isActive());
+    }
+
+    void DragFollowsTheMouseWhileTheTimerRuns() {
+        QTest::mousePress(img_, Qt::LeftButton, {}, PointOf(1));
+        QVERIFY(page_->tmrVisualize->isActive());
+        QCOMPARE(page_->tmrVisualize->interval(), 25);
+        QCOMPARE(page_->DragPoint(), 1);
+        // Half way across and at the bottom: about noon at 0 %.
+        const int x = img_->width() / 2;
+        QTest::mouseMove(img_, QPoint(x, img_->height() - 21));
+        const ScheduleRow& row = State().Schedule[1];
+        QCOMPARE(row.Hour * 60 + row.Minute, qRound(1440.0 * (x - 20) / (img_->width() - 40)));
+        QCOMPARE(int(row.Color16[0]), 0);
+        QVERIFY(!State().Test(rqSetSchedule)); // nothing sent before the release
+        QTest::mouseRelease(img_, Qt::LeftButton, {}, QPoint(20, 20));
+        QVERIFY(State().Test(rqSetSchedule));
+    }
+
+    void PressBesideEveryPointStartsNoDrag() {
+        const QPoint beside = PointOf(1) + QPoint(9, 0);
+        QTest::mousePress(img_, Qt::LeftButton, {}, beside);
+        QCOMPARE(page_->DragPoint(), -1);
+        QTest::mouseMove(img_, QPoint(30, 30));
+        QTest::mouseRelease(img_, Qt::LeftButton, {}, QPoint(30, 30));
+        QVERIFY(SameRow(State().Schedule[1], Row(12, 0, 2048)));
+        QVERIFY(!State().Test(rqSetSchedule));
+    }
+
+    void LockedTimesAndTheModeGeoChangeOnlyTheLevel() {
+        page_->cbxTimeLock->setChecked(true);
+        Drag(1, QPoint(30, 20));
+        QCOMPARE(int(State().Schedule[1].Hour), 12);
+        QCOMPARE(int(State().Schedule[1].Color16[0]), 4096);
+
+        page_->cbxTimeLock->setChecked(false);
+        State().Config.Mode = ModeGeo;
+        State().Schedule[2].Alt = -1045; // a falling row at 276°
+        window_->FillScheduleGrid();
+        QVERIFY(!page_->cbxTimeLock->isVisible());
+        Drag(2, QPoint(30, img_->height() - 21));
+        QCOMPARE(int(State().Schedule[2].Hour), 20);
+        QCOMPARE(int(State().Schedule[2].Color16[0]), 0);
+        QCOMPARE(int(State().Schedule[2].Alt), -1045);
+    }
+
+    void PendingDownloadRefusesTheDrag() {
+        State().Raise(rqGetSchedule);
+        QTest::mousePress(img_, Qt::LeftButton, {}, PointOf(1));
+        QVERIFY(!page_->tmrVisualize->isActive());
+        QCOMPARE(page_->DragPoint(), -1);
+        QTest::mouseMove(img_, QPoint(30, 20));
+        QTest::mouseRelease(img_, Qt::LeftButton, {}, QPoint(30, 20));
+        QVERIFY(SameRow(State().Schedule[1], Row(12, 0, 2048)));
+        QVERIFY(!State().Test(rqSetSchedule));
+    }
+
+    void WheelChoosesTheChannelOnThisPageOnly() {
+        auto* list = window_->findChild<QComboBox*>("cmbVisualize");
+        Wheel(img_, -120);
+        QCOMPARE(page_->VisualisedChannel(), 1);
+        QCOMPARE(list->currentIndex(), 1);
+        Wheel(list, -120); // anywhere in the window
+        Wheel(img_, -120);
+        Wheel(img_, -120); // no wrap beyond B
+        QCOMPARE(page_->VisualisedChannel(), 3);
+        Wheel(img_, 120);
+        QCOMPARE(page_->VisualisedChannel(), 2);
+
+        // During a drag the wheel is left alone.
+        QTest::mousePress(img_, Qt::LeftButton, {}, PointOf(1));
+        Wheel(img_, 120);
+        QCOMPARE(page_->VisualisedChannel(), 2);
+        QTest::mouseRelease(img_, Qt::LeftButton, {}, PointOf(1));
+
+        window_->ShowPage(window_->findChild<QWidget*>("tsChannels"));
+        Wheel(window_->findChild<QWidget*>("trb0"), 120);
+        QCOMPARE(page_->VisualisedChannel(), 2);
+    }
+
+    void ListChoosesTheDraggedChannel() {
+        auto* list = window_->findChild<QComboBox*>("cmbVisualize");
+        list->setCurrentIndex(2);
+        emit list->activated(2);
+        QCOMPARE(page_->VisualisedChannel(), 2);
+        Drag(0, QPoint(PointOf(0).x(), 20));
+        QCOMPARE(int(State().Schedule[0].Color16[2]), 4096);
+        QCOMPARE(int(State().Schedule[0].Color16[0]), 0);
+    }
+
+    void UndoAndRedoRestoreAndUploadTheRow() {
+        QVERIFY(!Entry("mnuUndo")->isEnabled());
+        Drag(1, QPoint(img_->width() + 40, -40));
+        const ScheduleRow dragged = State().Schedule[1];
+        Uploaded();
+        QVERIFY(Entry("mnuUndo")->isEnabled());
+        QVERIFY(!Entry("mnuRedo")->isEnabled());
+
+        QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(SameRow(State().Schedule[1], Row(12, 0, 2048)));
+        QCOMPARE(State().RowDirty, (std::vector<uint8_t>{0, 1, 0}));
+        QVERIFY(State().Test(rqSetSchedule));
+        QVERIFY(Entry("mnuRedo")->isEnabled());
+        Uploaded();
+
+        QTest::keyClick(window_.get(), Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(SameRow(State().Schedule[1], dragged));
+        QVERIFY(State().Test(rqSetSchedule));
+        QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(SameRow(State().Schedule[1], dragged));
+    }
+
+    void DownloadEndsTheHistoryAndRefusesUndoMeanwhile() {
+        Drag(1, QPoint(30, 20));
+        const ScheduleRow dragged = State().Schedule[1];
+        State().Raise(rqGetSchedule);
+        Entry("mnuUndo")->trigger();
+        QVERIFY(SameRow(State().Schedule[1], dragged));
+        // The link fills the grid when the rows have arrived, its flag still raised.
+        window_->FillScheduleGrid();
+        State().Clear(rqGetSchedule);
+        QVERIFY(!Entry("mnuUndo")->isEnabled());
+        Entry("mnuUndo")->trigger();
+        QVERIFY(SameRow(State().Schedule[1], dragged));
+    }
+
+    void UndoNeedsAConnection() {
+        Drag(1, QPoint(30, 20));
+        window_->SetConnectedState(false);
+        QVERIFY(!Entry("mnuUndo")->isEnabled());
+        window_->SetConnectedState(true);
+        QVERIFY(Entry("mnuUndo")->isEnabled());
+    }
+};
+
+QTEST_MAIN(VisualizePageTest)
+#include "visualize_page_test.moc"
