@@ -1,6 +1,7 @@
 #include "main/config_page.h"
 
 #include "cfg/conversions.h"
+#include "main/health_view.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -45,10 +46,10 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
 
     lblBoard = Named(new QLabel(this), QStringLiteral("lblBoard"));
     lblBoard->setAlignment(Qt::AlignCenter);
-    imgHealth = Named(new QLabel(this), QStringLiteral("imgHealth"));
+    imgHealth = Named(new ImageBox(this), QStringLiteral("imgHealth"));
     imgHealth->setFixedHeight(153);
     imgHealth->setMinimumWidth(400);
-    imgHealth->setAutoFillBackground(true);
+    imgHealth->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(gbxLCDBL);
@@ -89,6 +90,10 @@ void ConfigPage::ShowBoard(const QString& text, bool alarm) {
     palette.setColor(QPalette::WindowText,
                      alarm ? QColor(Qt::red) : this->palette().color(QPalette::WindowText));
     lblBoard->setPalette(palette);
+}
+
+void ConfigPage::ShowHealth(const HealthBlock& health) {
+    imgHealth->Draw([&](QImage& picture) { DrawHealth(picture, font(), palette(), health); });
 }
 
 } // namespace zel

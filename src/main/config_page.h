@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cfg/records.h"
+#include "main/image_box.h"
 #include "main/widgets.h"
 
 #include <QGroupBox>
@@ -28,7 +29,7 @@ public:
     SliderPair FanLow;
     SliderPair FanOff;
     QLabel* lblBoard;
-    QLabel* imgHealth;
+    ImageBox* imgHealth;
 
     // Backlight and fan levels are percentages: the sliders end at 100.
     void LimitLevelSliders();
@@ -38,6 +39,8 @@ public:
     void SetConnected(bool connected, uint8_t fanMode);
     // The status text under the page, red while an error other than "RAM full" is reported.
     void ShowBoard(const QString& text, bool alarm);
+    // The health picture from the controller's counters.
+    void ShowHealth(const HealthBlock& health);
 };
 
 } // namespace zel

@@ -107,7 +107,7 @@ void TfrmPHORIN::BuildForm() {
     tsVisualize = new VisualizePage(state_, *history_, pc);
     tsGeo = new GeoPage(state_, pc);
     tsConfig = new ConfigPage(pc);
-    tsTemp = new ChartPage(pc);
+    tsTemp = new ChartPage(state_, pc);
     tsWeather = new WeatherPage(pc);
     tsWeatherDelay = new WeatherDelayPage(pc);
     tsMoon = new MoonPage(pc);
@@ -162,6 +162,12 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowLevels(state_.Config); });
     OnSignal<int>(pc, &QTabWidget::currentChanged, [this](int index) { pcChange(index); });
+    for (QAction* entry : {tsTemp->mnuCHMTempWater, tsTemp->mnuCHMTempBoard, tsTemp->mnuCHMVoltage,
+                           tsTemp->mnuCHMTempSlave})
+        OnSignal(entry, &QAction::triggered, [this, entry] { mnuCHMClick(entry); });
+    OnSignal(tsTemp->mnuSaveChart, &QAction::triggered, [this] { tsTemp->mnuSaveChartClick(); });
+    OnSignal(tsConfig->imgHealth, &ImageBox::Resized, [this] { imgHealthResize(); });
+    OnSignal(menu_->mnuHealth, &QAction::triggered, [this] { mnuHealthClick(); });
     OnSignal(menu_->mnuUndo, &QAction::triggered, [this] { mnuUndoClick(); });
     OnSignal(menu_->mnuRedo, &QAction::triggered, [this] { mnuRedoClick(); });
     connect(history_, &ScheduleHistory::AvailabilityChanged, this, &TfrmPHORIN::EnableUndoEntries);
@@ -741,7 +747,32 @@ void TfrmPHORIN::FillScheduleGrid() {
         history_->Clear();
     tsVisualize->Redraw();
 }
-void TfrmPHORIN::RefreshChart() {}
-void TfrmPHORIN::RefreshHealth() {}
+void TfrmPHORIN::RefreshChart() {
+    tsTemp->RefreshChart();
+}
+
+void TfrmPHORIN::RefreshHealth() {
+    tsConfig->ShowHealth(state_.Health);
+}
+
+// ---- Chart and health -----------------------------------------------------------------------
+
+void TfrmPHORIN::mnuCHMClick(QAction* entry) {
+    tsTemp->mnuCHMClick(entry);
+    RefreshExpertPage();
+}
+
+void TfrmPHORIN::imgHealthResize() {
+    if (tsConfig->imgHealth->isVisible())
+        RefreshHealth();
+}
+
+void TfrmPHORIN::mnuHealthClick() {
+    for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
+                          static_cast<QWidget*>(tsJMP)})
+        SetPageShown(page, true);
+    ShowPage(tsConfig);
+    state_.Raise(rqGetHealth);
+}
 
 } // namespace zel

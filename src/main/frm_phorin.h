@@ -133,6 +133,9 @@ private:
     void SystemResumed();
     void OpenWebPage(const QString& path);
     bool FormMouseWheel(int delta);
+    void mnuCHMClick(QAction* entry);
+    void imgHealthResize();
+    void mnuHealthClick();
     void mnuUndoClick();
     void mnuRedoClick();
     void EnableUndoEntries();

@@ -12,13 +12,14 @@ ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 }
 
-QImage& ImageBox::BeginUpdate() {
+void ImageBox::Draw(const std::function<void(QImage&)>& drawing) {
     if (picture_.size() != size())
         picture_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-    return picture_;
-}
-
-void ImageBox::EndUpdate() {
+    try {
+        drawing(picture_);
+    } catch (const std::exception&) {
+        // Drawing errors are the picture's own: the next drawing starts anew.
+    }
     update();
 }
 
@@ -34,6 +35,12 @@ void ImageBox::paintEvent(QPaintEvent* event) {
 void ImageBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     emit Resized();
+}
+
+void ImageBox::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (picture_.size() != size())
+        emit Resized();
 }
 
 void ImageBox::mousePressEvent(QMouseEvent* event) {

@@ -4,20 +4,20 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
+
 namespace zel {
 
 // A picture drawn by the program: a 32-bit image the size of the control, shown at its
-// pixels without scaling, with the mouse reported in those pixels. A drawing brackets its
-// work with BeginUpdate and EndUpdate, so that the control repaints once per drawing.
+// pixels without scaling, with the mouse reported in those pixels.
 class ImageBox : public QWidget {
     Q_OBJECT
 public:
     explicit ImageBox(QWidget* parent);
 
-    // The image sized to the control, ready to be drawn on.
-    QImage& BeginUpdate();
-    // Repaints the control with what was drawn.
-    void EndUpdate();
+    // Sizes the image to the control, runs the drawing on it and repaints the control once.
+    // A drawing that fails leaves what it had drawn; the control stays usable.
+    void Draw(const std::function<void(QImage&)>& drawing);
     const QImage& Picture() const { return picture_; }
 
 signals:
@@ -26,11 +26,14 @@ signals:
     void MouseUp(Qt::MouseButton button, QPoint point);
     void MouseEnter();
     void MouseLeave();
+    // The control has a size the picture does not have yet: on a resize, and when it is
+    // shown after a resize it did not see while hidden.
     void Resized();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

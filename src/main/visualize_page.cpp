@@ -71,13 +71,9 @@ void VisualizePage::Redraw() {
         scene.Marker = SunAngle(state_.Config, state_.Info);
     else
         scene.Marker = state_.Info.Hour * 60 + state_.Info.Minute;
-    QImage& picture = img->BeginUpdate();
-    try {
+    img->Draw([&](QImage& picture) {
         DrawVisualization(picture, font(), state_.Schedule, scene, state_.PointCache);
-    } catch (const std::exception&) {
-        // A picture that could not be finished shows what was drawn; the next one starts anew.
-    }
-    img->EndUpdate();
+    });
 }
 
 void VisualizePage::imgMouseDown(QPoint point) {

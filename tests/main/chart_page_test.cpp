@@ -1,0 +1,156 @@
+// The chart page and the health picture in the window: reading the chart again, the source
+// popup, saving the chart, the hover text, and the hidden health entry.
+
+#include "main/chart_page.h"
+#include "main/config_page.h"
+#include "main/frm_phorin.h"
+#include "support/window_settings.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zel;
+
+class ChartPageTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<TfrmPHORIN> window_;
+    ChartPage* page_ = nullptr;
+
+    DeviceState& State() { return window_->State(); }
+
+    void ShowChart(std::initializer_list<std::pair<int, int>> samples) {
+        for (const auto& [index, value] : samples)
+            State().Chart.Sample[index] = int16_t(value);
+        window_->RefreshChart();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        test::IsolateWindowSettings(folder_.path());
+    }
+
+    void init() {
+        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english"});
+        window_->ProgramDir = folder_.path();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->SetConnectedState(true);
+        page_ = window_->findChild<ChartPage*>("tsTemp");
+        window_->ShowPage(page_);
+        QTRY_VERIFY(page_->imgTemp->Picture().size() == page_->imgTemp->size());
+        State().Expert.ChartInterval = 15;
+        State().Replace(0);
+    }
+
+    void cleanup() { window_.reset(); }
+
+    void PageAndClickAskForTheChart() {
+        window_->ShowPage(window_->findChild<QWidget*>("tsChannels"));
+        State().Replace(0);
+        window_->ShowPage(page_);
+        QCOMPARE(State().Snapshot(), uint32_t(rqGetChart));
+        State().Replace(0);
+        QTest::mouseClick(page_->imgTemp, Qt::LeftButton, {}, QPoint(50, 50));
+        QCOMPARE(State().Snapshot(), uint32_t(rqGetChart));
+    }
+
+    void ResizeRedrawsAtTheNewSize() {
+        ShowChart({{0, 250}, {1, 251}});
+        window_->resize(window_->width() + 60, window_->height() + 30);
+        QTRY_COMPARE(page_->imgTemp->Picture().size(), page_->imgTemp->size());
+    }
+
+    void PopupOffersTheWaterSensorOnlyWhenPresent() {
+        State().Expert.ChartMode = ChartVoltage;
+        State().Info.TempWater = NoMeasurement;
+        page_->pumChartPopup();
+        QVERIFY(!page_->mnuCHMTempWater->isEnabled());
+        QVERIFY(page_->mnuCHMVoltage->isChecked());
+        QVERIFY(!page_->mnuCHMTempBoard->isChecked());
+        State().Info.TempWater = 245;
+        State().Expert.ChartMode = ChartTempWater;
+        page_->pumChartPopup();
+        QVERIFY(page_->mnuCHMTempWater->isEnabled());
+        QVERIFY(page_->mnuCHMTempWater->isChecked());
+        QVERIFY(!page_->mnuCHMVoltage->isChecked());
+    }
+
+    void ChoosingASourceWritesExpertAndReadsTheChart() {
+        page_->mnuCHMTempBoard->trigger();
+        QCOMPARE(int(State().Expert.ChartMode), int(ChartTempBoard));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert | rqGetChart));
+    }
+
+    void SavesTheSamplesAsTableOrPicture() {
+        ShowChart({{0, 250}, {1, NoMeasurement}, {2, 262}});
+        const QString table = folder_.filePath("chart.CSV");
+        page_->SaveChartDialog = [&] { return table; };
+        page_->mnuSaveChart->trigger();
+        QFile file(table);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two samples, the final line break
+        QVERIFY(lines[1].endsWith(",26.2,°C"));
+        QVERIFY(lines[2].endsWith(",25.0,°C"));
+
+        const QString picture = folder_.filePath("chart.png");
+        page_->SaveChartDialog = [&] { return picture; };
+        page_->mnuSaveChart->trigger();
+        QImage saved(picture);
+        QCOMPARE(saved.size(), page_->imgTemp->size());
+        QCOMPARE(saved.pixel(0, 0), page_->imgTemp->Picture().pixel(0, 0));
+    }
+
+    void FailedSaveIsLoggedAndCancelSavesNothing() {
+        ShowChart({{0, 250}});
+        page_->SaveChartDialog = [] { return QString(); };
+        page_->mnuSaveChart->trigger();
+        const QString blocked = folder_.filePath("missing/chart.csv");
+        page_->SaveChartDialog = [&] { return blocked; };
+        page_->mnuSaveChart->trigger();
+        const QString log = window_->findChild<QPlainTextEdit*>("mem")->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral("Cannot write ") + blocked), qPrintable(log));
+        QVERIFY(!QFile::exists(blocked));
+    }
+
+    void HoverShowsTimeAndValue() {
+        State().Info.Hour = 12;
+        State().Info.Minute = 0;
+        ShowChart({{0, 250}, {1, NoMeasurement}});
+        const int right = page_->imgTemp->width() - 40;
+        QVERIFY(page_->SampleTip(right).endsWith(QStringLiteral("12:00 PM  25.0°C")));
+        const int x1 = qRound((1 - 1 / 39.0) * (page_->imgTemp->width() - 80) + 40);
+        QVERIFY(page_->SampleTip(x1).isEmpty());
+    }
+
+    void HealthEntryShowsTheExpertPagesAndReadsHealth() {
+        auto* pc = window_->findChild<QTabWidget*>("pc");
+        window_->findChild<QAction*>("mnuHealth")->trigger();
+        QCOMPARE(pc->currentWidget()->objectName(), QStringLiteral("tsConfig"));
+        for (const char* page : {"tsExpert", "tsBalance", "tsJMP"})
+            QVERIFY2(pc->isTabVisible(pc->indexOf(window_->findChild<QWidget*>(page))), page);
+        QVERIFY(State().Test(rqGetHealth));
+
+        auto* health = window_->findChild<ImageBox*>("imgHealth");
+        QTRY_VERIFY(health->isVisible());
+        State().Health.PowerCycles = 2;
+        State().Health.Counter[8].Low = 400;
+        window_->RefreshHealth();
+        const QImage& picture = health->Picture();
+        QCOMPARE(picture.size(), health->size());
+        const QRgb window = picture.pixel(picture.width() - 1, 0);
+        QVERIFY(picture.pixel(2, 100) != window); // the voltage bar begins
+    }
+};
+
+QTEST_MAIN(ChartPageTest)
+#include "chart_page_test.moc"
