@@ -117,7 +117,6 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
         mnuShowRC433,
         mnuSaveEEPROM,
         mnuIRLearn,
-        mnuHealth,
     };
     // clang-format on
     for (QAction* entry : withoutHandler_)
