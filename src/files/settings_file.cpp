@@ -1,6 +1,7 @@
 #include "files/settings_file.h"
 
 #include "files/ini_document.h"
+#include "files/settings_keys.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,209 +10,11 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
-#include <type_traits>
 #include <vector>
 
 namespace zel {
 
 namespace {
-
-// Keys are described by where their bytes lie in the record rather than by reference: the
-// records are packed, and a 16-bit field at an odd offset cannot be bound to an int16_t&.
-enum class FieldBlock : uint8_t { Config, Expert, ExpertWeather, Row };
-enum class FieldType : uint8_t { U8, I8, U16, I16 };
-
-struct SettingsKey {
-    QString Section; // empty for the row keys: a row's section is its index
-    QString Key;
-    FieldBlock Block;
-    size_t Offset;
-    FieldType Type;
-};
-
-template <class T> constexpr FieldType TypeOf() {
-    static_assert(std::is_integral_v<T> && sizeof(T) <= 2);
-    if (sizeof(T) == 1)
-        return std::is_signed_v<T> ? FieldType::I8 : FieldType::U8;
-    return std::is_signed_v<T> ? FieldType::I16 : FieldType::U16;
-}
-
-int Width(FieldType type) {
-    return type == FieldType::U8 || type == FieldType::I8 ? 1 : 2;
-}
-
-// The INI key is the field's name; a per-channel field adds the channel index to it.
-#define ZEL_KEY(section, Record, block, field)                                                     \
-    SettingsKey {                                                                                  \
-        QStringLiteral(section), QStringLiteral(#field), block, offsetof(Record, field),           \
-            TypeOf<decltype(Record::field)>()                                                      \
-    }
-#define ZEL_CHANNEL_KEY(section, Record, block, field, channel)                                    \
-    SettingsKey {                                                                                  \
-        QStringLiteral(section), QStringLiteral(#field) + QString::number(channel), block,         \
-            offsetof(Record, field) + size_t(channel) * sizeof(Record::field[0]),                  \
-            TypeOf<std::remove_extent_t<decltype(Record::field)>>()                                \
-    }
-
-// The five configuration sections, in the order they are written.
-std::vector<SettingsKey> MakeConfigurationKeys() {
-    constexpr FieldBlock C = FieldBlock::Config;
-    constexpr FieldBlock E = FieldBlock::Expert;
-    constexpr FieldBlock W = FieldBlock::ExpertWeather;
-    std::vector<SettingsKey> keys = {
-        ZEL_KEY("Config", ConfigBlock, C, Mode),
-        ZEL_KEY("Config", ConfigBlock, C, Flag),
-        ZEL_KEY("Config", ConfigBlock, C, FanLow),
-        ZEL_KEY("Config", ConfigBlock, C, FanHigh),
-        ZEL_KEY("Config", ExpertBlock, E, FanOff),
-        ZEL_KEY("Config", ExpertBlock, E, FanMode),
-        ZEL_KEY("Config", ExpertBlock, E, TempWaterLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempWaterHigh),
-        ZEL_KEY("Config", ConfigBlock, C, LCDBLMin),
-        ZEL_KEY("Config", ConfigBlock, C, LCDBLMax),
-        ZEL_KEY("Config", ConfigBlock, C, TimeLapse),
-        ZEL_KEY("Config", ConfigBlock, C, Lat),
-        ZEL_KEY("Config", ConfigBlock, C, Lon),
-        ZEL_KEY("Config", ExpertBlock, E, JMPMode),
-        ZEL_KEY("Config", ExpertBlock, E, TempCoolLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempCoolHigh),
-        ZEL_KEY("Config", ExpertBlock, E, TempHeatLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempHeatHigh),
-        ZEL_KEY("Config", ExpertBlock, E, ChartMode),
-        ZEL_KEY("Config", ExpertBlock, E, ChartInterval),
-        ZEL_KEY("Config", ExpertBlock, E, ChartScale),
-        ZEL_KEY("Config", ExpertBlock, E, PWMPrescaler),
-        ZEL_KEY("Config", ExpertBlock, E, TWIBitrate),
-        ZEL_KEY("Config", ExpertBlock, E, RandomInit),
-        ZEL_KEY("Config", ExpertBlock, E, LCDBLNight),
-        ZEL_KEY("Config", ExpertBlock, E, Language),
-        ZEL_KEY("Config", ExpertBlock, E, TempOffset),
-        ZEL_KEY("Config", ExpertBlock, E, CloudTempWater),
-        ZEL_KEY("Config", ExpertBlock, E, CloudTempBoard),
-        ZEL_KEY("Config", ExpertBlock, E, BalanceSumRamp),
-
-        ZEL_KEY("Weather", ConfigBlock, C, CloudP),
-        ZEL_KEY("Weather", ConfigBlock, C, CloudD),
-        ZEL_KEY("Weather", ConfigBlock, C, StormP),
-        ZEL_KEY("Weather", ConfigBlock, C, StormD),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudStep),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormStep),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudAlpha),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormAlpha),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, LightningP),
-    };
-    for (int n = 0; n < ChannelCount; ++n) {
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, Balance, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, MoonColor16, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, WeatherDelay, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, LightningMask, n));
-    }
-    keys.push_back(ZEL_KEY("Weather", ExpertWeatherBlock, W, BalanceSum));
-    for (int n = 0; n < ChannelCount; ++n)
-        keys.push_back(ZEL_CHANNEL_KEY("Names", ConfigBlock, C, ColorName, n));
-    keys.insert(keys.end(), {
-                                ZEL_KEY("RC5", ExpertBlock, E, Up),
-                                ZEL_KEY("RC5", ExpertBlock, E, Down),
-                                ZEL_KEY("RC5", ExpertBlock, E, Left),
-                                ZEL_KEY("RC5", ExpertBlock, E, Right),
-                                ZEL_KEY("RC5", ExpertBlock, E, Previous),
-                                ZEL_KEY("RC5", ExpertBlock, E, Next),
-                                ZEL_KEY("RC5", ExpertBlock, E, Settings),
-                                ZEL_KEY("RC5", ExpertBlock, E, Step),
-
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardMonth),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDay),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardHour),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDayOfWeek),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightMonth),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDay),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightHour),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDayOfWeek),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, Bias),
-                            });
-    return keys;
-}
-
-std::vector<SettingsKey> MakeRowKeys() {
-    constexpr FieldBlock R = FieldBlock::Row;
-    std::vector<SettingsKey> keys = {
-        ZEL_KEY("", ScheduleRow, R, Hour),
-        ZEL_KEY("", ScheduleRow, R, Minute),
-        ZEL_KEY("", ScheduleRow, R, Alt),
-    };
-    for (int n = 0; n < ChannelCount; ++n)
-        keys.push_back(ZEL_CHANNEL_KEY("", ScheduleRow, R, Color16, n));
-    keys.push_back(ZEL_KEY("", ScheduleRow, R, Timer));
-    keys.push_back(ZEL_KEY("", ScheduleRow, R, Switch));
-    return keys;
-}
-
-#undef ZEL_KEY
-#undef ZEL_CHANNEL_KEY
-
-const std::vector<SettingsKey>& ConfigurationKeys() {
-    static const std::vector<SettingsKey> keys = MakeConfigurationKeys();
-    return keys;
-}
-
-const std::vector<SettingsKey>& RowKeys() {
-    static const std::vector<SettingsKey> keys = MakeRowKeys();
-    return keys;
-}
-
-// The records a settings file holds, copied out of the shared state in one locked step.
-struct SettingsRecords {
-    ConfigBlock Config;
-    ExpertBlock Expert;
-    ExpertWeatherBlock ExpertWeather;
-    std::vector<ScheduleRow> Schedule;
-};
-
-// The bytes of a configuration block, of DeviceState or of a SettingsRecords copy.
-template <class Records> auto* BlockBytes(Records& records, FieldBlock block) {
-    using Byte = std::conditional_t<std::is_const_v<Records>, const unsigned char, unsigned char>;
-    switch (block) {
-    case FieldBlock::Config:
-        return reinterpret_cast<Byte*>(&records.Config);
-    case FieldBlock::Expert:
-        return reinterpret_cast<Byte*>(&records.Expert);
-    case FieldBlock::ExpertWeather:
-        return reinterpret_cast<Byte*>(&records.ExpertWeather);
-    case FieldBlock::Row:
-        break;
-    }
-    Q_UNREACHABLE();
-}
-
-template <class T> T Load(const unsigned char* at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-// Signed fields are written with their sign, unsigned ones as their unsigned value.
-QString FieldText(const unsigned char* block, const SettingsKey& key) {
-    const unsigned char* at = block + key.Offset;
-    switch (key.Type) {
-    case FieldType::U8:
-        return QString::number(Load<uint8_t>(at));
-    case FieldType::I8:
-        return QString::number(Load<int8_t>(at));
-    case FieldType::U16:
-        return QString::number(Load<uint16_t>(at));
-    case FieldType::I16:
-        return QString::number(Load<int16_t>(at));
-    }
-    Q_UNREACHABLE();
-}
-
-// The records are little-endian (records.h proves the host is), so the first bytes of the
-// 64-bit value are its low bits: storing them cuts the number to the field's width.
-void StoreField(unsigned char* block, const SettingsKey& key, uint64_t value) {
-    std::memcpy(block + key.Offset, &value, size_t(Width(key.Type)));
-}
 
 // Stores every key of keys that the document holds as an integer; the rest stay as they are.
 // block(FieldBlock) gives the bytes the keys point into.
@@ -236,23 +39,11 @@ void RequireSection(const IniDocument& document, const QStringList& sections, co
         QStringLiteral("Cannot import %1: %2").arg(QDir::toNativeSeparators(path), wanted));
 }
 
-SettingsRecords CopyRecords(DeviceState& state) {
-    std::lock_guard<std::mutex> guard(state.RequestLock);
-    return {state.Config, state.Expert, state.ExpertWeather, state.Schedule};
-}
-
 // The document WriteSettingsFile writes: the file at path, if any, updated from the records.
 IniDocument SettingsDocument(const QString& path, DeviceState& state) {
     IniDocument document = QFileInfo::exists(path) ? IniDocument::FromFile(path) : IniDocument();
-    const SettingsRecords records = CopyRecords(state);
-    for (const SettingsKey& key : ConfigurationKeys())
-        document.SetValue(key.Section, key.Key, FieldText(BlockBytes(records, key.Block), key));
-    for (size_t row = 0; row < records.Schedule.size(); ++row) {
-        const QString section = QString::number(row);
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&records.Schedule[row]);
-        for (const SettingsKey& key : RowKeys())
-            document.SetValue(section, key.Key, FieldText(bytes, key));
-    }
+    for (const SettingsEntry& entry : SettingsEntries(CopyRecords(state)))
+        document.SetValue(entry.Section, entry.Key, QString::number(entry.Value));
     return document;
 }
 
