@@ -43,29 +43,41 @@ double ParseNumber(const QString& text) {
     if (!ok)
         value = QLocale::c().toDouble(trimmed, &ok);
     if (!ok || !std::isfinite(value))
-        throw ConversionError(
-            QStringLiteral("'%1' is not a valid number").arg(text).toStdString());
+        throw ConversionError(QStringLiteral("'%1' is not a valid number").arg(text).toStdString());
     return value;
 }
 
-QString LevelText(int level) { return FormatNumber(level / 40.96, 2); }
-int64_t LevelFromPercent(double percent) { return Nearest(percent * 40.96); }
+QString LevelText(int level) {
+    return FormatNumber(level / 40.96, 2);
+}
+int64_t LevelFromPercent(double percent) {
+    return Nearest(percent * 40.96);
+}
+
+double AltitudeDegrees(int alt) {
+    if (alt < -10000 || alt > 10000)
+        return 0;
+    return std::asin(alt / 10000.0) * 180.0 / Pi;
+}
 
 QString AltitudeText(int alt) {
-    if (alt < -10000 || alt > 10000)
-        return QStringLiteral("0");
-    return FormatNumber(std::asin(alt / 10000.0) * 180.0 / Pi, 2);
+    return FormatNumber(AltitudeDegrees(alt), 2);
 }
 
 int64_t AltitudeFromDegrees(double degrees) {
     return Nearest(std::sin(degrees * Pi / 180.0) * 10000.0);
 }
 
-QString CoordinateText(int tenths) { return FormatNumber(tenths * 0.1, 1); }
+QString CoordinateText(int tenths) {
+    return FormatNumber(tenths * 0.1, 1);
+}
+
+double TemperatureValue(int value, uint8_t configFlag) {
+    return (configFlag & FlagFahrenheit) ? value * 9.0 / 50.0 + 32.0 : value / 10.0;
+}
 
 QString FormatTemperature(int value, uint8_t configFlag) {
-    const double shown = (configFlag & FlagFahrenheit) ? value * 9.0 / 50.0 + 32.0 : value / 10.0;
-    return QLocale().toString(shown, 'f', 1);
+    return QLocale().toString(TemperatureValue(value, configFlag), 'f', 1);
 }
 
 int64_t ParseTemperature(const QString& text, uint8_t configFlag) {
@@ -78,10 +90,16 @@ QString TemperatureUnitText(uint8_t configFlag) {
     return (configFlag & FlagFahrenheit) ? QStringLiteral("°F") : QStringLiteral("°C");
 }
 
-QString VoltageText(int hundredths) { return QLocale().toString(hundredths / 100.0, 'f', 2); }
+QString VoltageText(int hundredths) {
+    return QLocale().toString(hundredths / 100.0, 'f', 2);
+}
 
-int64_t CloudsPerDay(uint16_t cloudP) { return cloudP * TenthsPerDay / CloudScale; }
-int64_t CloudPFromCount(int64_t countPerDay) { return countPerDay * CloudScale / TenthsPerDay; }
+int64_t CloudsPerDay(uint16_t cloudP) {
+    return cloudP * TenthsPerDay / CloudScale;
+}
+int64_t CloudPFromCount(int64_t countPerDay) {
+    return countPerDay * CloudScale / TenthsPerDay;
+}
 
 int64_t CloudSeconds(uint16_t cloudD) {
     return cloudD == 0 ? -1 : CloudScale / cloudD / 10;
@@ -91,7 +109,9 @@ int64_t CloudDFromSeconds(int64_t seconds) {
     return seconds <= 0 ? 65535 : CloudScale / seconds / 10;
 }
 
-int64_t StormsPerWeek(uint16_t stormP) { return stormP * TenthsPerDay * 7 / StormScale; }
+int64_t StormsPerWeek(uint16_t stormP) {
+    return stormP * TenthsPerDay * 7 / StormScale;
+}
 int64_t StormPFromCount(int64_t countPerWeek) {
     return countPerWeek * StormScale / TenthsPerDay / 7;
 }
@@ -112,7 +132,11 @@ QString RatioText(const QString& key, uint16_t probability, uint16_t duration) {
            FormatNumber(probability * 100.0 / double(sum), 1) + QStringLiteral("%");
 }
 
-QString ChartScaleText(int tenths) { return FormatNumber(tenths / 10.0, 1); }
-QString PercentByteText(int value) { return FormatNumber(value, 1); }
+QString ChartScaleText(int tenths) {
+    return FormatNumber(tenths / 10.0, 1);
+}
+QString PercentByteText(int value) {
+    return FormatNumber(value, 1);
+}
 
 } // namespace zel

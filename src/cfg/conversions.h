@@ -27,11 +27,15 @@ double ParseNumber(const QString& text);
 QString LevelText(int level);             // 0..4096 → "0".."100" percent
 int64_t LevelFromPercent(double percent); // nearest(p × 40.96)
 
-QString AltitudeText(int alt);             // sin(altitude) × 10000 → degrees
+// sin(altitude) × 10000 → degrees; 0 for a value outside -10000..10000.
+double AltitudeDegrees(int alt);
+QString AltitudeText(int alt);
 int64_t AltitudeFromDegrees(double degrees);
 
 QString CoordinateText(int tenths); // latitude or longitude in tenths of a degree
 
+// Tenths of °C → degrees in the unit of Config.Flag bit 2, unrounded.
+double TemperatureValue(int value, uint8_t configFlag);
 QString FormatTemperature(int value, uint8_t configFlag);
 int64_t ParseTemperature(const QString& text, uint8_t configFlag); // throws ConversionError
 QString TemperatureUnitText(uint8_t configFlag);

@@ -39,10 +39,20 @@ const QStringList& CliModeNames() {
 
 const QList<CliCommand>& CliCommands() {
     static const QList<CliCommand> commands = {
-        {QStringLiteral("info"), 0, 0, QStringLiteral("info"),
+        {QStringLiteral("info"), 0, 0, QStringLiteral("info [--json]"),
          QStringLiteral("connect, read everything, print a summary")},
-        {QStringLiteral("monitor"), 0, 0, QStringLiteral("monitor"),
+        {QStringLiteral("monitor"), 0, 0, QStringLiteral("monitor [--json]"),
          QStringLiteral("as info, then one line per status read until interrupted")},
+        {QStringLiteral("get"), 0, CliCommand::AnyNumber, QStringLiteral("get [--json] [KEY...]"),
+         QStringLiteral("print every setting, or the named ones, as Section.Key=value")},
+        {QStringLiteral("set"), 1, CliCommand::AnyNumber, QStringLiteral("set KEY=VALUE..."),
+         QStringLiteral("change settings (Config.FanHigh=80), each block sent once, read back")},
+        {QStringLiteral("schedule"), 0, CliCommand::AnyNumber,
+         QStringLiteral("schedule [--json] | schedule set N FIELD=VALUE..."),
+         QStringLiteral("print the schedule rows, or change row N (Color160=2048) and read it "
+                        "back")},
+        {QStringLiteral("keys"), 0, 0, QStringLiteral("keys"),
+         QStringLiteral("list the setting names; N stands for a row (no port needed)"), false},
         {QStringLiteral("flash"), 1, 1, QStringLiteral("flash FILE"),
          QStringLiteral("update the firmware with a .chx image (checked before anything is sent)")},
         {QStringLiteral("set-time"), 0, 0, QStringLiteral("set-time"),
@@ -94,9 +104,14 @@ QString CliUsage() {
     return text + QStringLiteral(
                       "\nPORT is a name (ttyUSB0) or a path (/dev/ttyUSB0). --timeout limits the\n"
                       "wait for the controller's answers (default 30 s, at most 86400 s).\n"
-                      "Exit status: 0 done, 1 a write or the update failed or was interrupted,\n"
-                      "2 no controller or time-out, 3 another device answered, 4 the file could\n"
-                      "not be used.\n");
+                      "KEY is Section.Key of the settings file, case-blind; a VALUE is decimal,\n"
+                      "or hexadecimal after 0x or $, within the field's range. --json gives one\n"
+                      "JSON object (monitor: one a line). Log lines go to stderr, results to\n"
+                      "stdout.\n"
+                      "Exit status: 0 done, 1 a write or the update failed, a value read back\n"
+                      "differs or the work was interrupted, 2 no controller or time-out,\n"
+                      "3 another device answered, 4 a file, a setting or a value could not be\n"
+                      "used.\n");
 }
 
 QString CliCommandUsage(const CliCommand& command) {
@@ -175,6 +190,10 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
     }
     if (!command->NeedsPort)
         return true; // its own arguments are checked where it runs
+    static const QStringList jsonCommands = {QStringLiteral("info"), QStringLiteral("monitor"),
+                                             QStringLiteral("get"), QStringLiteral("schedule")};
+    if (jsonCommands.contains(request.Command))
+        request.Json = request.Arguments.removeAll(QStringLiteral("--json")) > 0;
     if (request.Arguments.size() < command->MinArguments ||
         (command->MaxArguments != CliCommand::AnyNumber &&
          request.Arguments.size() > command->MaxArguments)) {

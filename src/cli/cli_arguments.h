@@ -9,10 +9,11 @@ namespace zel {
 // Exit codes of the command line.
 enum CliExit {
     ExitOk = 0,
-    ExitFailed = 1,       // a write or the firmware update failed, or the work was interrupted
+    ExitFailed = 1,       // a write, its read-back or the firmware update failed, or the work
+                          // was interrupted
     ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
     ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
-    ExitBadFile = 4,      // a settings or firmware file could not be read or written
+    ExitBadFile = 4,      // a settings or firmware file, a setting or a value cannot be used
 };
 
 // One command of the command line: its word, how many arguments follow it, and its help.
@@ -42,6 +43,7 @@ struct CliRequest {
     QString Command;
     QStringList Arguments;
     bool Debug = false;
+    bool Json = false; // info, monitor, get and schedule print JSON
     int TimeoutSeconds = 30;
 };
 

@@ -2,6 +2,7 @@
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
+#include "cli/json_writer.h"
 #include "com/firmware_file.h"
 #include "files/settings_file.h"
 #include "lang/translate.h"
@@ -21,6 +22,38 @@ const QStringList ModeKeys = {QStringLiteral("ModeManual"), QStringLiteral("Mode
 
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
 
+QString ClockText(const InfoBlock& info) {
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(2000 + info.Year)
+        .arg(info.Month, 2, 10, QLatin1Char('0'))
+        .arg(info.Day, 2, 10, QLatin1Char('0'))
+        .arg(info.Hour, 2, 10, QLatin1Char('0'))
+        .arg(info.Minute, 2, 10, QLatin1Char('0'))
+        .arg(info.Second, 2, 10, QLatin1Char('0'));
+}
+
+// The status fields of info and monitor as members of an open JSON object. Temperatures are in
+// the controller's unit; a missing measurement is null.
+void StatusJson(const DeviceState& state, JsonWriter& json) {
+    const InfoBlock& info = state.Info;
+    const uint8_t flag = state.Config.Flag;
+    const auto measurement = [&json](int16_t value, double shown, int decimals) {
+        if (value == NoMeasurement)
+            json.Null();
+        else
+            json.Number(shown, decimals);
+    };
+    json.Key(u"Clock").String(ClockText(info)).Key(u"Channels").BeginObject();
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        json.Key(ChannelLetter(channel)).Number(info.Channel[channel] / 40.96, 2);
+    json.EndObject().Key(u"BoardTemperature");
+    measurement(info.TempBoard, TemperatureValue(info.TempBoard, flag), 1);
+    json.Key(u"WaterTemperature");
+    measurement(info.TempWater, TemperatureValue(info.TempWater, flag), 1);
+    json.Key(u"TemperatureUnit").String(TemperatureUnitText(flag)).Key(u"InputVoltage");
+    measurement(info.Voltage, info.Voltage / 100.0, 2);
+}
+
 } // namespace
 
 CliSession::CliSession(const CliRequest& request, QTextStream& out, QTextStream& err)
@@ -32,6 +65,13 @@ CliSession::~CliSession() {
 }
 
 void CliSession::Start() {
+    try {
+        recordCommand_ =
+            ParseRecordCommand(request_.Command, request_.Arguments, request_.Json, err_);
+    } catch (const std::invalid_argument& error) {
+        Fail(ExitBadFile, QString::fromStdString(error.what()));
+        return;
+    }
     if (request_.Command == QLatin1String("flash") && !CheckFirmwareFile()) {
         finishing_ = true;
         exitCode_ = ExitBadFile;
@@ -102,6 +142,9 @@ QString CliSession::UnfinishedWork() {
                    ? QStringLiteral("nothing was flashed; the controller may be waiting in "
                                     "its bootloader")
                    : QStringLiteral("nothing was flashed");
+    if (verifying_)
+        return QStringLiteral("everything was sent and acknowledged; reading it back was not "
+                              "finished");
     if (!awaitingWrites_)
         return downloaded_ ? QStringLiteral("nothing was changed")
                            : QStringLiteral("the controller was not read; nothing was changed");
@@ -165,7 +208,8 @@ void CliSession::OnLinkEnded() {
 void CliSession::LogMessage(const QString& text) {
     QString entry = LogEntry(text, QDateTime::currentDateTime());
     entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out_ << entry << Qt::endl;
+    // Results alone go to stdout, so a pipe gets nothing but what it asked for.
+    err_ << entry << Qt::endl;
 }
 
 void CliSession::SetStatusText(const QString& text) {
@@ -212,17 +256,37 @@ void CliSession::SetTaskbarProgress(qint64 completed, qint64 total) {
 
 void CliSession::SetConnectedState(bool connected) {
     readsSinceConnect_ = 0;
-    if (!connected && awaitingWrites_)
+    if (!connected && verifying_)
+        Fail(ExitNoController,
+             QStringLiteral("the controller stopped answering after the change was sent; it "
+                            "could not be read back"));
+    else if (!connected && awaitingWrites_)
         Fail(ExitFailed, QStringLiteral("the connection was lost before the change was sent"));
 }
 
 void CliSession::RefreshStatus() {
     BlockRead(ReadInfo);
-    if (monitoring_)
+    if (monitoring_ && request_.Json) {
+        JsonWriter json;
+        json.BeginObject();
+        StatusJson(state_, json);
+        out_ << json.EndObject().Text() << Qt::endl;
+    } else if (monitoring_) {
         out_ << StatusLine() << Qt::endl;
+    }
 }
 
 void CliSession::BlockRead(int bit) {
+    if (verifying_ && !finishing_) {
+        static const std::map<int, FieldBlock> blocks = {
+            {ReadConfig, FieldBlock::Config},
+            {ReadExpert, FieldBlock::Expert},
+            {ReadExpertWeather, FieldBlock::ExpertWeather},
+            {ReadSchedule, FieldBlock::Row}};
+        const auto block = blocks.find(bit);
+        if (block != blocks.end() && readBack_.Read(block->second, state_))
+            ReportReadBack();
+    }
     readsSinceConnect_ |= bit;
     if (!downloaded_ && readsSinceConnect_ == ReadAll) {
         downloaded_ = true;
@@ -235,7 +299,9 @@ void CliSession::OnFirstDownload() {
     const QString file = request_.Arguments.value(0);
     awaitingWrites_ = true;
     try {
-        if (command == QLatin1String("info") || command == QLatin1String("monitor")) {
+        if (recordCommand_) {
+            recordCommand_->Run(state_, out_);
+        } else if (command == QLatin1String("info") || command == QLatin1String("monitor")) {
             awaitingWrites_ = false;
             PrintSummary();
             monitoring_ = command == QLatin1String("monitor");
@@ -277,11 +343,15 @@ void CliSession::OnFirstDownload() {
                 Fail(ExitFailed, QStringLiteral("a schedule download is still running"));
                 return;
             }
-            // Nothing to wait for when the controller has no rows at all.
-            CheckWritesSettled();
         }
     } catch (const std::exception& error) {
         Fail(ExitBadFile, QString::fromStdString(error.what()));
+        return;
+    }
+    if (awaitingWrites_) {
+        readBack_.Expect(state_);
+        // Nothing may be left to send at all: a get, or a schedule of no rows.
+        CheckWritesSettled();
     }
 }
 
@@ -299,14 +369,39 @@ void CliSession::WriteFinished(uint32_t flag, bool ok) {
 
 // Everything raised has been sent: no write flag left and no dirty row. rqSetSchedule itself
 // is cleared only by one more pass that finds nothing to send, so it does not count.
-void CliSession::CheckWritesSettled() {
+bool CliSession::WritesSettled() {
     std::lock_guard<std::mutex> guard(state_.RequestLock);
     if (state_.SnapshotHeld() & CommandWrites & ~uint32_t(rqSetSchedule))
+        return false;
+    return std::all_of(state_.RowDirty.begin(), state_.RowDirty.end(),
+                       [](uint8_t dirty) { return dirty == 0; });
+}
+
+// Once everything has been sent, what was sent is read back before the command counts as done.
+void CliSession::CheckWritesSettled() {
+    if (verifying_ || !WritesSettled())
         return;
-    for (uint8_t dirty : state_.RowDirty)
-        if (dirty)
-            return;
-    QTimer::singleShot(0, this, [this] { Finish(ExitOk); });
+    if (readBack_.Empty()) {
+        QTimer::singleShot(0, this, [this] { Finish(ExitOk); });
+        return;
+    }
+    verifying_ = true;
+    readBack_.RequestReads(state_);
+}
+
+void CliSession::ReportReadBack() {
+    const QStringList& mismatches = readBack_.Mismatches();
+    if (mismatches.isEmpty()) {
+        QTimer::singleShot(0, this, [this] { Finish(ExitOk); });
+        return;
+    }
+    for (const QString& line : mismatches)
+        err_ << "zelphorin-cli: " << line << '\n';
+    if (readBack_.RowsMissing())
+        Fail(ExitNoController, QStringLiteral("the controller did not send every row back"));
+    else
+        Fail(ExitFailed, QStringLiteral("the controller holds %1 value(s) other than sent")
+                             .arg(mismatches.size()));
 }
 
 QString CliSession::ChooseFirmwareFile() {
@@ -332,13 +427,7 @@ void CliSession::BeforeFirmwareTransfer(const QString& portName) {
 QString CliSession::StatusLine() const {
     const InfoBlock& info = state_.Info;
     const uint8_t flag = state_.Config.Flag;
-    QString line = QStringLiteral("%1-%2-%3 %4:%5:%6")
-                       .arg(2000 + info.Year)
-                       .arg(info.Month, 2, 10, QLatin1Char('0'))
-                       .arg(info.Day, 2, 10, QLatin1Char('0'))
-                       .arg(info.Hour, 2, 10, QLatin1Char('0'))
-                       .arg(info.Minute, 2, 10, QLatin1Char('0'))
-                       .arg(info.Second, 2, 10, QLatin1Char('0'));
+    QString line = ClockText(info);
     for (int channel = 0; channel < ChannelCount; ++channel)
         line += QLatin1Char(' ') + ChannelLetter(channel) + QLatin1Char(' ') +
                 LevelText(info.Channel[channel]) + QLatin1Char('%');
@@ -354,6 +443,10 @@ QString CliSession::StatusLine() const {
 }
 
 void CliSession::PrintSummary() {
+    if (request_.Json) {
+        PrintSummaryJson();
+        return;
+    }
     const InfoBlock& info = state_.Info;
     const uint8_t flag = state_.Config.Flag;
     const uint8_t mode = state_.Config.Mode;
@@ -364,7 +457,7 @@ void CliSession::PrintSummary() {
     out_ << "Controller: ZELPHORIN 2.x.0 on " << link_->PortName() << "\n"
          << "Mode: " << (mode < ModeKeys.size() ? Translate(ModeKeys[mode]) : QString::number(mode))
          << "\n"
-         << "Clock: " << StatusLine().left(19) << "\n"
+         << "Clock: " << ClockText(info) << "\n"
          << Translate(QStringLiteral("BoardTemperature")) << ": " << temperature(info.TempBoard)
          << "\n"
          << "Water temperature: "
@@ -380,6 +473,25 @@ void CliSession::PrintSummary() {
         out_ << " " << ChannelLetter(channel) << " " << LevelText(info.Channel[channel]) << "%";
     out_ << "\n"
          << "Schedule rows: " << info.RowCount << Qt::endl;
+}
+
+// The summary with the names of its text form; the mode by its command word.
+void CliSession::PrintSummaryJson() {
+    const uint8_t mode = state_.Config.Mode;
+    JsonWriter json;
+    json.BeginObject()
+        .Key(u"Controller")
+        .String(u"ZELPHORIN 2.x.0")
+        .Key(u"Port")
+        .String(link_->PortName())
+        .Key(u"Mode");
+    if (mode < CliModeNames().size())
+        json.String(CliModeNames()[mode]);
+    else
+        json.Number(int64_t(mode));
+    StatusJson(state_, json);
+    json.Key(u"ScheduleRows").Number(int64_t(state_.Info.RowCount)).EndObject();
+    out_ << json.Text() << Qt::endl;
 }
 
 } // namespace zel

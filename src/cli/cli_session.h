@@ -2,6 +2,8 @@
 
 #include "cfg/device_state.h"
 #include "cli/cli_arguments.h"
+#include "cli/read_back.h"
+#include "cli/settings_command.h"
 #include "com/link_host.h"
 #include "com/link_thread.h"
 
@@ -16,7 +18,7 @@ namespace zel {
 
 // One run of a link command: the command line's host of the link thread. It connects, waits
 // for the first complete download, makes its change or report, waits for the outcome and
-// stops the link, printing every log line as the window would log it.
+// stops the link. Log lines, as the window would log them, go to err; results to out.
 class CliSession : public QObject, public LinkHost {
     Q_OBJECT
 public:
@@ -64,6 +66,8 @@ private:
     void BlockRead(int bit);
     void OnFirstDownload();
     void CheckWritesSettled();
+    bool WritesSettled();
+    void ReportReadBack();
     void OnLinkEnded();
     void Fail(int exitCode, const QString& message);
     bool IsUnwantedIdentity() const;
@@ -71,17 +75,21 @@ private:
     void RequestFirmware();
     QString UnfinishedWork();
     void PrintSummary();
+    void PrintSummaryJson();
     QString StatusLine() const;
 
     CliRequest request_;
     QTextStream& out_;
     QTextStream& err_;
     DeviceState state_;
+    std::unique_ptr<RecordCommand> recordCommand_;
+    ReadBack readBack_;
     std::unique_ptr<HostGate> gate_;
     TthdCom* link_ = nullptr;
     int readsSinceConnect_ = 0;
     bool downloaded_ = false;
     bool awaitingWrites_ = false;
+    bool verifying_ = false; // everything has been sent; reading it back
     bool monitoring_ = false;
     bool finishing_ = false;
     int exitCode_ = ExitOk;

@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
     }
     if (request.Command == QLatin1String("sunmoon"))
         return zel::RunSunMoonCommand(arguments, out, err);
+    if (request.Command == QLatin1String("keys")) {
+        out << zel::SettingNamesText();
+        return zel::ExitOk;
+    }
 
     if (request.Command == QLatin1String("bluetooth")) {
         bool install = false;

@@ -190,7 +190,15 @@ SimAnswer SimDevice::Handle(const QByteArray& line, qint64 nowMs) {
 }
 
 SimAnswer SimDevice::HandleApplication(const Request& request, qint64 nowMs) {
-    const std::vector<uint8_t>& payload = request.payload;
+    std::vector<uint8_t> payload = request.payload;
+    for (const MisstoreRule& rule : options_.misstore)
+        if (rule.code == request.code) {
+            payload[size_t(rule.offset)] = uint8_t(payload[size_t(rule.offset)] + 1);
+            Note(QStringLiteral("code %1 byte %2 stored as %3")
+                     .arg(CodeText(request.code))
+                     .arg(rule.offset)
+                     .arg(payload[size_t(rule.offset)]));
+        }
     SimAnswer answer = AckAnswer();
     switch (request.code) {
     case 0x80:

@@ -38,6 +38,29 @@ NackRule ParseNackRule(const QString& item) {
     return rule;
 }
 
+MisstoreRule ParseMisstoreRule(const QString& item) {
+    const QString option = QStringLiteral("--misstore");
+    const QStringList parts = item.split(QLatin1Char(':'));
+    if (parts.size() != 2)
+        Refuse(QStringLiteral("%1: '%2' is not CODE:BYTE").arg(option, item));
+    // The writes of blocks the settings file holds, with their payload lengths.
+    const std::pair<QString, int> writes[] = {{QStringLiteral("02"), 23},
+                                              {QStringLiteral("03"), 16},
+                                              {QStringLiteral("05"), 56},
+                                              {QStringLiteral("06"), 29}};
+    for (const auto& [code, length] : writes) {
+        if (parts[0] != code)
+            continue;
+        MisstoreRule rule;
+        rule.code = uint8_t(code.toUInt(nullptr, 16));
+        // The row index of "03" is no field: a wrong one would store another row.
+        rule.offset =
+            int(Number(option, parts[1], code == QLatin1String("03") ? 1 : 0, length - 1));
+        return rule;
+    }
+    Refuse(QStringLiteral("%1: the code of '%2' is not 02, 03, 05 or 06").arg(option, item));
+}
+
 } // namespace
 
 SimCommandLine ParseSimArguments(const QStringList& arguments) {
@@ -122,6 +145,9 @@ SimCommandLine ParseSimArguments(const QStringList& arguments) {
             o.dropAcks = attached ? int(number(1, 1 << 30)) : 1;
         } else if (name == QLatin1String("--delay-ms")) {
             o.delayMs = int(number(0, 60000));
+        } else if (name == QLatin1String("--misstore")) {
+            for (const QString& item : value().split(QLatin1Char(','), Qt::SkipEmptyParts))
+                o.misstore.push_back(ParseMisstoreRule(item.trimmed()));
         } else if (name == QLatin1String("--close-after")) {
             o.closeAfter = int(number(0, 1 << 30));
         } else {
@@ -173,6 +199,9 @@ QString SimUsage() {
         "  --delay-ms N        answer N ms late\n"
         "  --close-after N     the terminal vanishes after N lines (answered), and the\n"
         "                      program ends\n"
+        "  --misstore LIST     store a byte of a write one higher than sent: CODE:BYTE\n"
+        "                      (CODE 02, 03, 05 or 06; BYTE of the payload), separated by\n"
+        "                      commas, e.g. 02:3 stores Config.FanHigh + 1\n"
         "  --help              this text\n");
 }
 

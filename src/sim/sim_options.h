@@ -21,6 +21,12 @@ struct NackRule {
     int tries = 0;     // by address: only the first `tries` tries; 0 = every try
 };
 
+// A write the controller stores one higher than it was sent, at one byte of the payload.
+struct MisstoreRule {
+    uint8_t code = 0; // 0x02, 0x03, 0x05 or 0x06
+    int offset = 0;   // byte of the payload; for 0x03 byte 0 is the row index
+};
+
 struct SimOptions {
     // The controller.
     int rows = 32;
@@ -53,6 +59,7 @@ struct SimOptions {
     int dropAcks = 0; // 0: none dropped, 1: every acknowledgement, n: every n-th
     int delayMs = 0;
     int closeAfter = -1; // lines after which the port vanishes; -1: never
+    std::vector<MisstoreRule> misstore;
 };
 
 struct SimCommandLine {

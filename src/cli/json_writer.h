@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <vector>
+
+namespace zel {
+
+// Compact JSON text in the order it is written (QJsonObject would sort the keys, and a reader
+// of `get --json` expects the order of the settings file). One line, UTF-8 once encoded.
+//
+//     JsonWriter json;
+//     json.BeginObject().Key(u"Mode").Number(1).Key(u"Rows").BeginArray().EndArray().EndObject();
+//     out << json.Text(); // {"Mode":1,"Rows":[]}
+class JsonWriter {
+public:
+    JsonWriter& BeginObject();
+    JsonWriter& EndObject();
+    JsonWriter& BeginArray();
+    JsonWriter& EndArray();
+    JsonWriter& Key(QStringView name);
+    JsonWriter& Number(int64_t value);
+    // A real with up to `decimals` decimals, trailing zeros dropped; always a "." point.
+    JsonWriter& Number(double value, int decimals);
+    JsonWriter& String(QStringView text);
+    JsonWriter& Bool(bool value);
+    JsonWriter& Null();
+
+    const QString& Text() const { return text_; }
+
+private:
+    void BeforeValue();
+    void Quoted(QStringView text);
+
+    QString text_;
+    // Per open object or array: whether it has an element already.
+    std::vector<bool> hasElement_;
+    bool afterKey_ = false;
+};
+
+} // namespace zel
