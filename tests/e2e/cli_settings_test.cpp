@@ -1,0 +1,377 @@
+// Every setting by name from a script: zelphorin-cli get, set and schedule against a
+// zelphorin-sim, judged by stdout, the exit code and the simulator's wire log.
+
+#include "cfg/records.h"
+#include "files/file_helpers.h"
+#include "support/cli_run.h"
+#include "support/sim_process.h"
+#include "support/wait.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zel;
+using namespace zel::test;
+
+namespace {
+
+// The key lines of a settings file as get prints them: Section.Key=value.
+QStringList FileAsSettings(const QByteArray& file) {
+    QStringList settings;
+    QString section;
+    for (const QString& line : QString::fromLatin1(file).split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(QLatin1Char('[')))
+            section = line.mid(1, line.size() - 2);
+        else if (!line.isEmpty())
+            settings << section + QLatin1Char('.') + line;
+    }
+    return settings;
+}
+
+QJsonObject ParseObject(const QString& text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        qWarning("not a JSON object (%s): %s", qPrintable(error.errorString()), qPrintable(text));
+    return document.object();
+}
+
+// The writes of blocks the settings file holds.
+QStringList BlockWrites(const SimProcess& sim) {
+    return sim.Events().filter(QRegularExpression(QStringLiteral("^IN 0[1-6]")));
+}
+
+} // namespace
+
+class CliSettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo(CliProgram()).isExecutable(), "build the zelphorin-cli target");
+    }
+
+    void GetAgreesWithTheExportLineForLine() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("export.ini"));
+        const CliRun exported = RunOn(sim, {QStringLiteral("export"), file});
+        QVERIFY2(exported.ExitCode == 0, qPrintable(exported.Describe()));
+        const CliRun get = RunOn(sim, {QStringLiteral("get")});
+        QVERIFY2(get.ExitCode == 0, qPrintable(get.Describe()));
+        QVERIFY(get.Err.isEmpty());
+        QCOMPARE(get.Out, FileAsSettings(ReadAll(file)));
+        QCOMPARE(get.Out.size(), 77 + 3 * 9);
+        QCOMPARE(BlockWrites(sim), QStringList());
+    }
+
+    void GetOfNamedKeysPrintsOnlyThoseCaseBlind() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run =
+            RunOn(sim, {QStringLiteral("get"), QStringLiteral("config.FANHIGH"),
+                        QStringLiteral("2.color161"), QStringLiteral("TimeZone.Bias")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        const auto config = As<ConfigBlock>(FirstPayload(sim, "OUT", "82"));
+        const auto expert = As<ExpertBlock>(FirstPayload(sim, "OUT", "85"));
+        const auto row = As<ScheduleRowMessage>(FirstPayload(sim, "OUT", "8302"));
+        QCOMPARE(run.Out, (QStringList{QStringLiteral("Config.FanHigh=%1").arg(config.FanHigh),
+                                       QStringLiteral("2.Color161=%1").arg(row.Data.Color16[1]),
+                                       QStringLiteral("TimeZone.Bias=%1").arg(expert.Bias)}));
+    }
+
+    void SetOfTwoKeysInOneBlockSendsOneLineAndReadsItBack() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.FanHigh=80"),
+                                       QStringLiteral("config.fanlow=0x0A")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(run.Out.isEmpty());
+        QVERIFY(run.Err.isEmpty());
+        const QStringList writes = BlockWrites(sim);
+        QCOMPARE(writes.size(), 1);
+        auto config = As<ConfigBlock>(FirstPayload(sim, "OUT", "82"));
+        config.FanHigh = 80;
+        config.FanLow = 10;
+        QCOMPARE(Payload(writes[0]).toHex(), BytesOf(config).toHex());
+        // Read back after the write.
+        const QStringList events = sim.Events();
+        QVERIFY(events.lastIndexOf(QRegularExpression(QStringLiteral("^IN 82$"))) >
+                events.indexOf(writes[0]));
+    }
+
+    void SetOfAKeyInEachOfThreeBlocksSendsThreeLines() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.Lat=-123"),
+                                       QStringLiteral("Config.TempOffset=-5"),
+                                       QStringLiteral("Weather.MoonColor162=$100"),
+                                       QStringLiteral("RC5.Up=65535")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        auto config = As<ConfigBlock>(FirstPayload(sim, "OUT", "82"));
+        auto expert = As<ExpertBlock>(FirstPayload(sim, "OUT", "85"));
+        auto weather = As<ExpertWeatherBlock>(FirstPayload(sim, "OUT", "86"));
+        config.Lat = -123;
+        expert.TempOffset = -5;
+        expert.Up = 65535;
+        weather.MoonColor16[2] = 256;
+        QCOMPARE(BlockWrites(sim).size(), 3);
+        const QStringList configWrites = Lines(sim, "IN", "02");
+        const QStringList expertWrites = Lines(sim, "IN", "05");
+        const QStringList weatherWrites = Lines(sim, "IN", "06");
+        QCOMPARE(configWrites.size(), 1);
+        QCOMPARE(expertWrites.size(), 1);
+        QCOMPARE(weatherWrites.size(), 1);
+        QCOMPARE(Payload(configWrites[0]).toHex(), BytesOf(config).toHex());
+        QCOMPARE(Payload(expertWrites[0]).toHex(), BytesOf(expert).toHex());
+        QCOMPARE(Payload(weatherWrites[0]).toHex(), BytesOf(weather).toHex());
+    }
+
+    void AKeyGivenTwiceKeepsTheLastValue() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.FanHigh=10"),
+                                       QStringLiteral("CONFIG.FANHIGH=20")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY(run.Err[0].contains(QLatin1String("Config.FanHigh")));
+        const QStringList writes = BlockWrites(sim);
+        QCOMPARE(writes.size(), 1);
+        QCOMPARE(As<ConfigBlock>(Payload(writes[0])).FanHigh, uint8_t(20));
+    }
+
+    void BadInputIsRefusedBeforeAnythingIsSent_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("out of range") << QStringList{"set", "Config.FanHigh=300"} << "0 to 255";
+        QTest::newRow("below a signed range")
+            << QStringList{"set", "Config.TempOffset=-129"} << "-128 to 127";
+        QTest::newRow("hex wider than the field")
+            << QStringList{"set", "Weather.MoonColor160=0x10000"} << "0 to 65535";
+        QTest::newRow("empty value") << QStringList{"set", "Config.FanHigh="} << "no value";
+        QTest::newRow("no key") << QStringList{"set", "=5"} << "names no setting";
+        QTest::newRow("no equals sign") << QStringList{"set", "Config.FanHigh"} << "KEY=VALUE";
+        QTest::newRow("trailing garbage")
+            << QStringList{"set", "Config.FanHigh=12abc"} << "not a whole number";
+        QTest::newRow("forty digits")
+            << QStringList{"set", "Config.FanHigh=" + QString(40, QLatin1Char('9'))}
+            << "out of range";
+        QTest::newRow("huge key") << QStringList{"set", QString(10000, QLatin1Char('K')) + "=1"}
+                                  << "unknown setting";
+        QTest::newRow("unknown key")
+            << QStringList{"set", "Config.FanHihg=1"} << "did you mean Config.FanHigh";
+        QTest::newRow("row key") << QStringList{"set", "0.Hour=5"} << "schedule set 0 Hour=VALUE";
+        QTest::newRow("nothing to set") << QStringList{"set"} << "KEY=VALUE";
+        QTest::newRow("unknown get") << QStringList{"get", "Weather.Cloud"} << "unknown setting";
+        QTest::newRow("row field unknown")
+            << QStringList{"schedule", "set", "0", "Colour160=1"} << "did you mean Color160";
+        QTest::newRow("row out of reach")
+            << QStringList{"schedule", "set", "128", "Hour=1"} << "0 to 127";
+    }
+    void BadInputIsRefusedBeforeAnythingIsSent() {
+        QFETCH(QStringList, command);
+        QFETCH(QString, said);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, command);
+        QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY2(run.Err[0].contains(said), qPrintable(run.Err[0]));
+        QVERIFY2(run.Err[0].size() < 200, qPrintable(run.Err[0]));
+        QVERIFY(run.Out.isEmpty());
+        QCOMPARE(sim.Events().filter(QRegularExpression(QStringLiteral("^IN "))), QStringList());
+    }
+
+    void BytesThatAreNotUtf8AreRefused() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        // QProcess would encode its arguments as UTF-8; the shell passes the raw byte.
+        const CliRun run = RunCli(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("exec \"$0\" --port \"$1\" set \"$(printf 'Config.FanHigh=1\\377')\""),
+             CliProgram(), sim.SlavePath()});
+        QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY2(run.Err[0].contains(QLatin1String("UTF-8")), qPrintable(run.Err[0]));
+        QCOMPARE(sim.Events().filter(QRegularExpression(QStringLiteral("^IN "))), QStringList());
+    }
+
+    void AStoredValueThatDiffersExitsOne_data() {
+        QTest::addColumn<QString>("misstore");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("set") << "02:3" << QStringList{"set", "Config.FanHigh=80"}
+                             << "Config.FanHigh: sent 80, read back 81";
+        QTest::newRow("schedule set")
+            << "03:5" << QStringList{"schedule", "set", "1", "Color160=100"}
+            << "1.Color160: sent 100, read back 101";
+        QTest::newRow("import-config") << "06:6" << QStringList{"import-config", "config.ini"}
+                                       << "Weather.CloudAlpha: sent 33, read back 34";
+        QTest::newRow("import-schedule") << "03:5" << QStringList{"import-schedule", "config.ini"}
+                                         << "1.Color160: sent 100, read back 101";
+    }
+    void AStoredValueThatDiffersExitsOne() {
+        QFETCH(QString, misstore);
+        QFETCH(QStringList, command);
+        QFETCH(QString, line);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("config.ini"));
+        WriteFile(file, Crlf("[Weather]\nCloudAlpha=33\n\n[1]\nColor160=100\n"));
+        command.replaceInStrings(QStringLiteral("config.ini"), file);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("2"),
+                                           QStringLiteral("--misstore"), misstore});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, command);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.Err.contains(QStringLiteral("zelphorin-cli: ") + line),
+                 qPrintable(run.Describe()));
+    }
+
+    void ScheduleSetUploadsThatRowOnce() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("4")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run =
+            RunOn(sim, {QStringLiteral("schedule"), QStringLiteral("set"), QStringLiteral("2"),
+                        QStringLiteral("color161=2048"), QStringLiteral("Alt=-10000"),
+                        QStringLiteral("Switch=0xE0")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        const QStringList writes = BlockWrites(sim);
+        QCOMPARE(writes.size(), 1);
+        auto row = As<ScheduleRowMessage>(FirstPayload(sim, "OUT", "8302"));
+        row.Data.Color16[1] = 2048;
+        row.Data.Alt = -10000;
+        row.Data.Switch = 0xE0;
+        QCOMPARE(Payload(writes[0]).toHex(), BytesOf(row).toHex());
+    }
+
+    void ScheduleSetOfARowTheControllerLacksSendsNothing() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("4")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("schedule"), QStringLiteral("set"),
+                                       QStringLiteral("4"), QStringLiteral("Hour=1")});
+        QVERIFY2(run.ExitCode == 4, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        QVERIFY(run.Err[0].contains(QLatin1String("4 schedule rows")));
+        QCOMPARE(BlockWrites(sim), QStringList());
+    }
+
+    void AControllerSilentBeforeTheReadBackExitsTwo() {
+        // Identification and the download of one row are 7 lines; the 8th is the write.
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--silent-after"), QStringLiteral("8")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.FanHigh=1")});
+        QVERIFY2(run.ExitCode == 2, qPrintable(run.Describe()));
+        QCOMPARE(BlockWrites(sim).size(), 1);
+        QVERIFY2(run.Err.last().contains(QLatin1String("read back")), qPrintable(run.Describe()));
+    }
+
+    void JsonFormsHoldTheValuesOfTheTextForms() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+
+        const CliRun text = RunOn(sim, {QStringLiteral("get")});
+        const CliRun json = RunOn(sim, {QStringLiteral("get"), QStringLiteral("--json")});
+        QVERIFY2(text.ExitCode == 0 && json.ExitCode == 0, qPrintable(json.Describe()));
+        QCOMPARE(json.Out.size(), 1);
+        const QJsonObject settings = ParseObject(json.Out[0]);
+        QCOMPARE(settings.keys().size(), 5 + 3);
+        for (const QString& line : text.Out) {
+            const QString name = line.section(QLatin1Char('='), 0, 0);
+            const QJsonValue value = settings[name.section(QLatin1Char('.'), 0, 0)]
+                                         .toObject()[name.section(QLatin1Char('.'), 1)];
+            QVERIFY2(value.isDouble(), qPrintable(line));
+            QCOMPARE(value.toInteger(), line.section(QLatin1Char('='), 1).toLongLong());
+        }
+
+        const CliRun table = RunOn(sim, {QStringLiteral("schedule")});
+        const CliRun rows = RunOn(sim, {QStringLiteral("schedule"), QStringLiteral("--json")});
+        QVERIFY2(table.ExitCode == 0 && rows.ExitCode == 0, qPrintable(rows.Describe()));
+        QCOMPARE(rows.Out.size(), 1);
+        const QJsonArray array = ParseObject(rows.Out[0])[QStringLiteral("Rows")].toArray();
+        QCOMPARE(table.Out.size(), 1 + 3);
+        const QStringList header = table.Out[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QCOMPARE(array.size(), 3);
+        for (int index = 0; index < 3; ++index) {
+            const QStringList cells =
+                table.Out[1 + index].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QJsonObject row = array[index].toObject();
+            QCOMPARE(row.keys().size(), header.size());
+            QCOMPARE(cells.size(), header.size());
+            for (int column = 0; column < header.size(); ++column) {
+                const QJsonValue value = row[header[column]];
+                const QString cell = cells[column];
+                if (value.isBool())
+                    QCOMPARE(cell, value.toBool() ? QStringLiteral("ON") : QStringLiteral("OFF"));
+                else if (value.isString())
+                    QCOMPARE(cell, value.toString());
+                else
+                    QCOMPARE(cell.toDouble(), value.toDouble());
+            }
+        }
+
+        const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
+        QVERIFY2(info.ExitCode == 0, qPrintable(info.Describe()));
+        QCOMPARE(info.Out.size(), 1);
+        const QJsonObject summary = ParseObject(info.Out[0]);
+        QCOMPARE(summary[QStringLiteral("ScheduleRows")].toInt(), 3);
+        QCOMPARE(summary[QStringLiteral("Port")].toString(), sim.SlavePath());
+        QCOMPARE(summary[QStringLiteral("Mode")].toString(), QStringLiteral("auto"));
+    }
+
+    void InfoJsonShowsTheFirstStatusRead() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--no-water")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
+        QVERIFY2(info.ExitCode == 0, qPrintable(info.Describe()));
+        QCOMPARE(info.Out.size(), 1);
+        const QJsonObject summary = ParseObject(info.Out[0]);
+        const auto reply = As<InfoBlock>(FirstPayload(sim, "OUT", "81"));
+        const QJsonObject channels = summary[QStringLiteral("Channels")].toObject();
+        const char* letters[] = {"W", "R", "G", "B"};
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            const int level = reply.Channel[channel];
+            QCOMPARE(channels[QLatin1String(letters[channel])].toDouble(),
+                     QString::number(level / 40.96, 'f', 2).toDouble());
+        }
+        QVERIFY(summary[QStringLiteral("WaterTemperature")].isNull());
+        const int board = reply.TempBoard;
+        QCOMPARE(summary[QStringLiteral("BoardTemperature")].toDouble(), board / 10.0);
+        QCOMPARE(summary[QStringLiteral("ScheduleRows")].toInt(), 1);
+    }
+
+    void MonitorJsonWritesOneObjectALineAtOnce() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess monitor;
+        monitor.start(CliProgram(), {QStringLiteral("--port"), sim.SlavePath(),
+                                     QStringLiteral("monitor"), QStringLiteral("--json")});
+        QByteArray out;
+        const bool twoLines = WaitUntil([&] {
+            out += monitor.readAllStandardOutput();
+            return Lines(out).size() >= 3;
+        });
+        QVERIFY2(twoLines, out.constData());
+        monitor.terminate();
+        const CliRun run = Finish(monitor);
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        // The summary, then one status object per read.
+        const QStringList lines = Lines(out) + run.Out;
+        QVERIFY(ParseObject(lines[0]).contains(QStringLiteral("ScheduleRows")));
+        for (const QString& line : lines) {
+            const QJsonObject status = ParseObject(line);
+            QVERIFY2(status[QStringLiteral("Clock")].isString(), qPrintable(line));
+            QCOMPARE(status[QStringLiteral("Channels")].toObject().size(), ChannelCount);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CliSettingsTest)
+#include "cli_settings_test.moc"
