@@ -185,7 +185,7 @@ void RefuseUnknownSetting(const QString& typed, const QStringList& candidates) {
             const QString name = candidate.toLower();
             const QString key = name.mid(name.indexOf(QLatin1Char('.')) + 1);
             const int distance = std::min(EditDistance(lower, name), EditDistance(lowerKey, key));
-            if (distance <= std::max<qsizetype>(2, key.size() / 3))
+            if (distance <= std::max<qsizetype>(1, key.size() / 3))
                 close.emplace_back(distance, candidate);
         }
         std::stable_sort(close.begin(), close.end(),
