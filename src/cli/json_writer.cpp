@@ -16,29 +16,16 @@ void JsonWriter::BeforeValue() {
     }
 }
 
-JsonWriter& JsonWriter::BeginObject() {
+JsonWriter& JsonWriter::Open(char bracket) {
     BeforeValue();
-    text_ += QLatin1Char('{');
+    text_ += QLatin1Char(bracket);
     hasElement_.push_back(false);
     return *this;
 }
 
-JsonWriter& JsonWriter::EndObject() {
+JsonWriter& JsonWriter::Close(char bracket) {
     hasElement_.pop_back();
-    text_ += QLatin1Char('}');
-    return *this;
-}
-
-JsonWriter& JsonWriter::BeginArray() {
-    BeforeValue();
-    text_ += QLatin1Char('[');
-    hasElement_.push_back(false);
-    return *this;
-}
-
-JsonWriter& JsonWriter::EndArray() {
-    hasElement_.pop_back();
-    text_ += QLatin1Char(']');
+    text_ += QLatin1Char(bracket);
     return *this;
 }
 

@@ -16,10 +16,10 @@ namespace zel {
 //     out << json.Text(); // {"Mode":1,"Rows":[]}
 class JsonWriter {
 public:
-    JsonWriter& BeginObject();
-    JsonWriter& EndObject();
-    JsonWriter& BeginArray();
-    JsonWriter& EndArray();
+    JsonWriter& BeginObject() { return Open('{'); }
+    JsonWriter& EndObject() { return Close('}'); }
+    JsonWriter& BeginArray() { return Open('['); }
+    JsonWriter& EndArray() { return Close(']'); }
     JsonWriter& Key(QStringView name);
     JsonWriter& Number(int64_t value);
     // A real with up to `decimals` decimals, trailing zeros dropped; always a "." point.
@@ -31,6 +31,8 @@ public:
     const QString& Text() const { return text_; }
 
 private:
+    JsonWriter& Open(char bracket);
+    JsonWriter& Close(char bracket);
     void BeforeValue();
     void Quoted(QStringView text);
 

@@ -333,10 +333,10 @@ void SaveFileAtomically(const QString& path, const QByteArray& bytes) {
         throw FileError(Described("Cannot write", path, file.errorString()));
 }
 
-std::optional<uint64_t> ParseIniInteger(QStringView text) {
+std::optional<IniInteger> ReadIniInteger(QStringView text) {
+    IniInteger number;
     int base = 10;
     qsizetype i = 0;
-    bool negative = false;
     if (text.size() > 2 && text[0] == QLatin1Char('0') &&
         (text[1] == QLatin1Char('x') || text[1] == QLatin1Char('X'))) {
         base = 16;
@@ -345,13 +345,13 @@ std::optional<uint64_t> ParseIniInteger(QStringView text) {
         base = 16;
         i = 1;
     } else if (text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+'))) {
-        negative = text[0] == QLatin1Char('-');
+        number.Negative = text[0] == QLatin1Char('-');
         i = 1;
     }
     if (i == text.size())
         return std::nullopt;
+    number.Hexadecimal = base == 16;
     // Unsigned arithmetic wraps, so an absurdly long number still yields its low bits.
-    uint64_t value = 0;
     for (; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         int digit = -1;
@@ -363,9 +363,18 @@ std::optional<uint64_t> ParseIniInteger(QStringView text) {
             digit = c - 'A' + 10;
         if (digit < 0 || digit >= base)
             return std::nullopt;
-        value = value * uint64_t(base) + uint64_t(digit);
+        if (number.Magnitude > (UINT64_MAX - uint64_t(digit)) / uint64_t(base))
+            number.Overflow = true;
+        number.Magnitude = number.Magnitude * uint64_t(base) + uint64_t(digit);
     }
-    return negative ? uint64_t(0) - value : value;
+    return number;
+}
+
+std::optional<uint64_t> ParseIniInteger(QStringView text) {
+    const std::optional<IniInteger> number = ReadIniInteger(text);
+    if (!number)
+        return std::nullopt;
+    return number->Negative ? uint64_t(0) - number->Magnitude : number->Magnitude;
 }
 
 } // namespace zel

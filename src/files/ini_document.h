@@ -101,6 +101,17 @@ private:
 // stays whole. Throws FileError.
 void SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
+// An integer as the file reader reads it: "0x"/"0X" or "$" and hexadecimal digits, or decimal
+// digits with an optional sign.
+struct IniInteger {
+    uint64_t Magnitude = 0; // the low 64 bits of the digits' value
+    bool Negative = false;
+    bool Hexadecimal = false;
+    bool Overflow = false; // the digits' value needs more than 64 bits
+};
+// Empty for anything that is not such an integer (a missing value included).
+std::optional<IniInteger> ReadIniInteger(QStringView text);
+
 // A value as the low 64 bits of a two's complement integer: "0x"/"0X" or "$" and hex digits, or
 // decimal digits with an optional sign. Empty for anything else (a missing value included).
 // Storing the low bits into a narrower field cuts it: 300 → 44 in a byte, -1 → 255.

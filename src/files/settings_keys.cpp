@@ -1,5 +1,7 @@
 #include "files/settings_keys.h"
 
+#include "files/ini_document.h"
+
 #include <QtGlobal>
 
 #include <cstring>
@@ -147,9 +149,6 @@ bool IsSigned(FieldType type) {
     return type == FieldType::I8 || type == FieldType::I16;
 }
 
-// Stops before the number could overflow; anything that long is out of every field's range.
-constexpr int MaxDigits = 18;
-
 QString Shortened(QStringView text) {
     constexpr qsizetype Shown = 24;
     return text.size() <= Shown ? text.toString()
@@ -218,62 +217,30 @@ std::vector<SettingsEntry> SettingsEntries(const SettingsRecords& records) {
 
 std::optional<uint64_t> ParseSettingValue(const SettingsKey& key, QStringView text,
                                           QString& error) {
-    const int bits = 8 * Width(key.Type);
-    const int64_t widthMax = (int64_t(1) << bits) - 1;
-    const int64_t min = IsSigned(key.Type) ? -(int64_t(1) << (bits - 1)) : 0;
-    const int64_t max = IsSigned(key.Type) ? (int64_t(1) << (bits - 1)) - 1 : widthMax;
-    const auto outOfRange = [&](int64_t low, int64_t high) {
-        error =
-            QStringLiteral("%1 is out of range: %2 to %3").arg(Shortened(text)).arg(low).arg(high);
-        return std::nullopt;
-    };
     if (text.isEmpty()) {
         error = QStringLiteral("no value given");
         return std::nullopt;
     }
-    int base = 10;
-    qsizetype i = 0;
-    bool negative = false;
-    if (text.size() > 2 && text[0] == QLatin1Char('0') &&
-        (text[1] == QLatin1Char('x') || text[1] == QLatin1Char('X'))) {
-        base = 16;
-        i = 2;
-    } else if (text.startsWith(QLatin1Char('$'))) {
-        base = 16;
-        i = 1;
-    } else if (text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+'))) {
-        negative = text[0] == QLatin1Char('-');
-        i = 1;
-    }
-    const QStringView digits = text.mid(i);
-    bool valid = !digits.isEmpty();
-    for (const QChar c : digits) {
-        const char16_t u = c.unicode();
-        valid = valid && ((u >= '0' && u <= '9') ||
-                          (base == 16 && ((u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))));
-    }
-    if (!valid) {
-        error = QStringLiteral("\"%1\" is not a whole number (decimal, or hexadecimal after "
-                               "0x or $)")
-                    .arg(Shortened(text));
+    const std::optional<IniInteger> number = ReadIniInteger(text);
+    if (!number) {
+        error =
+            QStringLiteral("\"%1\" is not a whole number (decimal, or hexadecimal after 0x or $)")
+                .arg(Shortened(text));
         return std::nullopt;
     }
-    qsizetype first = 0;
-    while (first < digits.size() - 1 && digits[first] == QLatin1Char('0'))
-        ++first;
-    const QStringView significant = digits.mid(first);
-    if (significant.size() > MaxDigits)
-        return base == 16 ? outOfRange(0, widthMax) : outOfRange(min, max);
-    const int64_t magnitude = significant.toLongLong(nullptr, base);
-    if (base == 16) {
-        if (magnitude > widthMax)
-            return outOfRange(0, widthMax);
-        return uint64_t(magnitude);
+    const int bits = 8 * Width(key.Type);
+    const uint64_t widthMax = (uint64_t(1) << bits) - 1;
+    // A hexadecimal value gives the field's bits; a decimal one its value.
+    const int64_t min =
+        IsSigned(key.Type) && !number->Hexadecimal ? -(int64_t(1) << (bits - 1)) : 0;
+    const uint64_t max = IsSigned(key.Type) && !number->Hexadecimal ? widthMax >> 1 : widthMax;
+    const uint64_t limit = number->Negative ? uint64_t(-min) : max;
+    if (number->Overflow || number->Magnitude > limit) {
+        error =
+            QStringLiteral("%1 is out of range: %2 to %3").arg(Shortened(text)).arg(min).arg(max);
+        return std::nullopt;
     }
-    const int64_t value = negative ? -magnitude : magnitude;
-    if (value < min || value > max)
-        return outOfRange(min, max);
-    return uint64_t(value);
+    return number->Negative ? uint64_t(0) - number->Magnitude : number->Magnitude;
 }
 
 } // namespace zel

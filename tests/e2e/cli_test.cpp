@@ -582,15 +582,9 @@ private slots:
         config.Mode = ModeGeo;
         expert.JMPMode = 5;
         weather.CloudAlpha = 33;
-        const QStringList configWrites = Lines(sim, "IN", "02");
-        const QStringList expertWrites = Lines(sim, "IN", "05");
-        const QStringList weatherWrites = Lines(sim, "IN", "06");
-        QCOMPARE(configWrites.size(), 1);
-        QCOMPARE(expertWrites.size(), 1);
-        QCOMPARE(weatherWrites.size(), 1);
-        QCOMPARE(Payload(configWrites[0]).toHex(), BytesOf(config).toHex());
-        QCOMPARE(Payload(expertWrites[0]).toHex(), BytesOf(expert).toHex());
-        QCOMPARE(Payload(weatherWrites[0]).toHex(), BytesOf(weather).toHex());
+        QCOMPARE(OnlyPayloadHex(sim, "IN", "02"), BytesOf(config).toHex());
+        QCOMPARE(OnlyPayloadHex(sim, "IN", "05"), BytesOf(expert).toHex());
+        QCOMPARE(OnlyPayloadHex(sim, "IN", "06"), BytesOf(weather).toHex());
     }
 
     void ImportScheduleSendsEveryRow() {

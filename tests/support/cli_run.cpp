@@ -59,6 +59,13 @@ QByteArray FirstPayload(const SimProcess& sim, const QString& kind, const QStrin
     return lines.isEmpty() ? QByteArray() : Payload(lines.first());
 }
 
+QByteArray OnlyPayloadHex(const SimProcess& sim, const QString& kind, const QString& code) {
+    const QStringList lines = Lines(sim, kind, code);
+    if (lines.size() != 1)
+        return QStringLiteral("%1 lines %2 %3").arg(lines.size()).arg(kind, code).toUtf8();
+    return Payload(lines.first()).toHex();
+}
+
 QStringList ReceivedCodes(const SimProcess& sim) {
     QStringList codes;
     for (const QString& event : sim.Events())

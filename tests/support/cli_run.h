@@ -46,6 +46,9 @@ QStringList Lines(const SimProcess& sim, const QString& kind, const QString& cod
 QByteArray Payload(const QString& event);
 // The payload of the first line of that kind and code; empty when there is none.
 QByteArray FirstPayload(const SimProcess& sim, const QString& kind, const QString& code);
+// The payload of the one line of that kind and code in hexadecimal; a note saying how many
+// there were when there is not exactly one.
+QByteArray OnlyPayloadHex(const SimProcess& sim, const QString& kind, const QString& code);
 // The request codes the controller received, in order ("80", "82", ...).
 QStringList ReceivedCodes(const SimProcess& sim);
 
