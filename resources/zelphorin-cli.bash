@@ -45,11 +45,12 @@ _zelphorin_cli() {
             words='--port --timeout --debug --english --german --help'
         else
             words='info monitor get set schedule keys mode channels set-time save cloud storm
-                   export import-config import-schedule flash sunmoon'
+                   export import-config import-schedule flash sunmoon bluetooth'
         fi
         ;;
     info | monitor) words='--json' ;;
     mode) ((COMP_CWORD == at + 1)) && words='manual auto geo rgbdemo flash' ;;
+    bluetooth) ((COMP_CWORD == at + 1)) && words='install remove' ;;
     get)
         if [[ $cur =~ ^([0-9]+)\. ]]; then
             words=$(_zelphorin_cli_names | sed -n "s/^N\./${BASH_REMATCH[1]}./p")

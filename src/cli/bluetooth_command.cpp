@@ -6,9 +6,9 @@
 
 namespace zel {
 
-BluetoothCommand::BluetoothCommand(bool installMode, QTextStream& out, QTextStream& err,
+BluetoothCommand::BluetoothCommand(bool installMode, QTextStream& err,
                                    TthdDiscover::StackFactory createStack)
-    : installMode_(installMode), out_(out), err_(err), createStack_(std::move(createStack)) {}
+    : installMode_(installMode), err_(err), createStack_(std::move(createStack)) {}
 
 BluetoothCommand::~BluetoothCommand() {
     gate_.Close();
@@ -29,7 +29,8 @@ void BluetoothCommand::Stop() {
 void BluetoothCommand::LogMessage(const QString& text) {
     QString entry = LogEntry(text, QDateTime::currentDateTime());
     entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out_ << entry << Qt::endl;
+    // Log lines go to stderr, as every command's do; this command's result is its exit status.
+    err_ << entry << Qt::endl;
 }
 
 void BluetoothCommand::OnFinished() {

@@ -10,12 +10,12 @@
 namespace zel {
 
 // `zelphorin-cli bluetooth install|remove`: the window's Bluetooth installation for a computer
-// without a screen. Every step is printed as the window logs it; `done` carries 0 when a
+// without a screen. Every step is printed to err as the window logs it; `done` carries 0 when a
 // controller was installed (or removed) and none failed, 1 otherwise.
 class BluetoothCommand : public QObject, public DiscoverHost {
     Q_OBJECT
 public:
-    BluetoothCommand(bool installMode, QTextStream& out, QTextStream& err,
+    BluetoothCommand(bool installMode, QTextStream& err,
                      TthdDiscover::StackFactory createStack = TthdDiscover::CreateBluezStack);
     ~BluetoothCommand() override;
 
@@ -32,7 +32,6 @@ private:
     void OnFinished();
 
     const bool installMode_;
-    QTextStream& out_;
     QTextStream& err_;
     TthdDiscover::StackFactory createStack_;
     HostGate gate_{this};

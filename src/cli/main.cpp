@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
             err << "zelphorin-cli: " << error << Qt::endl;
             return zel::ExitNoController;
         }
-        zel::BluetoothCommand command(install, out, err);
+        zel::BluetoothCommand command(install, err);
         QObject::connect(&command, &zel::BluetoothCommand::done, &app, &QCoreApplication::exit,
                          Qt::QueuedConnection);
         OnInterrupt(app, [&] { command.Stop(); });

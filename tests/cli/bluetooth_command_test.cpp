@@ -42,9 +42,8 @@ class BluetoothCommandTest : public QObject {
 
     Run RunCommand(BluetoothScript& script, bool install, bool stopAtOnce = false) {
         Run run;
-        QTextStream out(&run.Out);
         QTextStream err(&run.Err);
-        BluetoothCommand command(install, out, err, ScriptedBluetooth::Playing(script));
+        BluetoothCommand command(install, err, ScriptedBluetooth::Playing(script));
         QSignalSpy done(&command, &BluetoothCommand::done);
         command.Start();
         if (stopAtOnce)
@@ -93,11 +92,10 @@ private slots:
         script.devices = {PairedController()};
         const Run run = RunCommand(script, true);
         QCOMPARE(run.ExitCode, int(ExitOk));
-        QVERIFY(run.Out.contains(QStringLiteral("] Detected 00:11:22:33:44:55:\n")));
-        QVERIFY(run.Out.contains(QStringLiteral("] \"ZELPHORIN2\", installed\n")));
+        QVERIFY(run.Err.contains(QStringLiteral("] Detected 00:11:22:33:44:55:\n")));
+        QVERIFY(run.Err.contains(QStringLiteral("] \"ZELPHORIN2\", installed\n")));
         // The closing text's two lines, each with its time.
-        QVERIFY(run.Out.contains(QStringLiteral("try again or use\n[")));
-        QVERIFY(run.Err.isEmpty());
+        QVERIFY(run.Err.contains(QStringLiteral("try again or use\n[")));
     }
 
     void NothingDoneExitsOne() {
@@ -124,8 +122,8 @@ private slots:
         const Run noAdapter =
             RunProgram({QStringLiteral("bluetooth"), QStringLiteral("install")}, mock.BusAddress());
         QCOMPARE(noAdapter.ExitCode, int(ExitFailed));
-        QVERIFY2(noAdapter.Out.contains(QStringLiteral("] Is Bluetooth available and active?\n")),
-                 qPrintable(noAdapter.Out));
+        QVERIFY2(noAdapter.Err.contains(QStringLiteral("] Is Bluetooth available and active?\n")),
+                 qPrintable(noAdapter.Err));
 
         QVERIFY(mock.AddAdapter(QStringLiteral("hci0")));
         const QString controller = mock.AddDevice(
@@ -139,12 +137,13 @@ private slots:
         const Run install =
             RunProgram({QStringLiteral("bluetooth"), QStringLiteral("install")}, mock.BusAddress());
         QVERIFY2(install.ExitCode == ExitOk, qPrintable(install.Out + install.Err));
-        QVERIFY(install.Out.contains(QStringLiteral("] \"ZELPHORIN2\", installed\n")));
+        QVERIFY(install.Err.contains(QStringLiteral("] \"ZELPHORIN2\", installed\n")));
+        QCOMPARE(install.Out, QString()); // log lines go to stderr
 
         const Run remove =
             RunProgram({QStringLiteral("bluetooth"), QStringLiteral("remove")}, mock.BusAddress());
         QVERIFY2(remove.ExitCode == ExitOk, qPrintable(remove.Out + remove.Err));
-        QVERIFY(remove.Out.contains(QStringLiteral("] Uninstall successfull.\n")));
+        QVERIFY(remove.Err.contains(QStringLiteral("] Uninstall successfull.\n")));
         QCOMPARE(mock.Calls(QStringLiteral("/org/bluez/hci0"))
                      .filter(QStringLiteral("RemoveDevice"))
                      .size(),

@@ -63,6 +63,8 @@ private slots:
         QTest::newRow("row fields")
             << QStringList{"zelphorin-cli", "--port", "p", "schedule", "set", "3", "Ti"}
             << QStringList{"Timer="};
+        QTest::newRow("bluetooth")
+            << QStringList{"zelphorin-cli", "bluetooth", "r"} << QStringList{"remove"};
         QTest::newRow("modes") << QStringList{"zelphorin-cli", "--port", "p", "mode", "g"}
                                << QStringList{"geo"};
         QTest::newRow("no such port")
