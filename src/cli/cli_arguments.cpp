@@ -46,11 +46,10 @@ const QList<CliCommand>& CliCommands() {
         {QStringLiteral("get"), 0, CliCommand::AnyNumber, QStringLiteral("get [--json] [KEY...]"),
          QStringLiteral("print every setting, or the named ones, as Section.Key=value")},
         {QStringLiteral("set"), 1, CliCommand::AnyNumber, QStringLiteral("set KEY=VALUE..."),
-         QStringLiteral("change settings (Config.FanHigh=80), each block sent once, read back")},
+         QStringLiteral("change settings (Config.FanHigh=80) and read them back")},
         {QStringLiteral("schedule"), 0, CliCommand::AnyNumber,
          QStringLiteral("schedule [--json] | schedule set N FIELD=VALUE..."),
-         QStringLiteral("print the schedule rows, or change row N (Color160=2048) and read it "
-                        "back")},
+         QStringLiteral("print the rows, or change row N (Color160=2048), read back")},
         {QStringLiteral("keys"), 0, 0, QStringLiteral("keys"),
          QStringLiteral("list the setting names; N stands for a row (no port needed)"), false},
         {QStringLiteral("flash"), 1, 1, QStringLiteral("flash FILE"),

@@ -255,8 +255,6 @@ std::unique_ptr<RecordCommand> ParseRecordCommand(const QString& command,
         return std::make_unique<GetCommand>(std::move(selection), json);
     }
     if (command == QLatin1String("set")) {
-        if (arguments.isEmpty())
-            Refuse(QStringLiteral("set needs at least one KEY=VALUE"));
         const KeyLookup configurationKey = [](const QString& typed,
                                               QString& canonical) -> const SettingsKey& {
             const NamedSetting setting = FindSetting(typed);

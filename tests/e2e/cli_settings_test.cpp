@@ -160,7 +160,6 @@ private slots:
         QTest::newRow("unknown key")
             << QStringList{"set", "Config.FanHihg=1"} << "did you mean Config.FanHigh";
         QTest::newRow("row key") << QStringList{"set", "0.Hour=5"} << "schedule set 0 Hour=VALUE";
-        QTest::newRow("nothing to set") << QStringList{"set"} << "KEY=VALUE";
         QTest::newRow("unknown get") << QStringList{"get", "Weather.Cloud"} << "unknown setting";
         QTest::newRow("row field unknown")
             << QStringList{"schedule", "set", "0", "Colour160=1"} << "did you mean Color160";
