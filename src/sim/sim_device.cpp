@@ -81,7 +81,7 @@ int RequestSize(SimStage stage, uint8_t code) {
 }
 
 QString CodeText(uint8_t code) {
-    return QString::fromLatin1(HexDigits(&code, 1));
+    return QString::fromLatin1(EncodeHex(&code, 1));
 }
 
 QString AddressText(qint64 address) {
@@ -118,7 +118,7 @@ int16_t Rounded(double value) {
 }
 
 template <typename Block> QString BlockHex(const Block& block) {
-    return QString::fromLatin1(HexDigits(reinterpret_cast<const uint8_t*>(&block), sizeof(Block)));
+    return QString::fromLatin1(EncodeHex(reinterpret_cast<const uint8_t*>(&block), sizeof(Block)));
 }
 
 template <typename Block> bool BlockFromHex(const QJsonValue& value, Block& block) {

@@ -1,17 +1,42 @@
 #include "sim/sim_wire.h"
 
-#include <stdexcept>
-
 namespace zel {
 
+namespace {
+
+int Nibble(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
 bool DecodeHex(const QByteArray& text, int offset, int count, uint8_t* out) {
-    try {
-        for (int i = 0; i < count; ++i)
-            out[i] = HexPair(text, offset + 2 * i);
-        return true;
-    } catch (const std::exception&) {
-        return false; // the caller reports the line as a whole
+    if (offset < 0 || count < 0 || qsizetype(offset) + 2 * qsizetype(count) > text.size())
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const int high = Nibble(text[offset + 2 * i]);
+        const int low = Nibble(text[offset + 2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false; // the caller reports the line as a whole
+        out[i] = uint8_t(high << 4 | low);
     }
+    return true;
+}
+
+QByteArray EncodeHex(const uint8_t* bytes, int count) {
+    static const char digits[] = "0123456789ABCDEF";
+    QByteArray text(2 * count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i) {
+        text[2 * i] = digits[bytes[i] >> 4];
+        text[2 * i + 1] = digits[bytes[i] & 0x0F];
+    }
+    return text;
 }
 
 Request ParseRequest(const QByteArray& line) {
@@ -70,7 +95,7 @@ QByteArray FormatAnswer(const SimAnswer& answer, bool lowercase, bool cr) {
         break;
     }
     QByteArray reply =
-        HexDigits(&answer.code, 1) + HexDigits(answer.block.data(), int(answer.block.size()));
+        EncodeHex(&answer.code, 1) + EncodeHex(answer.block.data(), int(answer.block.size()));
     if (lowercase)
         reply = reply.toLower();
     reply.append(cr ? '\r' : '\n');

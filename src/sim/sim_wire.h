@@ -3,7 +3,6 @@
 // What crosses the simulated controller's line: request lines in, replies out, and the faults
 // that bend the replies. No I/O and no device state here.
 
-#include "com/line_transaction.h"
 #include "sim/sim_options.h"
 
 #include <QByteArray>
@@ -15,8 +14,14 @@
 
 namespace zel {
 
+// The controller keeps its own codec and limits, apart from the link's, so that the two sides
+// of every end-to-end test check each other instead of sharing a fault.
+
+// The largest block a request can carry: the controller's 134-byte line buffer holds a spare
+// byte, the code and 132 bytes.
+constexpr int MaxBlockBytes = 132;
 // The longest request the protocol can carry: a code and the largest block as hex digits.
-constexpr int MaxRequestLength = 2 + 2 * MaxBlockLength;
+constexpr int MaxRequestLength = 2 + 2 * MaxBlockBytes;
 // The byte that acknowledges a Set; any byte would do.
 constexpr char AckByte = 'K';
 
@@ -30,8 +35,11 @@ struct Request {
 // A line without its terminator: two hex digits of code, then an even number of hex digits.
 Request ParseRequest(const QByteArray& line);
 
-// `count` bytes from hex digit pairs at text[offset..]; false on a bad or missing pair.
+// `count` bytes from hex digit pairs at text[offset..] (either case); false on a bad or
+// missing pair.
 bool DecodeHex(const QByteArray& text, int offset, int count, uint8_t* out);
+// Two upper-case hex digits per byte, high digit first.
+QByteArray EncodeHex(const uint8_t* bytes, int count);
 
 // Cuts a byte stream into request lines. LF, CR and CR LF all end a line (a hand-typed line
 // in a terminal ends with CR). A line longer than any request is dropped as it grows, so no

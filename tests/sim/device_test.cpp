@@ -42,7 +42,7 @@ struct Bench {
     }
 
     template <typename Block> QByteArray Set(const QByteArray& code, const Block& block) {
-        return Ask(code + HexDigits(reinterpret_cast<const uint8_t*>(&block), sizeof(Block)));
+        return Ask(code + EncodeHex(reinterpret_cast<const uint8_t*>(&block), sizeof(Block)));
     }
 
     void Run(qint64 ms) {
@@ -554,8 +554,8 @@ private slots:
 private:
     static QByteArray Block(int address, const QByteArray& data) {
         const uint8_t head[2] = {uint8_t(address & 0xFF), uint8_t(address >> 8)};
-        return HexDigits(head, 2) +
-               HexDigits(reinterpret_cast<const uint8_t*>(data.constData()), int(data.size()));
+        return EncodeHex(head, 2) +
+               EncodeHex(reinterpret_cast<const uint8_t*>(data.constData()), int(data.size()));
     }
 };
 

@@ -3,6 +3,8 @@
 #include "sim/sim_options.h"
 #include "sim/sim_wire.h"
 
+#include <QDir>
+#include <QFile>
 #include <QtTest>
 
 using namespace zel;
@@ -57,7 +59,7 @@ private slots:
         QCOMPARE(Lines(assembler, "\n80\n", &dropped), (QList<QByteArray>{"", "80"}));
         QCOMPARE(dropped, (QList<qint64>{10240, 0}));
         // The longest request fits.
-        const QByteArray longest = "02" + QByteArray(2 * MaxBlockLength, '0');
+        const QByteArray longest = "02" + QByteArray(2 * MaxBlockBytes, '0');
         QCOMPARE(Lines(assembler, longest + '\n'), QList<QByteArray>{longest});
     }
 
@@ -70,6 +72,32 @@ private slots:
         QVERIFY(!ParseRequest("810").error.isEmpty());
         QVERIFY(!ParseRequest("8x").error.isEmpty());
         QVERIFY(!ParseRequest("81 0").error.isEmpty());
+    }
+
+    // The controller's own codec, pinned to literal text rather than to the link's.
+    void HexTravelsHighDigitFirstInEitherCase() {
+        const uint8_t bytes[4] = {0x00, 0x0B, 0xA0, 0xFF};
+        QCOMPARE(EncodeHex(bytes, 4), QByteArray("000BA0FF"));
+        uint8_t decoded[4] = {};
+        QVERIFY(DecodeHex("x000ba0Ff", 1, 4, decoded));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(decoded), 4),
+                 QByteArray(reinterpret_cast<const char*>(bytes), 4));
+        for (const QByteArray bad : {"0G", "+1", " 1", "1", "\x001"})
+            QVERIFY2(!DecodeHex(bad, 0, 1, decoded), bad.constData());
+        QVERIFY(!DecodeHex("00", 1, 1, decoded));
+    }
+
+    // Nothing of the link's code is compiled into the controller.
+    void TheControllerSharesNoCodeWithTheLink() {
+        const QDir folder(QStringLiteral(ZEL_SOURCE_DIR "/src/sim"));
+        const QStringList files =
+            folder.entryList({QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files);
+        QVERIFY(files.contains(QStringLiteral("sim_wire.h")));
+        for (const QString& name : files) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!file.readAll().contains("#include \"com/"), qPrintable(name));
+        }
     }
 
     void RepliesAreEchoHexAndTerminator() {
