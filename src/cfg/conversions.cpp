@@ -54,14 +54,15 @@ int64_t LevelFromPercent(double percent) {
     return Nearest(percent * 40.96);
 }
 
-double AltitudeDegrees(int alt) {
+std::optional<double> AltitudeDegrees(int alt) {
     if (alt < -10000 || alt > 10000)
-        return 0;
+        return std::nullopt;
     return std::asin(alt / 10000.0) * 180.0 / Pi;
 }
 
 QString AltitudeText(int alt) {
-    return FormatNumber(AltitudeDegrees(alt), 2);
+    const std::optional<double> degrees = AltitudeDegrees(alt);
+    return degrees ? FormatNumber(*degrees, 2) : QStringLiteral("0");
 }
 
 int64_t AltitudeFromDegrees(double degrees) {

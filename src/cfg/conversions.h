@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 namespace zel {
@@ -27,8 +28,8 @@ double ParseNumber(const QString& text);
 QString LevelText(int level);             // 0..4096 → "0".."100" percent
 int64_t LevelFromPercent(double percent); // nearest(p × 40.96)
 
-// sin(altitude) × 10000 → degrees; 0 for a value outside -10000..10000.
-double AltitudeDegrees(int alt);
+// sin(altitude) × 10000 → degrees; none outside -10000..10000, the arcsine's range.
+std::optional<double> AltitudeDegrees(int alt);
 QString AltitudeText(int alt);
 int64_t AltitudeFromDegrees(double degrees);
 

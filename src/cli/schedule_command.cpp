@@ -61,7 +61,7 @@ private:
         for (size_t index = 0; index < schedule.size(); ++index) {
             const ScheduleRow& row = schedule[index];
             QStringList cells = {QString::number(index),
-                                 geo ? QString::number(AltitudeDegrees(row.Alt), 'f', 2)
+                                 geo ? QString::number(AltitudeDegrees(row.Alt).value_or(0), 'f', 2)
                                      : TimeText(row)};
             for (int channel = 0; channel < ChannelCount; ++channel)
                 cells << Percent(row.Color16[channel]);
@@ -89,7 +89,7 @@ private:
             const ScheduleRow& row = schedule[index];
             json.BeginObject().Key(names[0]).Number(int64_t(index)).Key(names[1]);
             if (geo)
-                json.Number(AltitudeDegrees(row.Alt), 2);
+                json.Number(AltitudeDegrees(row.Alt).value_or(0), 2);
             else
                 json.String(TimeText(row));
             for (int channel = 0; channel < ChannelCount; ++channel)

@@ -42,13 +42,6 @@ void TextAt(QPainter& painter, const QFontMetrics& metrics, int x, int y, const 
     painter.drawText(QPoint(x, y + metrics.ascent()), text);
 }
 
-// The altitude of a row in degrees; none outside the arcsine's range.
-std::optional<double> AltitudeDegrees(int alt) {
-    if (alt < -10000 || alt > 10000)
-        return std::nullopt;
-    return std::asin(alt / 10000.0) * 180.0 / Pi;
-}
-
 QString HourLabel(int i, bool geo) {
     if (!geo)
         return QString::number(i);
