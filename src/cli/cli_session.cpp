@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
+#include <map>
+
 namespace zel {
 
 namespace {

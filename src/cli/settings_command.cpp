@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <map>
 #include <stdexcept>
 
 namespace zel {

@@ -265,6 +265,22 @@ private slots:
         QVERIFY2(run.Err.last().contains(QLatin1String("read back")), qPrintable(run.Describe()));
     }
 
+    void AnInterruptedReadBackSaysWhatWasDone() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--silent-after"), QStringLiteral("8")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QProcess set;
+        set.start(CliProgram(), {QStringLiteral("--port"), sim.SlavePath(), QStringLiteral("set"),
+                                 QStringLiteral("Config.FanHigh=1")});
+        // The second "82" is the read-back, which the controller leaves unanswered.
+        QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "82").size() == 2; }));
+        set.terminate();
+        const CliRun run = Finish(set);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.Err.last().contains(QLatin1String("reading it back was not finished")),
+                 qPrintable(run.Describe()));
+    }
+
     void JsonFormsHoldTheValuesOfTheTextForms() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
