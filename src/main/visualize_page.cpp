@@ -1,6 +1,5 @@
 #include "main/visualize_page.h"
 
-#include "main/visualize_view.h"
 #include "main/widgets.h"
 
 #include <QHBoxLayout>
@@ -72,7 +71,7 @@ void VisualizePage::Redraw() {
     else
         scene.Marker = state_.Info.Hour * 60 + state_.Info.Minute;
     img->Draw([&](QImage& picture) {
-        DrawVisualization(picture, font(), state_.Schedule, scene, state_.PointCache);
+        renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "cfg/device_state.h"
 #include "main/image_box.h"
 #include "main/schedule_history.h"
+#include "main/visualize_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,6 +55,7 @@ public:
 private:
     DeviceState& state_;
     ScheduleHistory& history_;
+    VisualizeRenderer renderer_;
     int visualisedChannel_ = 0;
     int dragPoint_ = -1;
     // The dragged row as it was on the press, for the history.

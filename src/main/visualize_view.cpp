@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace zel {
@@ -155,16 +156,30 @@ std::optional<double> SunAngle(const ConfigBlock& config, const InfoBlock& info)
     }
 }
 
-void DrawVisualization(QImage& image, const QFont& font, const std::vector<ScheduleRow>& rows,
-                       const VisualizeScene& scene, std::vector<PointCacheEntry>& cache) {
+void VisualizeRenderer::PrepareBackground(const QImage& image, const QFont& font, bool geo) {
+    if (background_.size() == image.size() && background_.format() == image.format() &&
+        geo_ == geo && font_ == font)
+        return;
+    background_ = QImage(image.size(), image.format());
+    background_.fill(Background);
+    QPainter painter(&background_);
+    painter.setFont(font);
+    DrawGridAndLabels(painter, QFontMetrics(font, &background_), image.width(), image.height(),
+                      geo);
+    geo_ = geo;
+    font_ = font;
+}
+
+void VisualizeRenderer::Draw(QImage& image, const QFont& font, const std::vector<ScheduleRow>& rows,
+                             const VisualizeScene& scene, std::vector<PointCacheEntry>& cache) {
     const int width = image.width();
     const int height = image.height();
     cache.resize(rows.size());
-    image.fill(Background);
+    PrepareBackground(image, font, scene.Geo);
+    std::memcpy(image.bits(), background_.constBits(), size_t(image.sizeInBytes()));
     QPainter painter(&image);
     painter.setFont(font);
     const QFontMetrics metrics(font, &image);
-    DrawGridAndLabels(painter, metrics, width, height, scene.Geo);
 
     if (scene.Marker) {
         const double x = scene.Geo ? AngleX(*scene.Marker, width) : MinutesX(*scene.Marker, width);
@@ -221,7 +236,9 @@ void DrawVisualization(QImage& image, const QFont& font, const std::vector<Sched
             area << QPointF(width - Margin, height - Margin) << QPointF(Margin, height - Margin);
             painter.setPen(Qt::NoPen);
             painter.setBrush(shade);
+            painter.setRenderHint(QPainter::Antialiasing, false);
             painter.drawPolygon(area);
+            painter.setRenderHint(QPainter::Antialiasing, true);
         }
     }
 }

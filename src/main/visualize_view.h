@@ -45,9 +45,22 @@ std::vector<double> GeoAngles(const std::vector<ScheduleRow>& rows);
 // none when the clock names no moment or the sun cannot be computed.
 std::optional<double> SunAngle(const ConfigBlock& config, const InfoBlock& info);
 
-// Draws the whole picture into `image` (its size is the plot's) and stores every row's x and
-// its four channel y in `cache` (resized to the rows).
-void DrawVisualization(QImage& image, const QFont& font, const std::vector<ScheduleRow>& rows,
-                       const VisualizeScene& scene, std::vector<PointCacheEntry>& cache);
+// Draws the whole picture. The background (grid and labels) stays the same while the size,
+// the view and the font do, so the renderer keeps it from one drawing to the next: a drag
+// redraws 40 times a second.
+class VisualizeRenderer {
+public:
+    // Draws into `image` (its size is the plot's) and stores every row's x and its four
+    // channel y in `cache` (resized to the rows).
+    void Draw(QImage& image, const QFont& font, const std::vector<ScheduleRow>& rows,
+              const VisualizeScene& scene, std::vector<PointCacheEntry>& cache);
+
+private:
+    void PrepareBackground(const QImage& image, const QFont& font, bool geo);
+
+    QImage background_;
+    bool geo_ = false;
+    QFont font_;
+};
 
 } // namespace zel

@@ -34,7 +34,7 @@ QImage Draw(const std::vector<ScheduleRow>& rows, const VisualizeScene& scene,
             std::vector<PointCacheEntry>* cache = nullptr) {
     QImage image(Width, Height, QImage::Format_ARGB32_Premultiplied);
     std::vector<PointCacheEntry> own;
-    DrawVisualization(image, QFont(), rows, scene, cache ? *cache : own);
+    VisualizeRenderer().Draw(image, QFont(), rows, scene, cache ? *cache : own);
     return image;
 }
 
@@ -112,6 +112,29 @@ private slots:
         const QImage dragged = Draw(rows, scene);
         QCOMPARE(Pixel(plain, 1, 1), 0xFF000000u);
         QCOMPARE(Pixel(dragged, 1, 1), 0xFFFFFFFFu); // white behind "06:05 50%"
+    }
+
+    void ReusedRendererFollowsSizeViewAndFont() {
+        const std::vector<ScheduleRow> rows = {Row(6, 0, {2048, 0, 0, 0}, 3000),
+                                               Row(18, 0, {1024, 0, 0, 0}, -500)};
+        VisualizeRenderer reused;
+        std::vector<PointCacheEntry> cache;
+        QImage image(Width, Height, QImage::Format_ARGB32_Premultiplied);
+        reused.Draw(image, QFont(), rows, TimeScene(0), cache);
+        const auto same = [&](QImage picture, const VisualizeScene& scene, const QFont& font) {
+            QImage fresh = picture;
+            fresh.detach();
+            reused.Draw(picture, font, rows, scene, cache);
+            VisualizeRenderer().Draw(fresh, font, rows, scene, cache);
+            return picture == fresh;
+        };
+        QVERIFY(same(QImage(320, 200, QImage::Format_ARGB32_Premultiplied), TimeScene(1), QFont()));
+        VisualizeScene geo = TimeScene(0, 200);
+        geo.Geo = true;
+        QVERIFY(same(QImage(320, 200, QImage::Format_ARGB32_Premultiplied), geo, QFont()));
+        QFont large;
+        large.setPixelSize(30);
+        QVERIFY(same(QImage(320, 200, QImage::Format_ARGB32_Premultiplied), geo, large));
     }
 
     void GeoAnglesFollowTheSun() {
