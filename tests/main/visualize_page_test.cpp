@@ -187,6 +187,30 @@ private slots:
         QCOMPARE(page_->VisualisedChannel(), 2);
     }
 
+    void CrossHairInsideThePicture() {
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(img_, &enter);
+        QCOMPARE(img_->cursor().shape(), Qt::CrossCursor);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(img_, &leave);
+        QCOMPARE(img_->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void StatusReadMovesTheCurrentTimeLine() {
+        InfoBlock& info = State().Info;
+        info.Year = 26;
+        info.Month = 12;
+        info.Day = 8;
+        info.Hour = 3;
+        info.Minute = 0;
+        window_->RefreshStatus();
+        const int x = 20 + qRound(180.0 * (img_->width() - 40) / 1440);
+        QCOMPARE(img_->Picture().pixel(x, 3), 0xFFC0C0C0u);
+        info.Hour = 4;
+        window_->RefreshStatus();
+        QVERIFY(img_->Picture().pixel(x, 3) != 0xFFC0C0C0u);
+    }
+
     void ListChoosesTheDraggedChannel() {
         auto* list = window_->findChild<QComboBox*>("cmbVisualize");
         list->setCurrentIndex(2);
