@@ -5,6 +5,7 @@
 #include "lang/translate.h"
 #include "main/frm_phorin.h"
 #include "main/messages_page.h"
+#include "main/schedule_history.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -92,6 +93,8 @@ void TfrmPHORIN::mnuScheduleImportClick() {
         LogMessage(error.Message());
         return;
     }
+    // The rows come from the file now: earlier edits cannot be taken back onto them.
+    history_->Clear();
     FillScheduleGrid();
 }
 

@@ -1,6 +1,7 @@
 // The visualisation as a person uses it: dragging points with the mouse, the time lock and the
 // mode Geo, the refusal during a download, the mouse wheel, and undo and redo of the edits.
 
+#include "files/settings_file.h"
 #include "main/frm_phorin.h"
 #include "main/image_box.h"
 #include "main/visualize_page.h"
@@ -256,6 +257,15 @@ private slots:
         QVERIFY(!Entry("mnuUndo")->isEnabled());
         Entry("mnuUndo")->trigger();
         QVERIFY(SameRow(State().Schedule[1], dragged));
+    }
+
+    void ImportEndsTheHistory() {
+        Drag(1, QPoint(30, 20));
+        const QString path = folder_.filePath(QStringLiteral("schedule.ini"));
+        WriteSettingsFile(path, State());
+        window_->SettingsFileDialog = [&](const QString&, bool) { return path; };
+        Entry("mnuScheduleImport")->trigger();
+        QVERIFY(!Entry("mnuUndo")->isEnabled());
     }
 
     void UndoNeedsAConnection() {
