@@ -248,16 +248,15 @@ QByteArray ChartCsv(const ChartData& data) {
     if (!HasData(data))
         return table;
     const bool voltage = data.Mode == ChartVoltage;
-    const bool fahrenheit = data.ConfigFlag & FlagFahrenheit;
     const QLocale numbers = QLocale::c();
     const QString unit = voltage ? QStringLiteral("V") : TemperatureUnitText(data.ConfigFlag);
     for (int i = LastSample; i >= 0; --i) {
         const int sample = data.Chart.Sample[i];
         if (!Valid(int16_t(sample)))
             continue;
-        const QString value = voltage      ? numbers.toString(sample / 100.0, 'f', 2)
-                              : fahrenheit ? numbers.toString(sample * 9.0 / 50.0 + 32, 'f', 1)
-                                           : numbers.toString(sample / 10.0, 'f', 1);
+        const QString value =
+            voltage ? numbers.toString(sample / 100.0, 'f', 2)
+                    : numbers.toString(TemperatureValue(sample, data.ConfigFlag), 'f', 1);
         table += (SampleTime(data, i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
                   QLatin1Char(',') + value + QLatin1Char(',') + unit + QLatin1Char('\n'))
                      .toUtf8();

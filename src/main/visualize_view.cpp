@@ -27,7 +27,6 @@ constexpr QRgb GridColour = 0xFF101010;
 constexpr QRgb LabelColour = 0xFF808080;
 constexpr QRgb MarkerColour = 0xFFC0C0C0;
 constexpr int SquareHalf = 5;
-constexpr double Pi = 3.14159265358979323846;
 
 const QRgb LineColours[16] = {
     0xFFFFFFFF, 0xFFFFFFFF, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFC000FF, 0xFFFFFFFF, 0xFFF0F0FF,
@@ -56,9 +55,8 @@ QString DragLabel(const ScheduleRow& row, int channel, bool geo) {
             .arg(int(row.Hour), 2, 10, QLatin1Char('0'))
             .arg(int(row.Minute), 2, 10, QLatin1Char('0'))
             .arg(LevelText(level));
-    const std::optional<double> altitude = AltitudeDegrees(row.Alt);
-    return (altitude ? FormatNumber(*altitude, 2) : QStringLiteral("0")) + QStringLiteral("° ") +
-           FormatNumber(level / 40.96, 0) + QStringLiteral("%");
+    return AltitudeText(row.Alt) + QStringLiteral("° ") + FormatNumber(level / 40.96, 0) +
+           QStringLiteral("%");
 }
 
 void DrawGridAndLabels(QPainter& painter, const QFontMetrics& metrics, int width, int height,
@@ -123,19 +121,17 @@ std::vector<double> GeoAngles(const std::vector<ScheduleRow>& rows) {
     std::vector<double> angles(rows.size(), 0.0);
     if (count < 2)
         return angles;
-    const auto altitude = [&](int k, double fallback) {
-        const std::optional<double> degrees = AltitudeDegrees(rows[size_t(k)].Alt);
-        return degrees ? *degrees : fallback;
-    };
+    // An altitude beyond the arcsine's range counts as 0°: 90° rising, 270° setting.
+    const auto altitude = [&](int k) { return AltitudeDegrees(rows[size_t(k)].Alt); };
     // Up the sun's rising side until the altitude falls; the last row is never rising.
     for (int k = 0;; ++k) {
-        angles[size_t(k)] = 90 + altitude(k, 0);
+        angles[size_t(k)] = 90 + altitude(k);
         if (k + 1 >= count - 1 || rows[size_t(k + 1)].Alt < rows[size_t(k)].Alt)
             break;
     }
     // Back from the end of the day on the setting side; the first row is never setting.
     for (int k = count - 1;; --k) {
-        angles[size_t(k)] = 270 - altitude(k, 0);
+        angles[size_t(k)] = 270 - altitude(k);
         if (k - 1 <= 0 || rows[size_t(k - 1)].Alt < rows[size_t(k)].Alt)
             break;
     }
