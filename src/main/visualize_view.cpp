@@ -122,7 +122,7 @@ std::vector<double> GeoAngles(const std::vector<ScheduleRow>& rows) {
     if (count < 2)
         return angles;
     // An altitude beyond the arcsine's range counts as 0°: 90° rising, 270° setting.
-    const auto altitude = [&](int k) { return AltitudeDegrees(rows[size_t(k)].Alt); };
+    const auto altitude = [&](int k) { return AltitudeDegrees(rows[size_t(k)].Alt).value_or(0); };
     // Up the sun's rising side until the altitude falls; the last row is never rising.
     for (int k = 0;; ++k) {
         angles[size_t(k)] = 90 + altitude(k);
