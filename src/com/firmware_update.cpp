@@ -18,7 +18,7 @@ constexpr int BlockTries = 10;
 constexpr int RetryPauseMs = 500;
 constexpr int ReservedFlash = 1024; // the bootloader's own pages at the top of the flash
 
-// "0x" and four upper-case hex digits.
+// A flash address as four upper-case hex digits.
 QString AddressText(int64_t address) {
     return QString::number(address, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
