@@ -221,7 +221,11 @@ void CliSession::SetStatusText(const QString& text) {
         if (text == Translate(QStringLiteral("FirmwareUpdateSuccessful")))
             Finish(ExitOk);
         else if (text == Translate(QStringLiteral("FirmwareUpdateFailed")))
-            Fail(ExitFailed, QStringLiteral("the firmware update failed"));
+            Fail(ExitFailed,
+                 transferTotal_ > 0
+                     ? QStringLiteral("the firmware update failed; the controller has no "
+                                      "complete firmware: run flash again")
+                     : QStringLiteral("the firmware update failed before any block was sent"));
         // A controller on another firmware version is exactly the one to update.
         const DeviceId id = link_ ? link_->Identity() : DeviceId{255, 255};
         if (id.HardwareId == 7 && id.FirmwareVariant != 0)

@@ -422,6 +422,22 @@ private slots:
         VerifyFlashed(sim, run, flashOut, image);
     }
 
+    // A bootloader whose page is larger than its usable flash gets no block at all.
+    void ImpossibleBootloaderFiguresFailTheFlash() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--boot"), QStringLiteral("--page-size"),
+                                           QStringLiteral("2048"), QStringLiteral("--flash-size"),
+                                           QStringLiteral("2048")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("small.chx"));
+        WriteFile(file, test::FirmwareFile(0, RandomBytes(500, 7)));
+        const CliRun run = RunOn(sim, {QStringLiteral("flash"), file});
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.Err.contains(QStringLiteral(
+                     "zelphorin-cli: the firmware update failed before any block was sent")),
+                 qPrintable(run.Describe()));
+        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("02")), QStringList());
+    }
+
     // The controller that says it runs another firmware version is the one to update.
     void FlashUpdatesAControllerOnAnotherFirmwareVersion() {
         const QString flashOut = FilePath(QStringLiteral("other-flash.bin"));
