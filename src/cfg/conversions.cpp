@@ -21,6 +21,14 @@ int64_t Nearest(double x) {
     return int64_t(std::nearbyint(x));
 }
 
+int64_t NearestTyped(double x) {
+    // 2^63: the first value beyond int64; anything from there on (or NaN) has no integer here.
+    constexpr double Limit = 9223372036854775808.0;
+    if (!(x > -Limit && x < Limit))
+        throw ConversionError("number out of range");
+    return Nearest(x);
+}
+
 QString FormatNumber(double value, int decimals) {
     const QLocale locale;
     QString text = locale.toString(value, 'f', decimals);
@@ -83,8 +91,7 @@ QString FormatTemperature(int value, uint8_t configFlag) {
 
 int64_t ParseTemperature(const QString& text, uint8_t configFlag) {
     const double typed = ParseNumber(text);
-    return (configFlag & FlagFahrenheit) ? Nearest((typed - 32.0) / 9.0 * 50.0)
-                                         : Nearest(typed * 10.0);
+    return NearestTyped((configFlag & FlagFahrenheit) ? (typed - 32.0) / 9.0 * 50.0 : typed * 10.0);
 }
 
 QString TemperatureUnitText(uint8_t configFlag) {

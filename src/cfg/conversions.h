@@ -19,6 +19,8 @@ public:
 
 // The integer nearest to x, ties to even (1.5 and 2.5 both give 2).
 int64_t Nearest(double x);
+// Nearest for a number the user typed: throws ConversionError when no 64-bit integer holds it.
+int64_t NearestTyped(double x);
 
 // Up to `decimals` decimals, trailing zeros dropped ("0.##" style).
 QString FormatNumber(double value, int decimals);

@@ -42,4 +42,18 @@ void SetRealtime(DeviceState& state) {
     state.Raise(rqSetConfig);
 }
 
+void SetTimeZoneRule(DeviceState& state, const TimeZoneRule& rule) {
+    ExpertBlock& expert = state.Expert;
+    expert.Bias = rule.Bias;
+    expert.StandardMonth = rule.Standard.Month;
+    expert.StandardDay = rule.Standard.Day;
+    expert.StandardHour = rule.Standard.Hour;
+    expert.StandardDayOfWeek = rule.Standard.DayOfWeek;
+    expert.DaylightMonth = rule.Daylight.Month;
+    expert.DaylightDay = rule.Daylight.Day;
+    expert.DaylightHour = rule.Daylight.Hour;
+    expert.DaylightDayOfWeek = rule.Daylight.DayOfWeek;
+    state.Raise(rqSetExpert);
+}
+
 } // namespace zel

@@ -4,6 +4,7 @@
 // line: each edits the records on the host thread and raises the request that sends it.
 
 #include "cfg/device_state.h"
+#include "cfg/time_zone_rule.h"
 
 #include <QDateTime>
 
@@ -22,5 +23,8 @@ void SetChannelLevels(DeviceState& state, const std::array<int, ChannelCount>& l
 void SetClock(DeviceState& state, const QDateTime& local);
 // Time lapse back to real time (rqSetConfig).
 void SetRealtime(DeviceState& state);
+
+// The controller's time zone fields := the rule (rqSetExpert).
+void SetTimeZoneRule(DeviceState& state, const TimeZoneRule& rule);
 
 } // namespace zel

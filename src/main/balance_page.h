@@ -8,7 +8,7 @@ namespace zel {
 class BalancePage : public ChannelPairsPage {
     Q_OBJECT
 public:
-    explicit BalancePage(QWidget* parent);
+    BalancePage(DeviceState& state, QWidget* parent);
 
     SliderPair BalanceSum;
 

@@ -4,7 +4,8 @@
 
 namespace zel {
 
-ChannelPairsPage::ChannelPairsPage(const Shape& shape, QWidget* parent) : QWidget(parent) {
+ChannelPairsPage::ChannelPairsPage(DeviceState& state, const Shape& shape, QWidget* parent)
+    : QWidget(parent), fields_(new FieldBinder(state, this)) {
     setObjectName(QLatin1String(shape.PageName));
     Label = Named(new QLabel(this), QLatin1String(shape.LabelName));
     Label->setWordWrap(true);
@@ -13,8 +14,10 @@ ChannelPairsPage::ChannelPairsPage(const Shape& shape, QWidget* parent) : QWidge
         Pairs[size_t(channel)] =
             AddSliderPair(grid_, channel, QLatin1String(shape.Suffix) + QString::number(channel),
                           shape.Minimum, shape.Maximum, shape.PageStep, shape.TickInterval, this);
-        Pairs[size_t(channel)].Edit->setProperty("Tag", channel);
-        Pairs[size_t(channel)].Slider->setProperty("Tag", channel);
+        const SliderPair& pair = Pairs[size_t(channel)];
+        pair.Edit->setProperty("Tag", channel);
+        pair.Slider->setProperty("Tag", channel);
+        fields_->Bind(pair.Edit, pair.Slider, {shape.Value, shape.Format, rqSetExpertWeather});
     }
     grid_->setColumnStretch(2, 1);
     auto* layout = new QVBoxLayout(this);

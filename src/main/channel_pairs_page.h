@@ -1,6 +1,7 @@
 #pragma once
 
-#include "cfg/records.h"
+#include "cfg/device_state.h"
+#include "main/field_binder.h"
 #include "main/widgets.h"
 
 #include <QLabel>
@@ -11,7 +12,8 @@
 namespace zel {
 
 // A page with one setting per channel, each a slider with its edit ("edtMoon0", "trbMoon0",
-// ...), under an explanatory label. The moon, delay and white balance pages are this shape.
+// ...), under an explanatory label. The moon, delay and white balance pages are this shape;
+// their fields are in ExpertWeather.
 class ChannelPairsPage : public QWidget {
     Q_OBJECT
 public:
@@ -23,9 +25,11 @@ public:
         int Maximum;
         int PageStep;
         int TickInterval;
+        Field Value; // of channel n
+        FieldFormat Format;
     };
 
-    ChannelPairsPage(const Shape& shape, QWidget* parent);
+    ChannelPairsPage(DeviceState& state, const Shape& shape, QWidget* parent);
 
     QLabel* Label;
     std::array<SliderPair, ChannelCount> Pairs;
@@ -33,9 +37,12 @@ public:
     // The channel's caption beside its edit and its colour behind it.
     void ShowChannelName(int channel, const QString& text, QRgb colour);
     virtual void SetConnected(bool connected);
+    // Every pair from ExpertWeather, each unless focused.
+    void ShowFields() { fields_->Show(rqSetExpertWeather); }
 
 protected:
     QGridLayout* grid_;
+    FieldBinder* fields_;
 };
 
 } // namespace zel

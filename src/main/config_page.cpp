@@ -1,10 +1,12 @@
 #include "main/config_page.h"
 
-#include "cfg/conversions.h"
+#include "cfg/device_actions.h"
 #include "main/health_view.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zel {
 
@@ -13,13 +15,20 @@ constexpr int ByteLevelMaximum = 255;
 constexpr int PercentMaximum = 100;
 constexpr uint8_t FanModeWater = 1;
 
-void ShowPercent(const SliderPair& pair, uint8_t value) {
-    SetTextUnlessFocused(pair.Edit, PercentByteText(value));
-    SetPositionUnlessFocused(pair.Slider, value);
+// A level that stays at or below `upper` and at or above `lower` (either may be none).
+std::function<int(int)> Between(const SliderPair* upper, const SliderPair* lower) {
+    return [upper, lower](int position) {
+        if (upper)
+            position = std::min(position, upper->Slider->value());
+        if (lower)
+            position = std::max(position, lower->Slider->value());
+        return position;
+    };
 }
 } // namespace
 
-ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
+ConfigPage::ConfigPage(DeviceState& state, QWidget* parent)
+    : QWidget(parent), state_(state), fields_(new FieldBinder(state, this)) {
     setObjectName(QStringLiteral("tsConfig"));
     auto* timeGrid = new QGridLayout;
     TimeLapse = AddSliderPair(timeGrid, 0, QStringLiteral("TimeLapse"), 0, 250, 10, 10, this);
@@ -60,6 +69,24 @@ ConfigPage::ConfigPage(QWidget* parent) : QWidget(parent) {
     layout->addStretch(1);
     layout->addWidget(imgHealth);
     layout->addWidget(lblBoard);
+    BindFields();
+    connect(btnRealtime, &QPushButton::clicked, this, &ConfigPage::btnRealtimeClick);
+}
+
+void ConfigPage::BindFields() {
+    fields_->Bind(TimeLapse.Edit, TimeLapse.Slider,
+                  {ZEL_FIELD(Config.TimeLapse), IntegerFormat, rqSetConfig});
+    const auto bindLevel = [this](const SliderPair& pair, Field field, uint32_t request,
+                                  const SliderPair* upper, const SliderPair* lower) {
+        fields_->Bind(pair.Edit, pair.Slider,
+                      {std::move(field), PercentFormat, request, Between(upper, lower)});
+    };
+    bindLevel(LCDBLMax, ZEL_FIELD(Config.LCDBLMax), rqSetConfig, nullptr, &LCDBLMin);
+    bindLevel(LCDBLMin, ZEL_FIELD(Config.LCDBLMin), rqSetConfig, &LCDBLMax, &LCDBLNight);
+    bindLevel(LCDBLNight, ZEL_FIELD(Expert.LCDBLNight), rqSetExpert, &LCDBLMin, nullptr);
+    bindLevel(FanHigh, ZEL_FIELD(Config.FanHigh), rqSetConfig, nullptr, &FanLow);
+    bindLevel(FanLow, ZEL_FIELD(Config.FanLow), rqSetConfig, &FanHigh, &FanOff);
+    bindLevel(FanOff, ZEL_FIELD(Expert.FanOff), rqSetExpert, &FanLow, nullptr);
 }
 
 void ConfigPage::LimitLevelSliders() {
@@ -67,13 +94,10 @@ void ConfigPage::LimitLevelSliders() {
         pair->Slider->setMaximum(PercentMaximum);
 }
 
-void ConfigPage::ShowLevels(const ConfigBlock& config) {
-    ShowPercent(LCDBLMax, config.LCDBLMax);
-    ShowPercent(LCDBLMin, config.LCDBLMin);
-    ShowPercent(FanHigh, config.FanHigh);
-    ShowPercent(FanLow, config.FanLow);
-    SetPositionUnlessFocused(TimeLapse.Slider, config.TimeLapse);
-    SetTextUnlessFocused(TimeLapse.Edit, QString::number(config.TimeLapse));
+void ConfigPage::btnRealtimeClick() {
+    SetRealtime(state_);
+    TimeLapse.Slider->setValue(1);
+    TimeLapse.Edit->setText(QStringLiteral("1"));
 }
 
 void ConfigPage::SetConnected(bool connected, uint8_t fanMode) {

@@ -106,14 +106,14 @@ void TfrmPHORIN::BuildForm() {
     tsSchedule = new SchedulePage(pc);
     tsVisualize = new VisualizePage(state_, *history_, pc);
     tsGeo = new GeoPage(state_, pc);
-    tsConfig = new ConfigPage(pc);
+    tsConfig = new ConfigPage(state_, pc);
     tsTemp = new ChartPage(state_, pc);
-    tsWeather = new WeatherPage(pc);
-    tsWeatherDelay = new WeatherDelayPage(pc);
-    tsMoon = new MoonPage(pc);
-    tsExpert = new ExpertPage(pc);
-    tsBalance = new BalancePage(pc);
-    tsJMP = new JmpPage(pc);
+    tsWeather = new WeatherPage(state_, pc);
+    tsWeatherDelay = new WeatherDelayPage(state_, pc);
+    tsMoon = new MoonPage(state_, pc);
+    tsExpert = new ExpertPage(state_, pc);
+    tsBalance = new BalancePage(state_, pc);
+    tsJMP = new JmpPage(state_, pc);
     tsRC433 = new Rc433Page(pc);
     tsMessages = new MessagesPage(pc);
     const std::pair<QWidget*, const char*> pages[] = {{tsChannels, "Channels %s"},
@@ -160,7 +160,15 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(0, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
-    connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowLevels(state_.Config); });
+    connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
+    OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
+    // The unit is Config's, but every temperature on the window is shown in it.
+    connect(tsExpert, &ExpertPage::UnitChanged, this, [this] {
+        RefreshStatus();
+        RefreshExpertPage();
+    });
+    connect(tsExpert, &ExpertPage::FanModeChanged, this,
+            [this] { tsConfig->SetConnected(connected_, state_.Expert.FanMode); });
     OnSignal<int>(pc, &QTabWidget::currentChanged, [this](int index) { pcChange(index); });
     for (QAction* entry : {tsTemp->mnuCHMTempWater, tsTemp->mnuCHMTempBoard, tsTemp->mnuCHMVoltage,
                            tsTemp->mnuCHMTempSlave})
@@ -237,9 +245,7 @@ void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
     if (!line.Port.isEmpty())
         CurrentPort = line.Port;
     if (line.Expert)
-        for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
-                              static_cast<QWidget*>(tsJMP)})
-            SetPageShown(page, true);
+        SetExpertPagesShown(true);
     if (line.RC433)
         SetPageShown(tsRC433, true);
     DebugMessages = line.Debug;
@@ -325,6 +331,20 @@ bool TfrmPHORIN::PageShown(QWidget* page) const {
 
 void TfrmPHORIN::SetPageShown(QWidget* page, bool shown) {
     pc->setTabVisible(pc->indexOf(page), shown);
+}
+
+void TfrmPHORIN::SetExpertPagesShown(bool shown) {
+    for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
+                          static_cast<QWidget*>(tsJMP)})
+        SetPageShown(page, shown);
+}
+
+void TfrmPHORIN::mnuShowExpertClick() {
+    const bool shown = !PageShown(tsExpert);
+    SetExpertPagesShown(shown);
+    menu_->mnuShowExpert->setChecked(shown);
+    if (shown)
+        ShowPage(tsExpert);
 }
 
 void TfrmPHORIN::ShowPage(QWidget* page) {
@@ -644,7 +664,7 @@ void TfrmPHORIN::RefreshControls() {
     tsChannels->ShowMode(config.Mode);
     tsWeather->ShowMode(config.Mode);
     sb->SetPanelText(2, ModeText(config, state_.Info));
-    tsConfig->ShowLevels(config);
+    tsConfig->ShowFields(rqSetConfig);
     tsWeather->ShowFigures(config);
     tsExpert->ShowFormats(config.Flag);
     RefreshWeatherInfo();
@@ -652,8 +672,7 @@ void TfrmPHORIN::RefreshControls() {
 }
 
 void TfrmPHORIN::RefreshWeatherInfo() {
-    tsWeather->ShowRatios(CloudRatioLine(state_.Config, state_.Info),
-                          StormRatioLine(state_.Config, state_.Info));
+    tsWeather->RefreshWeatherInfo();
 }
 
 void TfrmPHORIN::RefreshChannelNames() {
@@ -722,8 +741,8 @@ void TfrmPHORIN::mnuRefreshClick() {
     state_.Raise(rqRefreshAll);
 }
 
-// The last block of a complete read: the connection works, so the window leaves the log for
-// the page of the mode and remembers the port that answered.
+// ExpertWeather is the last block of a complete read: the connection works, so the window
+// leaves the log for the page of the mode and remembers the port that answered.
 void TfrmPHORIN::RefreshWeatherPages() {
     // The link reads this block after every other one; an import refreshes this page too,
     // which proves nothing while blocks are still to come.
@@ -735,10 +754,20 @@ void TfrmPHORIN::RefreshWeatherPages() {
                  : mode == ModeGeo ? static_cast<QWidget*>(tsGeo)
                                    : static_cast<QWidget*>(tsChannels));
     }
+    tsWeather->ShowFields(rqSetExpertWeather);
+    tsBalance->ShowFields();
+    tsMoon->ShowFields();
+    tsWeatherDelay->ShowFields();
+    tsExpert->ShowLightningMasks();
     SavePortToRegistry();
 }
 
-void TfrmPHORIN::RefreshExpertPage() {}
+void TfrmPHORIN::RefreshExpertPage() {
+    tsExpert->RefreshExpert();
+    tsJMP->RefreshExpert();
+    tsConfig->ShowFields(rqSetExpert);
+}
+
 
 void TfrmPHORIN::FillScheduleGrid() {
     // The link fills the grid at the end of a download, while its flag is still raised (every
@@ -768,9 +797,7 @@ void TfrmPHORIN::imgHealthResize() {
 }
 
 void TfrmPHORIN::mnuHealthClick() {
-    for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
-                          static_cast<QWidget*>(tsJMP)})
-        SetPageShown(page, true);
+    SetExpertPagesShown(true);
     ShowPage(tsConfig);
     state_.Raise(rqGetHealth);
 }

@@ -64,6 +64,8 @@ public:
     void BringToFront() override;
 
     void ShowPage(QWidget* page);
+    // The pages "Expert options", "White balance" and "JMP pin" appear and hide together.
+    void SetExpertPagesShown(bool shown);
     void RefreshWeatherInfo();
     void RefreshChannelNames();
     // Backup for the current port, then the link thread is asked to end.
@@ -125,6 +127,7 @@ private:
     void mnuOptionsClick();
     void mnuRefreshClick();
     void mnuSetTimeDateClick();
+    void mnuShowExpertClick();
     void mnuDebugClick();
     void memDblClick();
     void pcChange(int index);

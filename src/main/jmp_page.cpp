@@ -18,7 +18,8 @@ void AddTemperatureRow(QGridLayout* grid, int row, const QString& low, const QSt
 }
 } // namespace
 
-JmpPage::JmpPage(QWidget* parent) : QWidget(parent) {
+JmpPage::JmpPage(DeviceState& state, QWidget* parent)
+    : QWidget(parent), state_(state), fields_(new FieldBinder(state, this)) {
     setObjectName(QStringLiteral("tsJMP"));
     auto* layout = new QVBoxLayout(this);
     lblJMPWarning1 = Named(new QLabel(this), QStringLiteral("lblJMPWarning1"));
@@ -47,6 +48,23 @@ JmpPage::JmpPage(QWidget* parent) : QWidget(parent) {
     temperatures->setColumnStretch(3, 1);
     layout->addLayout(temperatures);
     layout->addStretch(1);
+
+    const std::array<QRadioButton*, 9> modes = ModeButtons();
+    for (int mode = 0; mode < int(modes.size()); ++mode)
+        if (modes[size_t(mode)] != rbtJMPServo)
+            fields_->BindChoice(modes[size_t(mode)], ZEL_FIELD(Expert.JMPMode), mode, rqSetExpert);
+    const std::pair<LabeledEdit*, Field> edits[] = {
+        {edtTempCoolLow, ZEL_FIELD(Expert.TempCoolLow)},
+        {edtTempCoolHigh, ZEL_FIELD(Expert.TempCoolHigh)},
+        {edtTempHeatLow, ZEL_FIELD(Expert.TempHeatLow)},
+        {edtTempHeatHigh, ZEL_FIELD(Expert.TempHeatHigh)}};
+    for (const auto& [edit, field] : edits)
+        fields_->Bind(edit, nullptr, {field, TemperatureFormat, rqSetExpert});
+}
+
+void JmpPage::RefreshExpert() {
+    SelectChoice(ModeButtons(), state_.Expert.JMPMode);
+    fields_->Show(rqSetExpert);
 }
 
 std::array<QRadioButton*, 9> JmpPage::ModeButtons() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cfg/device_state.h"
+#include "main/field_binder.h"
 #include "main/labeled_edit.h"
 
 #include <QLabel>
@@ -11,11 +13,12 @@
 namespace zel {
 
 // The page "JMP pin" (tsJMP): what the multi-purpose output does, and the temperatures that
-// switch it as a cooler or heater.
+// switch it as a cooler or heater. The servo (mode 7) is shown when the controller reports it
+// but cannot be chosen here.
 class JmpPage : public QWidget {
     Q_OBJECT
 public:
-    explicit JmpPage(QWidget* parent);
+    JmpPage(DeviceState& state, QWidget* parent);
 
     QLabel* lblJMPWarning1;
     QLabel* lblJMPWarning2;
@@ -36,9 +39,15 @@ public:
     // The buttons by Expert.JMPMode, 0 to 8.
     std::array<QRadioButton*, 9> ModeButtons() const;
 
+    // The mode and the cooler and heater temperatures from Expert; edits unless focused.
+    void RefreshExpert();
     void SetConnected(bool connected);
     // Cooler and heater need the water temperature probe.
     void SetWaterSensor(bool present);
+
+private:
+    DeviceState& state_;
+    FieldBinder* fields_;
 };
 
 } // namespace zel

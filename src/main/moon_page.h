@@ -4,12 +4,16 @@
 
 namespace zel {
 
-// The page "Moon" (tsMoon): each channel's level under a full moon overhead, 0..4096.
+// The page "Moon" (tsMoon): each channel's level under a full moon overhead, 0..4096,
+// shown in percent.
 class MoonPage : public ChannelPairsPage {
     Q_OBJECT
 public:
-    explicit MoonPage(QWidget* parent)
-        : ChannelPairsPage({"tsMoon", "lblMoon", "Moon", 0, 4096, 128, 512}, parent) {}
+    MoonPage(DeviceState& state, QWidget* parent)
+        : ChannelPairsPage(state,
+                           {"tsMoon", "lblMoon", "Moon", 0, 4096, 128, 512,
+                            ZEL_FIELD(ExpertWeather.MoonColor16[n]), MoonLevelFormat},
+                           parent) {}
 };
 
 } // namespace zel

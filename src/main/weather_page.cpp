@@ -1,6 +1,7 @@
 #include "main/weather_page.h"
 
 #include "cfg/conversions.h"
+#include "main/status_texts.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -40,9 +41,19 @@ QPushButton* AddButtonRow(QGridLayout* grid, const QString& name, QLabel*& ratio
     grid->addWidget(ratio, row, 2);
     return button;
 }
+
+// A count or duration of a weather group is the position of its slider; an edit moves the
+// slider, limited to the slider's range.
+Field SliderField(QAbstractSlider* slider) {
+    return {[slider](const DeviceState&, int) -> int64_t { return slider->value(); },
+            [slider](DeviceState&, int, int64_t value) {
+                slider->setValue(int(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
+            }};
+}
 } // namespace
 
-WeatherPage::WeatherPage(QWidget* parent) : QWidget(parent) {
+WeatherPage::WeatherPage(DeviceState& state, QWidget* parent)
+    : QWidget(parent), state_(state), fields_(new FieldBinder(state, this)) {
     setObjectName(QStringLiteral("tsWeather"));
     gbxCloud = Named(new QGroupBox(this), QStringLiteral("gbxCloud"));
     auto* cloud = AddPairs(gbxCloud, {{&CloudCount, "CloudCount", 0, 3000, 100},
@@ -70,6 +81,45 @@ WeatherPage::WeatherPage(QWidget* parent) : QWidget(parent) {
     right->addStretch(1);
     layout->addLayout(left);
     layout->addLayout(right);
+    BindFields();
+}
+
+void WeatherPage::BindFields() {
+    for (const SliderPair* pair : {&CloudCount, &CloudSeconds})
+        fields_->Bind(
+            pair->Edit, pair->Slider,
+            {SliderField(pair->Slider), IntegerFormat, 0, {}, [this] { UpdateCloudFigures(); }});
+    for (const SliderPair* pair : {&StormCount, &StormMinutes})
+        fields_->Bind(
+            pair->Edit, pair->Slider,
+            {SliderField(pair->Slider), IntegerFormat, 0, {}, [this] { UpdateStormFigures(); }});
+    const std::pair<const SliderPair*, Field> weather[] = {
+        {&CloudAlpha, ZEL_FIELD(ExpertWeather.CloudAlpha)},
+        {&CloudStep, ZEL_FIELD(ExpertWeather.CloudStep)},
+        {&StormAlpha, ZEL_FIELD(ExpertWeather.StormAlpha)},
+        {&StormStep, ZEL_FIELD(ExpertWeather.StormStep)},
+        {&LightningP, ZEL_FIELD(ExpertWeather.LightningP)}};
+    for (const auto& [pair, field] : weather)
+        fields_->Bind(pair->Edit, pair->Slider, {field, IntegerFormat, rqSetExpertWeather});
+}
+
+void WeatherPage::UpdateCloudFigures() {
+    state_.Config.CloudP = uint16_t(CloudPFromCount(CloudCount.Slider->value()));
+    state_.Config.CloudD = uint16_t(CloudDFromSeconds(CloudSeconds.Slider->value()));
+    RefreshWeatherInfo();
+    state_.Raise(rqSetConfig);
+}
+
+void WeatherPage::UpdateStormFigures() {
+    state_.Config.StormP = uint16_t(StormPFromCount(StormCount.Slider->value()));
+    state_.Config.StormD = uint16_t(StormDFromMinutes(StormMinutes.Slider->value()));
+    RefreshWeatherInfo();
+    state_.Raise(rqSetConfig);
+}
+
+void WeatherPage::RefreshWeatherInfo() {
+    lblCloudRatio->setText(CloudRatioLine(state_.Config, state_.Info));
+    lblStormRatio->setText(StormRatioLine(state_.Config, state_.Info));
 }
 
 void WeatherPage::ShowFigures(const ConfigBlock& config) {
@@ -87,11 +137,6 @@ void WeatherPage::ShowFigurePair(const SliderPair& count, int64_t countValue,
         SetPositionUnlessFocused(duration.Slider, int(std::min<int64_t>(durationValue, INT32_MAX)));
     SetTextUnlessFocused(count.Edit, QString::number(count.Slider->value()));
     SetTextUnlessFocused(duration.Edit, QString::number(duration.Slider->value()));
-}
-
-void WeatherPage::ShowRatios(const QString& cloudText, const QString& stormText) {
-    lblCloudRatio->setText(cloudText);
-    lblStormRatio->setText(stormText);
 }
 
 void WeatherPage::SetConnected(bool connected, uint8_t mode) {

@@ -68,6 +68,10 @@ private slots:
         QCOMPARE(ParseTemperature(QStringLiteral("32"), FlagFahrenheit), int64_t(0));
         QVERIFY_THROWS_EXCEPTION(ConversionError, ParseTemperature(QStringLiteral("warm"), 0));
         QVERIFY_THROWS_EXCEPTION(ConversionError, ParseTemperature(QString(), 0));
+        // A finite number no integer can hold is refused, not rounded into nonsense.
+        QVERIFY_THROWS_EXCEPTION(ConversionError, ParseTemperature(QStringLiteral("1e300"), 0));
+        QVERIFY_THROWS_EXCEPTION(ConversionError, NearestTyped(-9.3e18));
+        QCOMPARE(NearestTyped(-9.2e18), int64_t(-9200000000000000000));
     }
 
     void TypedNumbersAcceptTheLocaleSeparator() {

@@ -1,0 +1,63 @@
+#include "cfg/time_zone_rule.h"
+
+#include <algorithm>
+
+namespace zel {
+
+namespace {
+constexpr int LastOccurrence = 5;
+
+// The day of the month a change falls on at the latest: 7 for the first weekday of its kind,
+// 14 for the second, ..., the month's end for the last (February counted at 28 days, since the
+// rule serves every year).
+int8_t LatestDay(int month, int occurrence) {
+    int day = std::min(occurrence * 7, 31);
+    if (month == 4 || month == 6 || month == 9 || month == 11)
+        day = std::min(day, 30);
+    else if (month == 2)
+        day = std::min(day, 28);
+    return int8_t(day);
+}
+
+ZoneChange ChangeAt(const QTimeZone& zone, const QDateTime& atUtc) {
+    // The wall clock just before the change: the date and hour the rule names.
+    const int offsetBefore = zone.offsetFromUtc(atUtc.addSecs(-1));
+    const QDateTime wall = atUtc.toUTC().addSecs(offsetBefore);
+    const QDate date = wall.date();
+    const bool last = date.day() + 7 > date.daysInMonth();
+    const int occurrence = last ? LastOccurrence : (date.day() - 1) / 7 + 1;
+    ZoneChange change;
+    change.Month = int8_t(date.month());
+    change.Day = LatestDay(date.month(), occurrence);
+    change.Hour = int8_t(wall.time().hour());
+    change.DayOfWeek = int8_t(date.dayOfWeek() % 7); // Qt counts Monday 1 .. Sunday 7
+    return change;
+}
+} // namespace
+
+std::optional<TimeZoneRule> TimeZoneRuleOf(const QTimeZone& zone, int year) {
+    if (!zone.isValid())
+        return std::nullopt;
+    const QDateTime start(QDate(year, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime end(QDate(year + 1, 1, 1), QTime(0, 0), Qt::UTC);
+    TimeZoneRule rule;
+    rule.Bias = int16_t(zone.standardTimeOffset(start) / 60);
+    std::optional<QDateTime> toDaylight;
+    std::optional<QDateTime> toStandard;
+    for (const QTimeZone::OffsetData& transition : zone.transitions(start, end.addSecs(-1))) {
+        if (transition.daylightTimeOffset > 0) {
+            if (!toDaylight)
+                toDaylight = transition.atUtc;
+        } else if (!toStandard) {
+            toStandard = transition.atUtc;
+        }
+    }
+    // Both changes or none: a zone that gave up daylight saving this year keeps one offset.
+    if (toDaylight && toStandard) {
+        rule.Daylight = ChangeAt(zone, *toDaylight);
+        rule.Standard = ChangeAt(zone, *toStandard);
+    }
+    return rule;
+}
+
+} // namespace zel
