@@ -7,18 +7,6 @@ namespace zel {
 namespace {
 constexpr int LastOccurrence = 5;
 
-// The day of the month a change falls on at the latest: 7 for the first weekday of its kind,
-// 14 for the second, ..., the month's end for the last (February counted at 28 days, since the
-// rule serves every year).
-int8_t LatestDay(int month, int occurrence) {
-    int day = std::min(occurrence * 7, 31);
-    if (month == 4 || month == 6 || month == 9 || month == 11)
-        day = std::min(day, 30);
-    else if (month == 2)
-        day = std::min(day, 28);
-    return int8_t(day);
-}
-
 ZoneChange ChangeAt(const QTimeZone& zone, const QDateTime& atUtc) {
     // The wall clock just before the change: the date and hour the rule names.
     const int offsetBefore = zone.offsetFromUtc(atUtc.addSecs(-1));
@@ -28,12 +16,21 @@ ZoneChange ChangeAt(const QTimeZone& zone, const QDateTime& atUtc) {
     const int occurrence = last ? LastOccurrence : (date.day() - 1) / 7 + 1;
     ZoneChange change;
     change.Month = int8_t(date.month());
-    change.Day = LatestDay(date.month(), occurrence);
+    change.Day = LatestChangeDay(date.month(), occurrence);
     change.Hour = int8_t(wall.time().hour());
     change.DayOfWeek = int8_t(date.dayOfWeek() % 7); // Qt counts Monday 1 .. Sunday 7
     return change;
 }
 } // namespace
+
+int8_t LatestChangeDay(int month, int occurrence) {
+    int day = std::min(occurrence * 7, 31);
+    if (month == 4 || month == 6 || month == 9 || month == 11)
+        day = std::min(day, 30);
+    else if (month == 2)
+        day = std::min(day, 28);
+    return int8_t(day);
+}
 
 std::optional<TimeZoneRule> TimeZoneRuleOf(const QTimeZone& zone, int year) {
     if (!zone.isValid())

@@ -23,6 +23,11 @@ struct TimeZoneRule {
     ZoneChange Daylight;
 };
 
+// The day of `month` a change on the `occurrence`-th weekday of its kind falls on at the latest:
+// 7 for the first, 14 for the second, ..., the month's end for the last (occurrence 5; February
+// counted at 28 days, since the rule serves every year).
+int8_t LatestChangeDay(int month, int occurrence);
+
 // The rule of `zone` as its changes in `year` show it; a zone that keeps one offset all year
 // gives months 0. None for a zone the system cannot describe.
 std::optional<TimeZoneRule> TimeZoneRuleOf(const QTimeZone& zone, int year);

@@ -143,6 +143,14 @@ SimState SimController::State() const {
     return device_.State();
 }
 
+void SimController::HandleLocally(const QByteArray& line) {
+    log_.Add(QStringLiteral("NOTE"), QStringLiteral("local ") + EscapeForLog(line));
+    const std::lock_guard<std::mutex> guard(deviceLock_);
+    const SimAnswer answer = device_.Handle(line, NowNs() / 1000000);
+    if (!answer.bad.isEmpty())
+        log_.Add(QStringLiteral("BAD"), answer.bad);
+}
+
 void SimController::Serve() {
     while (!stopRequested_) {
         qint64 now = NowNs();

@@ -54,6 +54,10 @@ public:
     qint64 LinesReceived() const { return lines_; }
 
     SimState State() const;
+    // A request line carried out as if it had come over the line, without a reply: a change
+    // made on the controller itself (its keys or its remote), which a host learns of only by
+    // reading. Logged as a NOTE.
+    void HandleLocally(const QByteArray& line);
     QStringList WireLines() const { return log_.Lines(); }
     // The reason the log file could not be written, or empty.
     QString LogError() const { return log_.ErrorText(); }

@@ -1,0 +1,291 @@
+// The pages Configuration, Weather, Delays, Moon and White balance offscreen, used as a person
+// uses them: typing into the edits and moving the sliders with the keyboard. What reaches the
+// records and the request word is the judge; a refresh must never raise a request.
+
+#include "main/frm_phorin.h"
+#include "main/zel_application.h"
+#include "support/window_controls.h"
+#include "support/window_settings.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zel;
+using test::Control;
+using test::Press;
+using test::Type;
+
+class SettingsPagesTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    std::unique_ptr<TfrmPHORIN> window_;
+
+    DeviceState& State() { return window_->State(); }
+    QLineEdit* Edit(const QString& name) { return Control<QLineEdit>(*window_, name); }
+    QSlider* Slider(const QString& name) { return Control<QSlider>(*window_, name); }
+    QString LogText() {
+        return Control<QPlainTextEdit>(*window_, QStringLiteral("mem"))->toPlainText();
+    }
+
+    // The page in front, every control refreshed from the records, no request pending.
+    void Open(const char* page) {
+        window_->RefreshControls();
+        window_->RefreshExpertPage();
+        window_->RefreshWeatherPages();
+        window_->ShowPage(Control(*window_, QLatin1String(page)));
+        State().Replace(0);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        test::IsolateWindowSettings(folder_.path());
+    }
+
+    void init() {
+        test::ForgetRememberedPort();
+        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english", "-expert"});
+        window_->ProgramDir = folder_.path();
+        window_->show();
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_->SetConnectedState(true);
+    }
+
+    void cleanup() { window_.reset(); }
+
+    // ---- Configuration ----------------------------------------------------------------------
+
+    void BacklightSlidersKeepTheirOrderTypedLevelsDoNot() {
+        State().Config.LCDBLMax = 80;
+        State().Config.LCDBLMin = 30;
+        State().Expert.LCDBLNight = 20;
+        Open("tsConfig");
+
+        QVERIFY(Press(Slider("trbLCDBLMin"), Qt::Key_Home));
+        QCOMPARE(Slider("trbLCDBLMin")->value(), 20); // stops at the night level
+        QCOMPARE(State().Config.LCDBLMin, uint8_t(20));
+        QCOMPARE(Edit("edtLCDBLMin")->text(), QStringLiteral("20"));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
+        QVERIFY(Press(Slider("trbLCDBLMin"), Qt::Key_End));
+        QCOMPARE(State().Config.LCDBLMin, uint8_t(80)); // and at the bright level
+
+        // Already where the ordering lets it go: nothing changes, nothing is sent.
+        State().Replace(0);
+        QVERIFY(Press(Slider("trbLCDBLMax"), Qt::Key_Home));
+        QCOMPARE(Slider("trbLCDBLMax")->value(), 80);
+        QCOMPARE(State().Snapshot(), 0u);
+
+        QVERIFY(Press(Slider("trbLCDBLNight"), Qt::Key_End));
+        QCOMPARE(State().Expert.LCDBLNight, uint8_t(80));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
+
+        QVERIFY(Type(Edit("edtLCDBLMin"), "5"));
+        QCOMPARE(State().Config.LCDBLMin, uint8_t(5));
+        QCOMPARE(Slider("trbLCDBLMin")->value(), 5);
+        // A typed level beyond the slider is stored as typed; the slider shows what it can.
+        QVERIFY(Type(Edit("edtLCDBLMax"), "150"));
+        QCOMPARE(State().Config.LCDBLMax, uint8_t(150));
+        QCOMPARE(Slider("trbLCDBLMax")->value(), 100);
+        QCOMPARE(Edit("edtLCDBLMax")->text(), QStringLiteral("150"));
+        QVERIFY(Type(Edit("edtLCDBLNight"), "12.5")); // nearest, ties to even
+        QCOMPARE(State().Expert.LCDBLNight, uint8_t(12));
+    }
+
+    void FanSlidersKeepTheirOrder() {
+        State().Config.FanHigh = 70;
+        State().Config.FanLow = 40;
+        State().Expert.FanOff = 10;
+        Open("tsConfig");
+        QVERIFY(Press(Slider("trbFanOff"), Qt::Key_End));
+        QCOMPARE(State().Expert.FanOff, uint8_t(40));
+        QVERIFY(Press(Slider("trbFanHigh"), Qt::Key_Home));
+        QCOMPARE(State().Config.FanHigh, uint8_t(40));
+        QVERIFY(Press(Slider("trbFanLow"), Qt::Key_PageDown)); // page step 51, then the limit
+        QCOMPARE(State().Config.FanLow, uint8_t(40));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig | rqSetExpert));
+    }
+
+    void RealtimeSendsEvenWhenItWasRealtime() {
+        State().Config.TimeLapse = 1;
+        Open("tsConfig");
+        QTest::mouseClick(Control<QPushButton>(*window_, "btnRealtime"), Qt::LeftButton);
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
+        QCOMPARE(Edit("edtTimeLapse")->text(), QStringLiteral("1"));
+        QCOMPARE(Slider("trbTimeLapse")->value(), 1);
+
+        // Typed beyond the byte: stored cut, the slider shows the stored value.
+        QVERIFY(Type(Edit("edtTimeLapse"), "300"));
+        QCOMPARE(State().Config.TimeLapse, uint8_t(44));
+        QCOMPARE(Slider("trbTimeLapse")->value(), 44);
+    }
+
+    // ---- Weather ----------------------------------------------------------------------------
+
+    void CloudAndStormFiguresComeFromTheSliders() {
+        Open("tsWeather");
+        QVERIFY(Type(Edit("edtCloudCount"), "5000"));
+        QCOMPARE(Slider("trbCloudCount")->value(), 3000);
+        QCOMPARE(State().Config.CloudP, uint16_t(1820));
+        QCOMPARE(Edit("edtCloudCount")->text(), QStringLiteral("5000"));
+        QVERIFY(Type(Edit("edtCloudSeconds"), "0"));
+        QCOMPARE(Slider("trbCloudSeconds")->value(), 1);
+        QCOMPARE(State().Config.CloudD, uint16_t(52428));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
+        QCOMPARE(Control<QLabel>(*window_, "lblCloudRatio")->text(),
+                 QStringLiteral("Cloud ratio: 3.4%"));
+
+        QVERIFY(Press(Slider("trbStormCount"), Qt::Key_End));
+        QCOMPARE(State().Config.StormP, uint16_t(1387));
+        QCOMPARE(Edit("edtStormCount")->text(), QStringLiteral("1000"));
+        QVERIFY(Type(Edit("edtStormCount"), "7"));
+        QCOMPARE(State().Config.StormP, uint16_t(9));
+        // The duration comes from its slider too, even though only the count was typed.
+        QCOMPARE(State().Config.StormD, uint16_t(13981));
+    }
+
+    void WeatherEffectsAreCutToTheirFields() {
+        Open("tsWeather");
+        QVERIFY(Type(Edit("edtCloudAlpha"), "300"));
+        QCOMPARE(State().ExpertWeather.CloudAlpha, uint8_t(44));
+        QCOMPARE(Slider("trbCloudAlpha")->value(), 44);
+        QVERIFY(Type(Edit("edtCloudStep"), "70000"));
+        QCOMPARE(State().ExpertWeather.CloudStep, uint16_t(70000 - 65536));
+        QVERIFY(Press(Slider("trbLightningP"), Qt::Key_PageUp));
+        QCOMPARE(State().ExpertWeather.LightningP, uint16_t(1000));
+        QCOMPARE(Edit("edtLightningP")->text(), QStringLiteral("1000"));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
+    }
+
+    // ---- Delays, moon, white balance ---------------------------------------------------------
+
+    void ChannelFamiliesFindTheirChannel() {
+        Open("tsWeatherDelay");
+        QVERIFY(Type(Edit("edtWeatherDelay2"), "25.5"));
+        const ExpertWeatherBlock& weather = State().ExpertWeather;
+        QCOMPARE(weather.WeatherDelay[2], uint8_t(255));
+        QCOMPARE(weather.WeatherDelay[1] + weather.WeatherDelay[3], 0);
+        QCOMPARE(Slider("trbWeatherDelay2")->value(), 255);
+
+        window_->ShowPage(Control(*window_, "tsMoon"));
+        QVERIFY(Type(Edit("edtMoon1"), "50"));
+        QCOMPARE(weather.MoonColor16[1], int16_t(2048));
+        QCOMPARE(Slider("trbMoon1")->value(), 2048);
+        QVERIFY(Press(Slider("trbMoon0"), Qt::Key_Right));
+        QCOMPARE(weather.MoonColor16[0], int16_t(1));
+        QCOMPARE(Edit("edtMoon0")->text(), QStringLiteral("0.02"));
+        window_->RefreshWeatherPages();
+        QCOMPARE(Edit("edtMoon1")->text(), QStringLiteral("50"));
+
+        window_->ShowPage(Control(*window_, "tsBalance"));
+        QVERIFY(Press(Slider("trbBalance3"), Qt::Key_PageUp));
+        QCOMPARE(weather.Balance[3], uint8_t(10));
+        QCOMPARE(Edit("edtBalance3")->text(), QStringLiteral("10"));
+        QVERIFY(Type(Edit("edtBalanceSum"), "80"));
+        QCOMPARE(weather.BalanceSum, uint8_t(80));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
+    }
+
+    // ---- Refresh ----------------------------------------------------------------------------
+
+    void RefreshShowsTheRecordsSendsNothingAndSparesTheFocus() {
+        ExpertWeatherBlock& weather = State().ExpertWeather;
+        weather.CloudAlpha = 30;
+        weather.StormStep = 2500;
+        weather.MoonColor16[2] = 1024;
+        weather.WeatherDelay[0] = 15;
+        weather.Balance[1] = 90;
+        weather.BalanceSum = 75;
+        weather.LightningMask[3] = 0xA5;
+        State().Expert.FanOff = 12;
+        Open("tsWeather");
+        QCOMPARE(Edit("edtCloudAlpha")->text(), QStringLiteral("30"));
+        QCOMPARE(Slider("trbStormStep")->value(), 2500);
+        QCOMPARE(Edit("edtMoon2")->text(), QStringLiteral("25"));
+        QCOMPARE(Edit("edtWeatherDelay0")->text(), QStringLiteral("1.5"));
+        QCOMPARE(Slider("trbBalance1")->value(), 90);
+        QCOMPARE(Edit("edtLightningMask3")->text(), QStringLiteral("165"));
+        QCOMPARE(Edit("edtFanOff")->text(), QStringLiteral("12"));
+
+        QVERIFY(Press(Slider("trbCloudAlpha"), Qt::Key_Right));
+        State().Replace(0);
+        weather.CloudAlpha = 60;
+        weather.StormAlpha = 70;
+        window_->RefreshControls();
+        window_->RefreshExpertPage();
+        window_->RefreshWeatherPages();
+        QCOMPARE(Slider("trbCloudAlpha")->value(), 31); // the user is on it
+        QCOMPARE(Slider("trbStormAlpha")->value(), 70);
+        QCOMPARE(State().Snapshot(), 0u);
+
+        // The balance sum is shown even while the user is in it.
+        window_->ShowPage(Control(*window_, "tsBalance"));
+        QVERIFY(Type(Edit("edtBalanceSum"), "4"));
+        weather.BalanceSum = 76;
+        window_->RefreshWeatherPages();
+        QCOMPARE(Edit("edtBalanceSum")->text(), QStringLiteral("76"));
+        QCOMPARE(Slider("trbBalanceSum")->value(), 76);
+    }
+
+    void ProgramChangesToTheControlsNeverSend() {
+        Open("tsMoon");
+        Slider("trbMoon3")->setValue(300);
+        Edit("edtMoon3")->setText(QStringLiteral("12"));
+        Slider("trbCloudAlpha")->setValue(20);
+        QCOMPARE(State().ExpertWeather.MoonColor16[3], int16_t(0));
+        QCOMPARE(State().Snapshot(), 0u);
+    }
+
+    // ---- Bad input --------------------------------------------------------------------------
+
+    void TextThatIsNoNumberChangesNothing() {
+        Open("tsWeatherDelay");
+        const QString log = LogText();
+        const QString texts[] = {
+            "abc",  "",      "1e999",  "nan",
+            "inf",  "1e300", "12,5.3", "1234567890123456789012345678901234567890",
+            "0x10", "- 5"};
+        const std::pair<const char*, const char*> edits[] = {{"tsWeatherDelay", "edtWeatherDelay0"},
+                                                             {"tsMoon", "edtMoon0"},
+                                                             {"tsBalance", "edtBalance0"},
+                                                             {"tsWeather", "edtCloudAlpha"},
+                                                             {"tsWeather", "edtCloudCount"},
+                                                             {"tsConfig", "edtLCDBLMax"},
+                                                             {"tsConfig", "edtTimeLapse"}};
+        for (const auto& [page, name] : edits) {
+            window_->ShowPage(Control(*window_, QLatin1String(page)));
+            QLineEdit* edit = Edit(QLatin1String(name));
+            for (const QString& text : texts) {
+                QVERIFY(test::Paste(edit, text));
+                QCOMPARE(edit->text(), text);
+                QVERIFY2(State().Snapshot() == 0, qPrintable(QLatin1String(name) + ": " + text));
+            }
+        }
+        QCOMPARE(State().ExpertWeather.WeatherDelay[0], uint8_t(0));
+        QCOMPARE(LogText(), log);
+
+        // Pasted lines are no number either.
+        QVERIFY(test::Paste(Edit("edtCloudAlpha"), QStringLiteral("12\n34")));
+        QCOMPARE(State().Snapshot(), 0u);
+
+        QVERIFY(Type(Edit("edtCloudAlpha"), "-0"));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
+        QCOMPARE(State().ExpertWeather.CloudAlpha, uint8_t(0));
+    }
+};
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    SettingsPagesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "settings_pages_test.moc"
