@@ -47,6 +47,11 @@ inline bool Paste(QLineEdit* edit, const QString& text) {
     return true;
 }
 
+// A click where a button takes it for sure: on its left end, where a radio button's circle is.
+inline void Click(QWidget* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
 // A key pressed on the control, with the focus on it first.
 inline bool Press(QWidget* control, Qt::Key key) {
     if (!Focus(control))
