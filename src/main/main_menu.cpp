@@ -113,7 +113,6 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
         mnuAll20,
         mnuAllOn,
         mnuStepBig,
-        mnuShowExpert,
         mnuShowRC433,
         mnuSaveEEPROM,
         mnuIRLearn,
