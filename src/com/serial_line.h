@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -40,10 +41,27 @@ public:
 };
 
 constexpr int LineTimeoutMs = 5000;
+// How long one wait on a line lasts before the thread's stop request is looked at.
+constexpr int WaitSliceMs = 50;
 
-// 115200 8N1, no flow control, DTR and RTS inactive, 5 s read and write time-outs (tests of
-// silent controllers may shorten the read time-out).
+// Throws SerialLineStopped when the calling thread has been asked to end.
+void StopIfAsked(const QString& name);
+
+// Opens each name as the port it stands for: a Bluetooth port name the paired device's serial
+// port, any other name a tty at 115200 8N1, no flow control, DTR and RTS inactive. 5 s read and
+// write time-outs (tests of silent controllers may shorten the read time-out).
 std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs = LineTimeoutMs);
+
+// The serial port of a paired Bluetooth device is named by its address:
+// "rfcomm:00:11:22:33:44:55".
+extern const QString BluetoothPortPrefix;
+
+// Opens a connected stream socket for a line's name; -1 with the error text when it cannot.
+using SocketConnector = std::function<int(const QString& name, QString& error)>;
+// A line over the stream socket `connect` opens: a Bluetooth serial port (RFCOMM), or a socket
+// pair in tests.
+std::unique_ptr<SerialLine> CreateSocketLine(SocketConnector connect,
+                                             int readTimeoutMs = LineTimeoutMs);
 
 // The device path of a port name: "ttyUSB0" → "/dev/ttyUSB0"; a path stays as it is.
 QString PortPath(const QString& name);

@@ -8,6 +8,13 @@ const QString ControllerName = QStringLiteral("ZELPHORIN2");
 const QString PairingPin = QStringLiteral("8614");
 const QString SerialPortServiceClass = QStringLiteral("00001101-0000-1000-8000-00805f9b34fb");
 
+QString PrintableName(QString name) {
+    for (QChar& c : name)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    return name;
+}
+
 QString FormatBluetoothAddress(uint64_t address) {
     QStringList bytes;
     for (int shift = 40; shift >= 0; shift -= 8)

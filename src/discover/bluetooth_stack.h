@@ -63,6 +63,10 @@ public:
     virtual void Stop() = 0;
 };
 
+// A name comes over the air and may hold anything: control characters become blanks, so that
+// it stays on one line wherever it is shown.
+QString PrintableName(QString name);
+
 // "00:11:22:33:44:55".
 QString FormatBluetoothAddress(uint64_t address);
 // The reverse; false for anything but six two-digit hex bytes separated by ":".

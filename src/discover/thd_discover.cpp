@@ -15,16 +15,8 @@ constexpr int RemovalTries = 5;
 constexpr int ConnectionChecks = 10;
 constexpr int RetryPauseMs = 2000;
 
-// A name comes over the air: shown on one line whatever it holds.
-QString Printable(QString text) {
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    return text;
-}
-
 QString Quoted(const QString& name) {
-    return QLatin1Char('"') + Printable(name) + QLatin1Char('"');
+    return QLatin1Char('"') + PrintableName(name) + QLatin1Char('"');
 }
 } // namespace
 
@@ -121,7 +113,7 @@ void TthdDiscover::InstallDevice(BluetoothDeviceInfo device) {
         return;
     }
     try {
-        Log(TranslateFormat(QStringLiteral("InstallingDevice"), {Printable(device.Name)}));
+        Log(TranslateFormat(QStringLiteral("InstallingDevice"), {PrintableName(device.Name)}));
         if (!Retry(PairingTries, true, [&](BluetoothError& error) {
                 return stack_->AuthenticateDevice(device, PairingPin, error);
             })) {
@@ -213,7 +205,7 @@ void TthdDiscover::UninstallDevice(BluetoothDeviceInfo device) {
 }
 
 bool TthdDiscover::RemoveWithRetries(const BluetoothDeviceInfo& device) {
-    Log(TranslateFormat(QStringLiteral("UninstallingDevice"), {Printable(device.Name)}));
+    Log(TranslateFormat(QStringLiteral("UninstallingDevice"), {PrintableName(device.Name)}));
     if (!Retry(RemovalTries, false,
                [&](BluetoothError& error) { return stack_->RemoveDevice(device, error); }))
         return false;
@@ -244,7 +236,7 @@ void TthdDiscover::Log(const QString& text) {
 }
 
 void TthdDiscover::LogError(const BluetoothError& error) {
-    Log(TranslateFormat(QStringLiteral("WindowsError"), {error.Code, Printable(error.Text)}));
+    Log(TranslateFormat(QStringLiteral("WindowsError"), {error.Code, PrintableName(error.Text)}));
 }
 
 void TthdDiscover::BringToFront() {

@@ -227,7 +227,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     tsVisualize->Redraw();
     ShowPage(tsMessages); // the window opens on the log with its safety note
 
-    portWatch_ = new PortWatch(SystemSerialPorts, this);
+    portWatch_ = new PortWatch(SystemAndBluetoothPorts(this), this);
     OnSignal<const QString&>(portWatch_, &PortWatch::PortArrived,
                              [this](const QString& name) { PortArrived(name); });
     auto* power = new PowerWatch(this);

@@ -1,5 +1,7 @@
 #include "main/port_watch.h"
 
+#include "discover/bluetooth_ports.h"
+
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -15,6 +17,16 @@ QList<SerialPortInfo> SystemSerialPorts() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         ports.append({info.portName(), info.description()});
     return ports;
+}
+
+PortSource SystemAndBluetoothPorts(QObject* owner) {
+    auto* bluetooth = new BluetoothPorts(QDBusConnection::systemBus(), owner);
+    return [bluetooth] {
+        QList<SerialPortInfo> ports = SystemSerialPorts();
+        for (const BluetoothPort& port : bluetooth->Ports())
+            ports.append({port.Name, port.Description});
+        return ports;
+    };
 }
 
 QString PortEntry(const SerialPortInfo& port) {

@@ -18,6 +18,9 @@ using PortSource = std::function<QList<SerialPortInfo>()>;
 
 // The serial ports the system offers now.
 QList<SerialPortInfo> SystemSerialPorts();
+// Those and the serial ports of the paired Bluetooth controllers, read through an object that
+// `owner` keeps.
+PortSource SystemAndBluetoothPorts(QObject* owner);
 
 // The entry the Connection menu shows and the window keeps: "ttyUSB0 (FT232R USB UART)".
 QString PortEntry(const SerialPortInfo& port);

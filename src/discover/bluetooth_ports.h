@@ -1,0 +1,38 @@
+#pragma once
+
+#include "discover/bluez_bus.h"
+
+#include <QList>
+#include <QObject>
+
+namespace zel {
+
+struct BluetoothPort {
+    QString Name;        // "rfcomm:00:11:22:33:44:55"
+    QString Description; // the device's name
+};
+
+// The serial ports of the paired Bluetooth devices that offer one (or call themselves
+// "ZELPHORIN2", whose services may not be known yet), for the port list. The first list is
+// read at once; later ones without waiting: each call hands back what BlueZ said last and asks
+// again, so a device paired meanwhile appears at the next look.
+class BluetoothPorts : public QObject {
+    Q_OBJECT
+public:
+    explicit BluetoothPorts(const QDBusConnection& bus = QDBusConnection::systemBus(),
+                            QObject* parent = nullptr);
+
+    QList<BluetoothPort> Ports();
+
+private:
+    void Store(const QDBusMessage& reply);
+
+    QDBusConnection bus_;
+    QList<BluetoothPort> ports_;
+    bool asking_ = false;
+};
+
+// The ports among BlueZ's objects.
+QList<BluetoothPort> BluetoothPortsOf(const BusObjects& objects);
+
+} // namespace zel
