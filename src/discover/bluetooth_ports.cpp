@@ -57,7 +57,8 @@ QList<BluetoothPort> BluetoothPortsOf(const BusObjects& objects) {
                                 .toStringList()
                                 .contains(SerialPortServiceClass, Qt::CaseInsensitive);
         uint64_t address = 0;
-        if (!device.value(QStringLiteral("Paired")).toBool() || !(serial || name == ControllerName) ||
+        if (!device.value(QStringLiteral("Paired")).toBool() ||
+            !(serial || name == ControllerName) ||
             !ParseBluetoothAddress(device.value(QStringLiteral("Address")).toString(), address))
             continue;
         const QString description = PrintableName(name).simplified();

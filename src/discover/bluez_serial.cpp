@@ -132,8 +132,8 @@ int ConnectThroughProfile(const QDBusConnection& bus, uint64_t address, int time
                                   {QStringLiteral("AutoConnect"), false}};
         QDBusMessage reply = waiter.Call(
             BluezCall(BluezManagerPath, BluezProfileManager, QStringLiteral("RegisterProfile"),
-                      {QVariant::fromValue(QDBusObjectPath(profile.Path())),
-                       SerialPortServiceClass, options}),
+                      {QVariant::fromValue(QDBusObjectPath(profile.Path())), SerialPortServiceClass,
+                       options}),
             CallTimeoutMs);
         if (reply.type() != QDBusMessage::ReplyMessage) {
             error = ErrorText(reply);
@@ -179,8 +179,8 @@ int ConnectRfcommChannel(uint64_t address, int channel, int timeoutMs, QString& 
         pollfd wait{socket, POLLOUT, 0};
         int ready = 0;
         while (ready == 0 && !deadline.hasExpired() && !Interrupted())
-            ready = ::poll(&wait, 1,
-                           int(std::min<qint64>(deadline.remainingTime(), InterruptCheckMs)));
+            ready =
+                ::poll(&wait, 1, int(std::min<qint64>(deadline.remainingTime(), InterruptCheckMs)));
         int failure = ready > 0 ? 0 : ETIMEDOUT;
         socklen_t length = sizeof failure;
         if (ready > 0)

@@ -99,7 +99,8 @@ ours.close()
 
     void ConnectionComesThroughTheSerialProfile() {
         QString error;
-        const int socket = ConnectBluetoothSerialPort(mock_.Bus(), Controller, ConnectTimeoutMs, error);
+        const int socket =
+            ConnectBluetoothSerialPort(mock_.Bus(), Controller, ConnectTimeoutMs, error);
         QVERIFY2(socket >= 0, qPrintable(error));
         auto line = CreateSocketLine([socket](const QString&, QString&) { return socket; });
         line->SetName(QStringLiteral("rfcomm:00:11:22:33:44:55"));
@@ -107,7 +108,8 @@ ours.close()
         line->Write("80\n");
         QCOMPARE(line->Read(3), QByteArray("80\n"));
         QVERIFY(mock_.Calls(controller_).contains(QStringLiteral("ConnectProfile")));
-        QVERIFY(mock_.Calls(QStringLiteral("/org/bluez")).contains(QStringLiteral("UnregisterProfile")));
+        QVERIFY(mock_.Calls(QStringLiteral("/org/bluez"))
+                    .contains(QStringLiteral("UnregisterProfile")));
     }
 
     // Neither BlueZ nor channel 1 can connect: both reasons are told.
