@@ -16,19 +16,12 @@
 using namespace zel;
 using zel::test::BluetoothScript;
 using zel::test::MockBluez;
+using zel::test::PairedController;
 using zel::test::ScriptedBluetooth;
 using zel::test::WaitUntil;
 
 namespace {
 constexpr int RunTimeoutMs = 30000;
-
-BluetoothDeviceInfo PairedController() {
-    BluetoothDeviceInfo device;
-    device.Address = 0x001122334455;
-    device.Name = ControllerName;
-    device.Authenticated = true;
-    return device;
-}
 
 struct Run {
     int ExitCode = -1;

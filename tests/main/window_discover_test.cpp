@@ -14,6 +14,7 @@
 
 using namespace zel;
 using zel::test::BluetoothScript;
+using zel::test::PairedController;
 using zel::test::ScriptedBluetooth;
 using zel::test::WaitUntil;
 
@@ -42,14 +43,6 @@ QAction* Entry(QWidget& window, const char* name) {
 void OpenConnectionMenu(QWidget& window) {
     auto* menu = window.findChild<QMenu*>(QStringLiteral("mnuConnection"));
     emit menu->aboutToShow();
-}
-
-BluetoothDeviceInfo PairedController() {
-    BluetoothDeviceInfo device;
-    device.Address = 0x001122334455;
-    device.Name = ControllerName;
-    device.Authenticated = true;
-    return device;
 }
 
 } // namespace

@@ -34,6 +34,15 @@ struct BluetoothScript {
     QStringList calls;
 };
 
+// A controller paired before, at 00:11:22:33:44:55.
+inline BluetoothDeviceInfo PairedController() {
+    BluetoothDeviceInfo device;
+    device.Address = 0x001122334455;
+    device.Name = ControllerName;
+    device.Authenticated = true;
+    return device;
+}
+
 // Plays a script; pauses pass at once.
 class ScriptedBluetooth : public BluetoothStack {
 public:
