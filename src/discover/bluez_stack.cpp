@@ -73,31 +73,50 @@ bool BluezStack::FindDevices(bool inquiry, QList<BluetoothDeviceInfo>& devices,
         return false;
     }
     if (inquiry) {
-        for (const QString& adapter : powered) {
-            // The serial port profile lives on classic Bluetooth only. Without the filter the
-            // search merely finds more.
-            QVariantMap filter{{QStringLiteral("Transport"), QStringLiteral("bredr")}};
-            waiter_.Call(
-                BluezCall(adapter, BluezAdapter, QStringLiteral("SetDiscoveryFilter"), {filter}),
-                CallTimeoutMs);
-            const QDBusMessage reply = waiter_.Call(
-                BluezCall(adapter, BluezAdapter, QStringLiteral("StartDiscovery")), CallTimeoutMs);
-            error = ReplyError(reply);
-            // Another program's search serves as well.
-            if (!error.Code.isEmpty() && error.Code != QLatin1String("org.bluez.Error.InProgress"))
-                return false;
-        }
-        waiter_.Pause(inquiryMs_);
-        for (const QString& adapter : powered)
-            waiter_.Call(BluezCall(adapter, BluezAdapter, QStringLiteral("StopDiscovery")),
-                         CallTimeoutMs);
-        if (!waiter_.ManagedObjects(objects, error))
+        if (!Inquire(powered, error) || !waiter_.ManagedObjects(objects, error))
             return false;
     }
     devices.clear();
     for (const BusInterfaces& object : objects)
         if (object.contains(BluezDevice))
             devices << DeviceInfoFromProperties(object.value(BluezDevice));
+    error = {};
+    return true;
+}
+
+bool BluezStack::Inquire(const QStringList& adapters, BluetoothError& error) {
+    QStringList searching;
+    // Every search this started ends with it, however it ends: a search left running would go
+    // on until this program disconnects from the bus.
+    const auto stop = [&] {
+        for (const QString& adapter : searching)
+            waiter_.Bus().send(BluezCall(adapter, BluezAdapter, QStringLiteral("StopDiscovery")));
+    };
+    try {
+        for (const QString& adapter : adapters) {
+            // The serial port profile lives on classic Bluetooth only. Without the filter the
+            // search merely finds more.
+            const QVariantMap filter{{QStringLiteral("Transport"), QStringLiteral("bredr")}};
+            waiter_.Call(
+                BluezCall(adapter, BluezAdapter, QStringLiteral("SetDiscoveryFilter"), {filter}),
+                CallTimeoutMs);
+            const QDBusMessage reply = waiter_.Call(
+                BluezCall(adapter, BluezAdapter, QStringLiteral("StartDiscovery")), CallTimeoutMs);
+            error = ReplyError(reply);
+            if (error.Code.isEmpty())
+                searching << adapter;
+            // Another program's search serves as well.
+            else if (error.Code != QLatin1String("org.bluez.Error.InProgress")) {
+                stop();
+                return false;
+            }
+        }
+        waiter_.Pause(inquiryMs_);
+    } catch (const DiscoverStopped&) {
+        stop();
+        throw;
+    }
+    stop();
     error = {};
     return true;
 }

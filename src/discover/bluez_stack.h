@@ -30,6 +30,8 @@ public:
     void Stop() override { waiter_.Stop(); }
 
 private:
+    // Searches on the adapters for 5 × 1.28 s.
+    bool Inquire(const QStringList& adapters, BluetoothError& error);
     // The device's object path; false with an error when BlueZ does not know the address.
     bool DevicePath(uint64_t address, QString& path, BluetoothError& error);
     bool RegisterAgent(BluetoothError& error);

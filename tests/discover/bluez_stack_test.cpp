@@ -217,11 +217,20 @@ private slots:
     void StopEndsAnInquiryAtOnce() {
         FreshBluez();
         BluezStack stack(mock_.Bus(), 60000);
-        QTimer::singleShot(0, [&] { stack.Stop(); });
+        // Stopped once the search runs.
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (mock_.Calls(Adapter).contains(QStringLiteral("StartDiscovery")))
+                stack.Stop();
+        });
+        watch.start(10);
         QList<BluetoothDeviceInfo> devices;
         BluetoothError error;
         QVERIFY_THROWS_EXCEPTION(DiscoverStopped, stack.FindDevices(true, devices, error));
         QVERIFY_THROWS_EXCEPTION(DiscoverStopped, stack.Pause(0));
+        // The search it started does not go on without it.
+        QVERIFY(WaitUntil(
+            [&] { return mock_.Calls(Adapter).contains(QStringLiteral("StopDiscovery")); }));
     }
 
     // The whole procedure on its thread: install pairs and trusts, uninstall removes.
