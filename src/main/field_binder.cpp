@@ -3,6 +3,7 @@
 #include "cfg/conversions.h"
 #include "main/widgets.h"
 
+#include <QEvent>
 #include <QLocale>
 
 #include <algorithm>
@@ -70,8 +71,7 @@ void FieldBinder::Bind(QLineEdit* edit, QAbstractSlider* slider, const Binding& 
     connect(edit, &QLineEdit::textEdited, this, [this, index] { EditChange(bound_[index]); });
     if (!slider)
         return;
-    // A turn of the wheel is the user's input too: it focuses the slider before it moves it.
-    slider->setFocusPolicy(Qt::WheelFocus);
+    slider->installEventFilter(this);
     connect(slider, &QAbstractSlider::actionTriggered, this,
             [this, index] { SliderChange(bound_[index]); });
 }
@@ -89,6 +89,13 @@ void FieldBinder::BindChoice(QAbstractButton* button, const Field& field, int64_
         if (button->hasFocus())
             state_.Raise(request);
     });
+}
+
+bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel)
+        if (auto* slider = qobject_cast<QAbstractSlider*>(watched); slider && slider->isEnabled())
+            slider->setFocus(Qt::MouseFocusReason);
+    return QObject::eventFilter(watched, event);
 }
 
 // Text that does not parse changes nothing and stays as typed. The stored value is cut to the

@@ -13,6 +13,7 @@
 #include <QObject>
 
 #include <functional>
+#include <iterator>
 #include <type_traits>
 #include <vector>
 
@@ -85,6 +86,11 @@ public:
     // Every control bound to a field of the block that `request` writes shows the record's
     // value, unless it has the keyboard focus.
     void Show(uint32_t request);
+
+protected:
+    // A turn of the wheel over a bound slider is the user's input too: the slider takes the
+    // focus before it moves, so the move counts.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Bound {

@@ -61,11 +61,8 @@ private slots:
         test::IsolateWindowSettings(folder_.path());
         test::ForgetRememberedPort();
         const QString port = sim_.Start();
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{port, "-english", "-expert"});
-        window_->ProgramDir = folder_.path();
-        window_->show();
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_ = test::ShownWindow({port, "-english", "-expert"}, folder_.path());
+        QVERIFY(window_);
         // The window leaves the log once every block has been read.
         auto* pc = Control<QTabWidget>(*window_, "pc");
         QTRY_VERIFY_WITH_TIMEOUT(pc->currentWidget()->objectName() != "tsMessages",

@@ -36,27 +36,12 @@ private:
     QLineEdit* Edit(const QString& name) { return Control<QLineEdit>(*window_, name); }
     QRadioButton* Radio(const QString& name) { return Control<QRadioButton>(*window_, name); }
 
-    std::unique_ptr<TfrmPHORIN> ShownWindow(const QStringList& parameters) {
-        auto window = std::make_unique<TfrmPHORIN>(parameters);
-        window->ProgramDir = folder_.path();
-        window->show();
-        window->activateWindow();
-        [&] { QVERIFY(QTest::qWaitForWindowActive(window.get())); }();
-        return window;
-    }
-
-    // Connected, with a water probe, every page refreshed, no request pending.
+    // With a water probe and a valid clock.
     void Open(const char* page) {
         State().Info.TempWater = 215;
         State().Info.Year = 26;
         State().Info.Month = State().Info.Day = 1;
-        window_->SetConnectedState(true);
-        window_->RefreshStatus();
-        window_->RefreshControls();
-        window_->RefreshExpertPage();
-        window_->RefreshWeatherPages();
-        window_->ShowPage(Control(*window_, QLatin1String(page)));
-        State().Replace(0);
+        test::OpenRefreshed(*window_, QLatin1String(page));
     }
 
     QString PageName() {
@@ -76,7 +61,8 @@ private slots:
 
     void init() {
         test::ForgetRememberedPort();
-        window_ = ShownWindow({"-english", "-expert"});
+        window_ = test::ShownWindow({"-english", "-expert"}, folder_.path());
+        QVERIFY(window_);
     }
 
     void cleanup() { window_.reset(); }
@@ -300,7 +286,8 @@ private slots:
     // ---- Showing the pages ------------------------------------------------------------------
 
     void F6ShowsAndHidesTheExpertPagesTogether() {
-        window_ = ShownWindow({"-english"});
+        window_ = test::ShownWindow({"-english"}, folder_.path());
+        QVERIFY(window_);
         for (const char* page : {"tsExpert", "tsBalance", "tsJMP"})
             QVERIFY2(!Shown(page), page);
         QTest::keyClick(window_.get(), Qt::Key_F6);

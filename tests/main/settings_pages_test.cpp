@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -35,14 +36,7 @@ private:
         return Control<QPlainTextEdit>(*window_, QStringLiteral("mem"))->toPlainText();
     }
 
-    // The page in front, every control refreshed from the records, no request pending.
-    void Open(const char* page) {
-        window_->RefreshControls();
-        window_->RefreshExpertPage();
-        window_->RefreshWeatherPages();
-        window_->ShowPage(Control(*window_, QLatin1String(page)));
-        State().Replace(0);
-    }
+    void Open(const char* page) { test::OpenRefreshed(*window_, QLatin1String(page)); }
 
 private slots:
     void initTestCase() {
@@ -52,11 +46,8 @@ private slots:
 
     void init() {
         test::ForgetRememberedPort();
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english", "-expert"});
-        window_->ProgramDir = folder_.path();
-        window_->show();
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_ = test::ShownWindow({"-english", "-expert"}, folder_.path());
+        QVERIFY(window_);
         window_->SetConnectedState(true);
     }
 
@@ -191,6 +182,21 @@ private slots:
         QCOMPARE(Edit("edtBalance3")->text(), QStringLiteral("10"));
         QVERIFY(Type(Edit("edtBalanceSum"), "80"));
         QCOMPARE(weather.BalanceSum, uint8_t(80));
+        QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
+    }
+
+    // A turn of the wheel over a slider moves it for the user: it takes the focus and sends.
+    void TheWheelIsTheUsersInputToo() {
+        Open("tsMoon");
+        QVERIFY(test::Focus(Edit("edtMoon0")));
+        QSlider* slider = Slider("trbMoon3");
+        const QPoint centre = slider->rect().center();
+        QWheelEvent wheel(centre, slider->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+        QVERIFY(slider->hasFocus());
+        QVERIFY(State().ExpertWeather.MoonColor16[3] > 0);
+        QCOMPARE(State().ExpertWeather.MoonColor16[3], int16_t(slider->value()));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
     }
 

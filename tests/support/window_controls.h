@@ -3,11 +3,15 @@
 // Working the window's controls as a person does: by name, with the keyboard focus, typing and
 // pressing keys. For offscreen window tests of a shown, active window.
 
+#include "main/frm_phorin.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QWidget>
 #include <QtTest>
+
+#include <memory>
 
 namespace zel::test {
 
@@ -16,6 +20,31 @@ template <typename Widget = QWidget> Widget* Control(QWidget& window, const QStr
     if (!control)
         qFatal("no control %s", qPrintable(name));
     return control;
+}
+
+// The window shown and active, so that its controls can take the keyboard focus; its files
+// (backups) go to programDir. Null when it never became active.
+inline std::unique_ptr<TfrmPHORIN> ShownWindow(const QStringList& parameters,
+                                               const QString& programDir) {
+    auto window = std::make_unique<TfrmPHORIN>(parameters);
+    window->ProgramDir = programDir;
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return nullptr;
+    return window;
+}
+
+// Connected, every control refreshed from the records, the page in front and no request
+// pending: where a user's change starts.
+inline void OpenRefreshed(TfrmPHORIN& window, const QString& page) {
+    window.SetConnectedState(true);
+    window.RefreshStatus();
+    window.RefreshControls();
+    window.RefreshExpertPage();
+    window.RefreshWeatherPages();
+    window.ShowPage(Control(window, page));
+    window.State().Replace(0);
 }
 
 // Gives the control the keyboard focus, as a click or the Tab key would.
