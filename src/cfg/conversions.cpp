@@ -6,6 +6,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <limits>
 
 namespace zel {
 
@@ -17,6 +18,14 @@ constexpr int64_t TenthsPerDay = 864000;
 } // namespace
 
 int64_t Nearest(double x) {
+    // 2^63: beyond it (and for NaN) the conversion would be undefined, so it saturates.
+    constexpr double Limit = 9223372036854775808.0;
+    if (std::isnan(x))
+        return 0;
+    if (x >= Limit)
+        return std::numeric_limits<int64_t>::max();
+    if (x <= -Limit)
+        return std::numeric_limits<int64_t>::min();
     // The default floating-point rounding mode rounds ties to even.
     return int64_t(std::nearbyint(x));
 }
@@ -46,10 +55,17 @@ QString FormatNumber(double value, int decimals) {
 
 double ParseNumber(const QString& text) {
     const QString trimmed = text.trimmed();
+    // Typed numbers carry no thousands separators: "12.500" in German is 12.5, not 12500.
+    QLocale user;
+    user.setNumberOptions(QLocale::RejectGroupSeparator);
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
+    double value = user.toDouble(trimmed, &ok);
     if (!ok)
-        value = QLocale::c().toDouble(trimmed, &ok);
+        value = c.toDouble(trimmed, &ok);
+    if (!ok)
+        value = c.toDouble(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), &ok);
     if (!ok || !std::isfinite(value))
         throw ConversionError(QStringLiteral("'%1' is not a valid number").arg(text).toStdString());
     return value;

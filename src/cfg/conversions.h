@@ -17,14 +17,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The integer nearest to x, ties to even (1.5 and 2.5 both give 2).
+// The integer nearest to x, ties to even (1.5 and 2.5 both give 2); saturates beyond the
+// 64-bit range.
 int64_t Nearest(double x);
 // Nearest for a number the user typed: throws ConversionError when no 64-bit integer holds it.
 int64_t NearestTyped(double x);
 
 // Up to `decimals` decimals, trailing zeros dropped ("0.##" style).
 QString FormatNumber(double value, int decimals);
-// A typed real number in the user's locale (a "." is accepted too); throws ConversionError.
+// A typed real number in the user's locale; "." and "," are both taken as the decimal
+// separator, never as a thousands separator. Throws ConversionError.
 double ParseNumber(const QString& text);
 
 QString LevelText(int level);             // 0..4096 → "0".."100" percent

@@ -1,5 +1,7 @@
 #include "cfg/device_state.h"
 
+#include <algorithm>
+
 namespace zel {
 
 DeviceState::DeviceState() {
@@ -42,6 +44,14 @@ void DeviceState::MarkRow(int row) {
         return;
     RowDirty[size_t(row)] = 1;
     Requests.store(Requests.load() | rqSetSchedule);
+}
+
+void DeviceState::MarkRows(int first, int count, uint32_t extraFlags) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    const int end = std::min(first + count, int(RowDirty.size()));
+    for (int row = std::max(first, 0); row < end; ++row)
+        RowDirty[size_t(row)] = 1;
+    Requests.store(Requests.load() | extraFlags | rqSetSchedule);
 }
 
 void DeviceState::MarkAllRows(uint32_t extraFlags) {

@@ -43,6 +43,9 @@ public:
     // RowDirty[row] := 1 and rqSetSchedule raised, in one locked step. Rows outside the
     // schedule are ignored.
     void MarkRow(int row);
+    // Rows first .. first + count - 1 (those inside the schedule) marked and rqSetSchedule and
+    // extraFlags raised, in one locked step.
+    void MarkRows(int first, int count, uint32_t extraFlags = 0);
     // Marks rows 0 to the last row, then raises extraFlags (rqSetSchedule at least).
     void MarkAllRows(uint32_t extraFlags = rqSetSchedule);
     // Only for the unlocked host test "is a schedule download pending".

@@ -103,7 +103,7 @@ void TfrmPHORIN::BuildForm() {
     tsChannels = new ChannelsPage(pc);
     tsChannelsGL = new QWidget(pc);
     tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
-    tsSchedule = new SchedulePage(pc);
+    tsSchedule = new SchedulePage(state_, pc);
     tsVisualize = new VisualizePage(state_, *history_, pc);
     tsGeo = new GeoPage(state_, pc);
     tsConfig = new ConfigPage(state_, pc);
@@ -157,6 +157,8 @@ void TfrmPHORIN::ConnectHandlers() {
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
     ConnectFileMenu();
+    OnSignal(tsSchedule, &SchedulePage::ChannelNamesChanged, [this] { RefreshChannelNames(); });
+    OnSignal(tsSchedule, &SchedulePage::ScheduleEdited, [this] { tsVisualize->Redraw(); });
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(0, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
@@ -774,6 +776,7 @@ void TfrmPHORIN::FillScheduleGrid() {
     // other caller waits for the download): the rows now are the controller's.
     if (state_.ScheduleDownloadPending())
         history_->Clear();
+    tsSchedule->FillScheduleGrid();
     tsVisualize->Redraw();
 }
 void TfrmPHORIN::RefreshChart() {

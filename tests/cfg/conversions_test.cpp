@@ -20,6 +20,10 @@ private slots:
         QCOMPARE(Nearest(2.5), int64_t(2));
         QCOMPARE(Nearest(-2.5), int64_t(-2));
         QCOMPARE(Nearest(2.5000001), int64_t(3));
+        // Beyond 64 bits the value saturates instead of being undefined.
+        QCOMPARE(Nearest(1e40), std::numeric_limits<int64_t>::max());
+        QCOMPARE(Nearest(-1e40), std::numeric_limits<int64_t>::min());
+        QCOMPARE(LevelFromPercent(1e300), std::numeric_limits<int64_t>::max());
         QCOMPARE(LevelFromPercent(50), int64_t(2048));
         QCOMPARE(LevelFromPercent(100), int64_t(4096));
     }
@@ -78,7 +82,12 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QCOMPARE(ParseNumber(QStringLiteral("12,5")), 12.5);
         QCOMPARE(ParseNumber(QStringLiteral("12.5")), 12.5);
+        // Never a thousands separator: a German "12.500" is twelve and a half.
+        QCOMPARE(ParseNumber(QStringLiteral("12.500")), 12.5);
         QCOMPARE(LevelText(1), QStringLiteral("0,02"));
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(ParseNumber(QStringLiteral("12,5")), 12.5);
+        QCOMPARE(ParseNumber(QStringLiteral("1,000")), 1.0);
         QLocale::setDefault(QLocale::c());
         QVERIFY_THROWS_EXCEPTION(ConversionError, ParseNumber(QStringLiteral("inf")));
     }

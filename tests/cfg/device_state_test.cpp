@@ -69,6 +69,16 @@ private slots:
             QCOMPARE(dirty, uint8_t(1));
     }
 
+    void MarkRowsMarksOnlyRowsOfTheSchedule() {
+        DeviceState state;
+        state.ResizeSchedule(4);
+        state.MarkRows(-1, 3, rqSetConfig);
+        QCOMPARE(state.RowDirty, (std::vector<uint8_t>{1, 1, 0, 0}));
+        QCOMPARE(state.Snapshot(), uint32_t(rqColumnEdit));
+        state.MarkRows(3, 5);
+        QCOMPARE(state.RowDirty, (std::vector<uint8_t>{1, 1, 0, 1}));
+    }
+
     // The lock must be free after every operation, also when several threads hammer it.
     void ConcurrentRaisesAreNeverLost() {
         DeviceState state;

@@ -40,7 +40,7 @@ private slots:
         const Section& germanMessages = MessageTexts(LanguageGerman);
         const Section& englishForm = FormTexts(LanguageEnglish);
         const Section& germanForm = FormTexts(LanguageGerman);
-        QCOMPARE(englishMessages.size(), 127);
+        QCOMPARE(englishMessages.size(), 129);
         QCOMPARE(englishForm.size(), 160);
         QCOMPARE(Keys(germanMessages), Keys(englishMessages));
         QCOMPARE(Keys(germanForm), Keys(englishForm));

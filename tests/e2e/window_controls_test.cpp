@@ -1,0 +1,113 @@
+// The window's controls against a simulated controller, judged by the simulator's wire log:
+// what a user changes reaches the controller exactly once, and a refresh sends nothing.
+
+#include "main/frm_phorin.h"
+#include "main/schedule_cells.h"
+#include "sim/sim_controller.h"
+#include "support/window_settings.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zel;
+
+namespace {
+constexpr int TimeoutMs = 15000;
+
+// Request lines the controller received, in order, without times ("0304...").
+QStringList Requests(const SimController& sim) {
+    QStringList requests;
+    for (const QString& line : WithoutTimes(sim.WireLines()))
+        if (line.startsWith(QLatin1String("IN ")))
+            requests.append(line.mid(3));
+    return requests;
+}
+
+QStringList RequestsStartingWith(const SimController& sim, const QString& prefix) {
+    return Requests(sim).filter(QRegularExpression(QLatin1Char('^') + prefix));
+}
+} // namespace
+
+class WindowControlsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+
+    // A window connected to the simulator, shown and active, with its first complete
+    // download stored and shown.
+    std::unique_ptr<TfrmPHORIN> Connected(SimController& sim) {
+        auto window =
+            std::make_unique<TfrmPHORIN>(QStringList{sim.Start(), QStringLiteral("-english")});
+        window->ProgramDir = folder_.path();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            return nullptr;
+        DeviceState& state = window->State();
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                return window->Connected() && state.Info.RowCount > 0 &&
+                       (state.Snapshot() & rqReadEverything) == 0;
+            },
+            TimeoutMs);
+        return ready ? std::move(window) : nullptr;
+    }
+
+    // Waits for the next status read after everything pending went out, so that a second,
+    // unwanted copy of a request would have been sent by then.
+    static bool Settled(TfrmPHORIN& window, const SimController& sim) {
+        if (!QTest::qWaitFor([&] { return (window.State().Snapshot() & rqAllWrites) == 0; },
+                             TimeoutMs))
+            return false;
+        const qsizetype reads = RequestsStartingWith(sim, QStringLiteral("81")).size();
+        return QTest::qWaitFor(
+            [&] { return RequestsStartingWith(sim, QStringLiteral("81")).size() > reads + 1; },
+            TimeoutMs);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        test::IsolateWindowSettings(folder_.path());
+    }
+
+    void init() { test::ForgetRememberedPort(); }
+
+    void AnEditedCellReachesTheControllerAsOneRow() {
+        SimController sim;
+        auto window = Connected(sim);
+        QVERIFY(window);
+        auto* grid = window->findChild<QTableWidget*>(QStringLiteral("sgSchedule"));
+        // The simulator starts in the mode Auto: the schedule page shows its rows.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window->findChild<QTabWidget*>(QStringLiteral("pc"))->currentWidget()->objectName(),
+            QStringLiteral("tsSchedule"), TimeoutMs);
+        QCOMPARE(grid->rowCount(), int(window->State().Info.RowCount));
+        QCOMPARE(grid->item(4, ColLine)->text(), QStringLiteral("4"));
+        QVERIFY(!grid->item(4, ColTime)->text().isEmpty());
+        QVERIFY(Settled(*window, sim));
+        QVERIFY(RequestsStartingWith(sim, QStringLiteral("03")).isEmpty());
+
+        const QPoint cell = grid->visualRect(grid->model()->index(4, ColTimer)).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_7);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(Settled(*window, sim));
+        const QStringList rows = RequestsStartingWith(sim, QStringLiteral("03"));
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows.first().startsWith(QLatin1String("0304")));
+        QCOMPARE(int(sim.State().schedule[4].Timer), 7);
+    }
+};
+
+QTEST_MAIN(WindowControlsTest)
+#include "window_controls_test.moc"
