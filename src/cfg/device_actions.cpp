@@ -16,10 +16,38 @@ bool SelectModeRequest(DeviceState& state, uint8_t mode) {
     return changed;
 }
 
+namespace {
+constexpr int64_t FullLevel = 4096;
+constexpr uint16_t PairingBit = 0x1000;
+
+int16_t LimitedLevel(int64_t level) {
+    return int16_t(std::clamp<int64_t>(level, 0, FullLevel));
+}
+} // namespace
+
 void SetChannelLevels(DeviceState& state, const std::array<int, ChannelCount>& levels) {
     for (int channel = 0; channel < ChannelCount; ++channel)
-        state.Info.Channel[channel] = int16_t(std::clamp(levels[size_t(channel)], 0, 4096));
+        state.Info.Channel[channel] = LimitedLevel(levels[size_t(channel)]);
     state.Raise(rqSetChannels);
+}
+
+void SetChannelLevel(DeviceState& state, int channel, int64_t level) {
+    state.Info.Channel[channel] = LimitedLevel(level);
+    state.Raise(rqSetChannels);
+}
+
+void ToggleIRPairing(DeviceState& state) {
+    ExpertBlock& expert = state.Expert;
+    // Field by field: the codes are members of a packed record.
+    expert.Up ^= PairingBit;
+    expert.Down ^= PairingBit;
+    expert.Left ^= PairingBit;
+    expert.Right ^= PairingBit;
+    expert.Previous ^= PairingBit;
+    expert.Next ^= PairingBit;
+    expert.Settings ^= PairingBit;
+    expert.Step ^= PairingBit;
+    state.Raise(rqSetExpert);
 }
 
 void SetClock(DeviceState& state, const QDateTime& local) {

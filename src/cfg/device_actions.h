@@ -16,8 +16,14 @@ namespace zel {
 // Manual, Auto and Geo add rqSetConfig; RGB demo and Flash drop every other request.
 bool SelectModeRequest(DeviceState& state, uint8_t mode);
 
-// Levels 0..4096 of channels W, R, G, B.
+// Levels of channels W, R, G, B, each limited to 0..4096 (rqSetChannels once).
 void SetChannelLevels(DeviceState& state, const std::array<int, ChannelCount>& levels);
+// One channel's level, limited to 0..4096 (rqSetChannels).
+void SetChannelLevel(DeviceState& state, int channel, int64_t level);
+
+// Flips bit 12 of the eight remote key codes (rqSetExpert): the controller takes it as the
+// request to pair a remote control, and a second flip aborts the pairing.
+void ToggleIRPairing(DeviceState& state);
 
 // The controller clock := the given local date and time (rqSetTime).
 void SetClock(DeviceState& state, const QDateTime& local);

@@ -17,6 +17,8 @@ ChannelRow::ChannelRow(int channel, QGridLayout* grid, int gridRow, QWidget* par
     lblName = Named(new QLabel(parent), QStringLiteral("lblName") + n);
     cmbName = Named(new QComboBox(parent), QStringLiteral("cmbName") + n);
     trb = MakeSlider(QStringLiteral("trb") + n, 0, FullLevel, LevelPageStep, LevelTick, parent);
+    // The wheel takes the focus too: a slider that moves must be one whose moves are sent.
+    trb->setFocusPolicy(Qt::WheelFocus);
     edt = new LabeledEdit(QStringLiteral("edt") + n, QStringLiteral("%"), parent);
     edt->setMaximumWidth(70);
     btnOff = Named(new QPushButton(parent), QStringLiteral("btnOff") + n);
@@ -34,6 +36,11 @@ ChannelRow::ChannelRow(int channel, QGridLayout* grid, int gridRow, QWidget* par
 void ChannelRow::ShowLevel(int level) {
     SetPositionUnlessFocused(trb, level);
     SetTextUnlessFocused(edt, LevelText(level));
+}
+
+void ChannelRow::SetLevel(int level) {
+    trb->setValue(level);
+    edt->setText(LevelText(level));
 }
 
 void ChannelRow::SetLevelControlsEnabled(bool enabled) {

@@ -27,6 +27,8 @@ public:
 
     // Slider and percent edit from a level 0..4096, each unless focused.
     void ShowLevel(int level);
+    // The same for a level the user has just set, focused or not.
+    void SetLevel(int level);
     void SetLevelControlsEnabled(bool enabled);
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cfg/records.h"
+#include "cfg/device_state.h"
 #include "main/channel_row.h"
 
 #include <QWidget>
@@ -9,11 +9,14 @@
 
 namespace zel {
 
-// The page "Channels" (tsChannels): the four channel rows W, R, G, B.
+// The page "Channels" (tsChannels): the four channel rows W, R, G, B. A level the user sets
+// goes to Info.Channel with rqSetChannels, a colour name to Config with rqSetConfig. The
+// handlers listen only to the user's own input and act only while their control has the
+// keyboard focus, so that the refreshes that set these controls never send anything.
 class ChannelsPage : public QWidget {
     Q_OBJECT
 public:
-    explicit ChannelsPage(QWidget* parent);
+    ChannelsPage(DeviceState& state, QWidget* parent);
 
     ChannelRow& Row(int channel) { return rows_[size_t(channel)]; }
 
@@ -27,7 +30,22 @@ public:
     // The row's colour name (unless its list is open) and the colour behind its edit.
     void ShowColorName(int channel, int code);
 
+    // One handler per control family; the channel is the control's "Tag".
+    void trbAChange(QSlider* slider);
+    void edtAChange(QLineEdit* edit);
+    void btnOffAClick(QPushButton* button);
+    void btnOnAClick(QPushButton* button);
+    void cmbNameAChange(QComboBox* box);
+
+signals:
+    // A channel's colour name changed: every place that shows the names follows.
+    void ChannelNamesChanged();
+
 private:
+    void ConnectHandlers();
+    void SetLevel(int channel, int level);
+
+    DeviceState& state_;
     std::vector<ChannelRow> rows_;
 };
 

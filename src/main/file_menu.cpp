@@ -9,6 +9,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressBar>
 
 namespace zel {
 
@@ -96,6 +97,36 @@ void TfrmPHORIN::mnuScheduleImportClick() {
     // The rows come from the file now: earlier edits cannot be taken back onto them.
     history_->Clear();
     FillScheduleGrid();
+}
+
+// While the blocks of a firmware update go out, the status bar shows how far the transfer is,
+// the update entry is disabled, and closing the window asks first.
+void TfrmPHORIN::ShowFirmwareProgress(qint64 completed, qint64 total) {
+    const bool running = total > 0 && completed >= 0 && completed < total;
+    if (running) {
+        pbFirmware->setFormat(Translate(QStringLiteral("FlashDlgCaption")) +
+                              QStringLiteral(": %p %"));
+        pbFirmware->setValue(int(completed * FirmwareProgressSteps / total));
+    }
+    pbFirmware->setVisible(running);
+    if (running != firmwareRunning_) {
+        firmwareRunning_ = running;
+        mnuFileClick();
+    }
+}
+
+bool TfrmPHORIN::MayCloseDuringFirmwareUpdate() {
+    if (!firmwareRunning_)
+        return true;
+    // A second request to close (a signal, the session) while the question is open waits
+    // for its answer.
+    if (askingToClose_)
+        return false;
+    askingToClose_ = true;
+    const bool close = Confirm(Translate(QStringLiteral("FlashRunningText")),
+                               Translate(QStringLiteral("FlashDlgCaption")));
+    askingToClose_ = false;
+    return close;
 }
 
 void TfrmPHORIN::mnuFirmwareUpdateClick() {

@@ -35,6 +35,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QProgressBar>
 #include <QSettings>
 #include <QUrl>
 
@@ -100,7 +101,7 @@ void TfrmPHORIN::BuildForm() {
     history_ = new ScheduleHistory(state_, this);
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
-    tsChannels = new ChannelsPage(pc);
+    tsChannels = new ChannelsPage(state_, pc);
     tsChannelsGL = new QWidget(pc);
     tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
     tsSchedule = new SchedulePage(state_, pc);
@@ -136,6 +137,11 @@ void TfrmPHORIN::BuildForm() {
     setCentralWidget(pc);
     sb = new StatusPanels(this);
     setStatusBar(sb);
+    pbFirmware = new QProgressBar(sb);
+    pbFirmware->setObjectName(QStringLiteral("pbFirmware"));
+    pbFirmware->setRange(0, FirmwareProgressSteps);
+    pbFirmware->hide();
+    sb->addPermanentWidget(pbFirmware);
 }
 
 void TfrmPHORIN::ConnectHandlers() {
@@ -157,6 +163,8 @@ void TfrmPHORIN::ConnectHandlers() {
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
     ConnectFileMenu();
+    ConnectOptionsMenu();
+    OnSignal(tsChannels, &ChannelsPage::ChannelNamesChanged, [this] { RefreshChannelNames(); });
     OnSignal(tsSchedule, &SchedulePage::ChannelNamesChanged, [this] { RefreshChannelNames(); });
     OnSignal(tsSchedule, &SchedulePage::ScheduleEdited, [this] { tsVisualize->Redraw(); });
     connect(tsGeo, &GeoPage::StatusPanelText, this,
@@ -255,6 +263,10 @@ void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
 }
 
 void TfrmPHORIN::closeEvent(QCloseEvent* event) {
+    if (!MayCloseDuringFirmwareUpdate()) {
+        event->ignore();
+        return;
+    }
     // First let go of a link thread that waits for this window, so it can see its end.
     gate_.Close();
     StopLink();
@@ -292,6 +304,10 @@ void TfrmPHORIN::LogMessage(const QString& text) {
 }
 
 void TfrmPHORIN::SetStatusText(const QString& text) {
+    // During a transfer the link writes no status text; the first one after the blocks tells
+    // how it ended.
+    if (firmwareRunning_)
+        SetTaskbarProgress(1, 1);
     sb->SetPanelText(0, OneLine(text));
     LogMessage(text);
 }
@@ -303,6 +319,7 @@ void TfrmPHORIN::DebugLog(const QString& text) {
 
 void TfrmPHORIN::SetTaskbarProgress(qint64 completed, qint64 total) {
     ShowLauncherProgress(completed, total);
+    ShowFirmwareProgress(completed, total);
 }
 
 void TfrmPHORIN::mnuDebugClick() {
@@ -507,7 +524,7 @@ void TfrmPHORIN::BringToFront() {
 }
 
 void TfrmPHORIN::mnuFileClick() {
-    menu_->mnuFirmwareUpdate->setEnabled(LinkRunning());
+    menu_->mnuFirmwareUpdate->setEnabled(LinkRunning() && !firmwareRunning_);
 }
 
 void TfrmPHORIN::memDblClick() {
@@ -671,6 +688,7 @@ void TfrmPHORIN::RefreshControls() {
     tsExpert->ShowFormats(config.Flag);
     RefreshWeatherInfo();
     RefreshChannelNames();
+    ShowOptionTicks();
 }
 
 void TfrmPHORIN::RefreshWeatherInfo() {
@@ -697,10 +715,7 @@ void TfrmPHORIN::RefreshChannelNames() {
 }
 
 void TfrmPHORIN::mnuOptionsClick() {
-    const uint8_t mode = state_.Config.Mode;
-    if (mode < menu_->ModeEntries().size())
-        menu_->ModeEntries()[mode]->setChecked(true);
-    menu_->mnuStepBig->setChecked(state_.Config.Flag & FlagStepBig);
+    ShowOptionTicks();
     menu_->mnuShowExpert->setChecked(PageShown(tsExpert));
     menu_->mnuShowRC433->setChecked(PageShown(tsRC433));
 }

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QProgressBar>
 #include <QStringList>
 #include <QTabWidget>
 
@@ -76,6 +77,8 @@ public:
     // window must outlive them: they call into it.
     bool LinkThreadsAlive() const;
     bool Connected() const { return connected_; }
+    // A firmware transfer is under way (its blocks are being sent).
+    bool FirmwareUpdateRunning() const { return firmwareRunning_; }
 
     // Window state; read freely, changed only by the window.
     TthdCom* LinkThread = nullptr;
@@ -143,6 +146,15 @@ private:
     void mnuRedoClick();
     void EnableUndoEntries();
 
+    // The Options menu (options_menu.cpp).
+    void ConnectOptionsMenu();
+    void ShowOptionTicks();
+    void SelectMode(uint8_t mode);
+    void mnuModeClick(uint8_t mode);
+    void mnuAllClick(int level);
+    void mnuStepBigClick();
+    void mnuIRLearnClick();
+
     // The File menu (file_menu.cpp).
     void ConnectFileMenu();
     void mnuScheduleConfigExportClick();
@@ -150,6 +162,8 @@ private:
     void mnuScheduleImportClick();
     void mnuFirmwareUpdateClick();
     QString AskSettingsFile(const QString& title, bool save);
+    void ShowFirmwareProgress(qint64 completed, qint64 total);
+    bool MayCloseDuringFirmwareUpdate();
     bool AskYesNo(const QString& text, const QString& caption);
 
     void DebugLog(const QString& text);
@@ -175,6 +189,10 @@ private:
     ScheduleHistory* history_ = nullptr;
     QTabWidget* pc = nullptr;
     StatusPanels* sb = nullptr;
+    static constexpr int FirmwareProgressSteps = 1000;
+    QProgressBar* pbFirmware = nullptr;
+    bool firmwareRunning_ = false;
+    bool askingToClose_ = false;
     ChannelsPage* tsChannels = nullptr;
     QWidget* tsChannelsGL = nullptr;
     SchedulePage* tsSchedule = nullptr;

@@ -104,18 +104,7 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
     // Until their handlers come; one to a line, so that each leaves with its own change.
     // clang-format off
     withoutHandler_ = {
-        mnuModeManual,
-        mnuModeAuto,
-        mnuModeGeo,
-        mnuModeRGBDemo,
-        mnuModeFlash,
-        mnuAllOff,
-        mnuAll20,
-        mnuAllOn,
-        mnuStepBig,
         mnuShowRC433,
-        mnuSaveEEPROM,
-        mnuIRLearn,
     };
     // clang-format on
     for (QAction* entry : withoutHandler_)
