@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,6 +31,16 @@ QStringList Requests(const SimController& sim) {
 
 QStringList RequestsStartingWith(const SimController& sim, const QString& prefix) {
     return Requests(sim).filter(QRegularExpression(QLatin1Char('^') + prefix));
+}
+
+// Byte `offset` of a block request's payload, as two hex digits.
+QString PayloadByte(const QString& request, int offset) {
+    return request.mid(2 + 2 * offset, 2).toUpper();
+}
+
+// The requests that change something on the controller (everything but the reads "8x").
+QStringList Writes(const SimController& sim) {
+    return Requests(sim).filter(QRegularExpression(QStringLiteral("^[0-7]")));
 }
 } // namespace
 
@@ -106,6 +117,80 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QVERIFY(rows.first().startsWith(QLatin1String("0304")));
         QCOMPARE(int(sim.State().schedule[4].Timer), 7);
+    }
+
+    // In the mode Manual a slider, the menu shortcuts and a refresh, each judged by the lines
+    // that reached the controller.
+    void ChannelsAndShortcutsReachTheControllerOnce() {
+        SimController sim;
+        auto window = Connected(sim);
+        QVERIFY(window);
+        QVERIFY(Settled(*window, sim));
+        qsizetype writes = Writes(sim).size();
+        const auto newWrites = [&] {
+            const QStringList all = Writes(sim);
+            const QStringList added = all.mid(writes);
+            writes = all.size();
+            return added;
+        };
+
+        QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
+        QVERIFY(Settled(*window, sim));
+        QStringList added = newWrites();
+        QCOMPARE(added.size(), 1);
+        QVERIFY(added[0].startsWith(QLatin1String("02")));
+        QCOMPARE(PayloadByte(added[0], 0), QStringLiteral("00"));
+        QCOMPARE(int(sim.State().config.Mode), int(ModeManual));
+
+        auto* slider = window->findChild<QSlider*>(QStringLiteral("trb0"));
+        QTRY_VERIFY_WITH_TIMEOUT(slider->isEnabled(), TimeoutMs);
+        slider->setFocus();
+        const int start = slider->value();
+        QTest::keyClick(slider, start < 4096 ? Qt::Key_Right : Qt::Key_Left);
+        const int level = slider->value();
+        QVERIFY(level != start);
+        QVERIFY(Settled(*window, sim));
+        added = newWrites();
+        QCOMPARE(added.size(), 1);
+        QVERIFY(added[0].startsWith(QLatin1String("01")));
+        // Clock and marked row are marked as not to be applied; the level is sent.
+        QCOMPARE(PayloadByte(added[0], 7), QStringLiteral("FF"));
+        QCOMPARE(PayloadByte(added[0], 4), QStringLiteral("FF"));
+        QCOMPARE(PayloadByte(added[0], 17) + PayloadByte(added[0], 18),
+                 QStringLiteral("%1%2")
+                     .arg(level & 0xFF, 2, 16, QLatin1Char('0'))
+                     .arg(level >> 8, 2, 16, QLatin1Char('0'))
+                     .toUpper());
+        QCOMPARE(int(sim.State().info.Channel[0]), level);
+
+        // The slider keeps the focus while the status reads refresh the window: nothing goes
+        // out.
+        QVERIFY(Settled(*window, sim));
+        QVERIFY(Settled(*window, sim));
+        QVERIFY(slider->hasFocus());
+        QCOMPARE(newWrites(), QStringList());
+
+        QTest::keyClick(window.get(), Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(Settled(*window, sim));
+        added = newWrites();
+        QCOMPARE(added.size(), 1);
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            QCOMPARE(PayloadByte(added[0], 17 + 2 * channel) +
+                         PayloadByte(added[0], 18 + 2 * channel),
+                     QStringLiteral("3303")); // 819
+        QCOMPARE(int(sim.State().info.Channel[3]), 819);
+
+        const uint8_t flag = window->State().Config.Flag;
+        QTest::keyClick(window.get(), Qt::Key_F4);
+        QVERIFY(Settled(*window, sim));
+        added = newWrites();
+        QCOMPARE(added.size(), 1);
+        QVERIFY(added[0].startsWith(QLatin1String("02")));
+        QCOMPARE(int(sim.State().config.Flag), flag ^ FlagStepBig);
+
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(Settled(*window, sim));
+        QCOMPARE(newWrites(), QStringList{QStringLiteral("7F01")});
     }
 };
 
