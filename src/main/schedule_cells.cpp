@@ -109,7 +109,7 @@ ScheduleRow ParseScheduleRow(ScheduleRow row, const ScheduleCells& cells, bool g
     for (int column = ColDisplay; column <= ColStorms; ++column) {
         if (cells[size_t(column)] == words.Off)
             row.Switch &= uint8_t(~SwitchBitOf(column));
-        else
+        else if (cells[size_t(column)] == words.On)
             row.Switch |= SwitchBitOf(column);
     }
     if (changed(ColTimer)) {

@@ -42,7 +42,7 @@ ScheduleCells FormatScheduleRow(int index, const ScheduleRow& row, bool geo,
 // or still shows what the row holds, leaves its field as it was. Numbers are stored cut to
 // the field's width (hour 25 stays 25, 150 % is 6144); a number beyond any integer is no
 // number at all. A time without a colon is the minute alone, and "12:" keeps the minute. A
-// switch is off exactly when its cell shows the word for off.
+// switch cell that shows neither word (a line not filled yet) leaves its bit.
 ScheduleRow ParseScheduleRow(ScheduleRow row, const ScheduleCells& cells, bool geo,
                              const SwitchWords& words);
 

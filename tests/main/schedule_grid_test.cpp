@@ -166,6 +166,12 @@ private slots:
         QVERIFY(!StartTyping(0, ColTimer, QStringLiteral("5")));
         QCOMPARE(State().Snapshot(), 0u);
         QCOMPARE(Text(0, ColDisplay), QString());
+        // Rows arrive before the grid is filled again: a click on the empty line's switch sets
+        // that switch alone, the empty cells beside it change nothing.
+        State().ResizeSchedule(2);
+        State().Schedule[0].Switch = 0x01;
+        Click(0, ColDisplay);
+        QCOMPARE(int(State().Schedule[0].Switch), 0x01 | SwitchDisplay);
     }
 
     void TypingCommitsTheRowAtEveryKeystroke() {
