@@ -98,13 +98,16 @@ TfrmPHORIN::~TfrmPHORIN() {
 void TfrmPHORIN::BuildForm() {
     setObjectName(QStringLiteral("frmPHORIN"));
     menu_ = new MainMenu(this);
-    history_ = new ScheduleHistory(state_, this);
+    // Undo and redo take the grid's road, as the user's edits do.
+    history_ = new ScheduleHistory(
+        state_, [this](const ScheduleChange& change) { tsSchedule->ApplyScheduleChange(change); },
+        this);
     pc = new QTabWidget(this);
     pc->setObjectName(QStringLiteral("pc"));
     tsChannels = new ChannelsPage(state_, pc);
     tsChannelsGL = new QWidget(pc);
     tsChannelsGL->setObjectName(QStringLiteral("tsChannelsGL"));
-    tsSchedule = new SchedulePage(state_, pc);
+    tsSchedule = new SchedulePage(state_, *history_, pc);
     tsVisualize = new VisualizePage(state_, *history_, pc);
     tsGeo = new GeoPage(state_, pc);
     tsConfig = new ConfigPage(state_, pc);
@@ -189,8 +192,6 @@ void TfrmPHORIN::ConnectHandlers() {
     OnSignal(menu_->mnuUndo, &QAction::triggered, [this] { mnuUndoClick(); });
     OnSignal(menu_->mnuRedo, &QAction::triggered, [this] { mnuRedoClick(); });
     connect(history_, &ScheduleHistory::AvailabilityChanged, this, &TfrmPHORIN::EnableUndoEntries);
-    // Undone or redone rows show on both schedule pages.
-    connect(history_, &ScheduleHistory::RowsChanged, this, [this] { FillScheduleGrid(); });
     // The wheel turns the visualised channel wherever the pointer is in the window.
     QCoreApplication::instance()->installEventFilter(this);
     TApplication::SetErrorLogOf(QCoreApplication::instance(),
@@ -784,7 +785,6 @@ void TfrmPHORIN::RefreshExpertPage() {
     tsJMP->RefreshExpert();
     tsConfig->ShowFields(rqSetExpert);
 }
-
 
 void TfrmPHORIN::FillScheduleGrid() {
     // The link fills the grid at the end of a download, while its flag is still raised (every

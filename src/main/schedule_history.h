@@ -5,31 +5,40 @@
 #include <QObject>
 #include <QUndoStack>
 
+#include <array>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace zel {
 
-// One schedule row as an edit left it, and as it was before.
-struct RowChange {
-    int Row = 0;
-    ScheduleRow Before{};
-    ScheduleRow After{};
+// A change the user makes to schedule rows: rows FirstRow, FirstRow + 1, ... take the given
+// contents. A column paste or swap renames the channels as well.
+struct ScheduleChange {
+    int FirstRow = 0;
+    std::vector<ScheduleRow> Rows;
+    std::optional<std::array<uint8_t, ChannelCount>> ColorNames;
 };
 
-// The undo and redo history of the user's schedule edits, on this window's pages. Every
-// undo or redo writes the rows back, marks them dirty and raises rqSetSchedule, like any
-// edit. Rows that come from elsewhere (a download, an import) end the history.
+// The undo and redo history of the user's schedule edits, on the schedule and visualisation
+// pages. Undo and redo make their change through the same road as the edit itself, so the
+// rows are stored, shown, marked dirty and uploaded like any edit. Rows that come from
+// elsewhere (a download, an import) end the history.
 class ScheduleHistory : public QObject {
     Q_OBJECT
 public:
     static constexpr int Depth = 200;
+    using Road = std::function<void(const ScheduleChange&)>;
 
-    ScheduleHistory(DeviceState& state, QObject* parent);
+    // road: stores a change in the records, shows it and uploads it.
+    ScheduleHistory(DeviceState& state, Road road, QObject* parent);
     ~ScheduleHistory() override;
 
-    // Records an edit already made to the rows. Edits with the same non-zero mergeKey that
-    // follow each other become one (the keystrokes typed into one cell).
-    void Record(std::vector<RowChange> changes, int mergeKey = 0);
+    // Makes the change through the road and keeps it. Changes with the same non-zero mergeKey
+    // that follow each other become one edit (the keystrokes typed into one cell).
+    void Make(const ScheduleChange& change, int mergeKey = 0);
+    // Keeps a change already made (a drag): `before` holds the rows as they were.
+    void Record(const ScheduleChange& before, const ScheduleChange& after);
     void Undo();
     void Redo();
     void Clear();
@@ -39,15 +48,16 @@ public:
     bool CanRedo() const { return stack_.canRedo(); }
     int Count() const { return stack_.count(); }
 
-    // Writes rows as an undo or redo left them.
-    void Apply(const std::vector<RowChange>& changes, bool after);
-
 signals:
-    void RowsChanged();
     void AvailabilityChanged();
 
 private:
+    // The rows and names a change would replace, as they are now.
+    ScheduleChange Current(const ScheduleChange& change) const;
+    void Keep(ScheduleChange before, ScheduleChange after, int mergeKey);
+
     DeviceState& state_;
+    Road road_;
     QUndoStack stack_;
     int generation_ = 0;
 };

@@ -49,10 +49,12 @@ public:
         edit->setFrame(false);
         const QPersistentModelIndex cell(index);
         page_->edited_ = cell;
-        connect(edit, &QLineEdit::textEdited, page_, [page = page_, cell](const QString& text) {
-            if (cell.isValid())
-                page->sgScheduleSetEditText(cell.row(), cell.column(), text);
-        });
+        const int session = ++page_->editorSession_;
+        connect(edit, &QLineEdit::textEdited, page_,
+                [page = page_, cell, session](const QString& text) {
+                    if (cell.isValid())
+                        page->sgScheduleSetEditText(cell.row(), cell.column(), text, session);
+                });
         connect(edit, &QObject::destroyed, page_, [page = page_, cell] {
             if (page->edited_ == cell)
                 page->edited_ = QPersistentModelIndex();
@@ -97,7 +99,8 @@ private:
     SchedulePage* page_;
 };
 
-SchedulePage::SchedulePage(DeviceState& state, QWidget* parent) : QWidget(parent), state_(state) {
+SchedulePage::SchedulePage(DeviceState& state, ScheduleHistory& history, QWidget* parent)
+    : QWidget(parent), state_(state), history_(history) {
     setObjectName(QStringLiteral("tsSchedule"));
     sgSchedule = Named(new QTableWidget(1, ColFirstChannel + ChannelCount, this),
                        QStringLiteral("sgSchedule"));
@@ -247,16 +250,17 @@ void SchedulePage::FillScheduleGrid() {
     sgSchedule->viewport()->update();
 }
 
-void SchedulePage::CommitScheduleRow(int index) {
+void SchedulePage::CommitScheduleRow(int index, int mergeKey) {
     if (!Sendable(index) || index >= int(state_.Schedule.size()))
         return;
     ScheduleCells cells;
     for (int column = 0; column < ScheduleColumnCount; ++column)
         if (const QTableWidgetItem* item = sgSchedule->item(TableRowOf(index), column))
             cells[size_t(column)] = item->text();
-    ApplyScheduleChange({index,
-                         {ParseScheduleRow(state_.Schedule[size_t(index)], cells, Geo(), Words())},
-                         std::nullopt});
+    history_.Make({index,
+                   {ParseScheduleRow(state_.Schedule[size_t(index)], cells, Geo(), Words())},
+                   std::nullopt},
+                  mergeKey);
 }
 
 void SchedulePage::ApplyScheduleChange(const ScheduleChange& change) {
@@ -288,11 +292,12 @@ void SchedulePage::ApplyScheduleChange(const ScheduleChange& change) {
 
 // ---- Handlers -----------------------------------------------------------------------------
 
-void SchedulePage::sgScheduleSetEditText(int tableRow, int column, const QString& text) {
+void SchedulePage::sgScheduleSetEditText(int tableRow, int column, const QString& text,
+                                         int editorSession) {
     if (text.isEmpty())
         return;
     Cell(tableRow, column)->setText(text);
-    CommitScheduleRow(ScheduleRowOf(tableRow));
+    CommitScheduleRow(ScheduleRowOf(tableRow), editorSession);
 }
 
 bool SchedulePage::sgScheduleMouseDown(Qt::MouseButton button, int tableRow, int column,
@@ -348,7 +353,7 @@ void SchedulePage::sgScheduleRowMoved(int fromRow, int toRow) {
         std::rotate(rows.begin(), rows.begin() + 1, rows.end());
     else
         std::rotate(rows.begin(), rows.end() - 1, rows.end());
-    ApplyScheduleChange({first, std::move(rows), std::nullopt});
+    history_.Make({first, std::move(rows), std::nullopt});
 }
 
 void SchedulePage::pumColPopup() {
@@ -394,7 +399,7 @@ void SchedulePage::PasteOrSwap(bool swap) {
             row.Color16[source] = selected;
         change.Rows.push_back(row);
     }
-    ApplyScheduleChange(change);
+    history_.Make(change);
 }
 
 // ---- Mouse --------------------------------------------------------------------------------

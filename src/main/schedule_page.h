@@ -2,6 +2,7 @@
 
 #include "cfg/device_state.h"
 #include "main/schedule_cells.h"
+#include "main/schedule_history.h"
 
 #include <QAction>
 #include <QMenu>
@@ -17,14 +18,6 @@
 
 namespace zel {
 
-// A change the user makes to schedule rows: rows FirstRow, FirstRow + 1, ... take the given
-// contents. A column paste or swap renames the channels as well.
-struct ScheduleChange {
-    int FirstRow = 0;
-    std::vector<ScheduleRow> Rows;
-    std::optional<std::array<uint8_t, ChannelCount>> ColorNames;
-};
-
 // The page "Schedule" (tsSchedule): the schedule grid sgSchedule with its column menu, and the
 // memo that explains the rules. Every cell change goes into Schedule at once and uploads its
 // row; the grid can reorder rows but neither add nor remove them.
@@ -34,7 +27,8 @@ struct ScheduleChange {
 class SchedulePage : public QWidget {
     Q_OBJECT
 public:
-    SchedulePage(DeviceState& state, QWidget* parent);
+    // Every change the user makes here goes into the history through it.
+    SchedulePage(DeviceState& state, ScheduleHistory& history, QWidget* parent);
 
     QTableWidget* sgSchedule;
     QPlainTextEdit* memDescription;
@@ -65,10 +59,12 @@ public:
     void FillScheduleGrid();
     // The cells of schedule row `index`, each parsed on its own, into the row, which is
     // uploaded. Rows outside the schedule or beyond the sendable ones are left alone.
-    void CommitScheduleRow(int index);
-    // The one road of every change the user makes to schedule rows: stores the rows (only
-    // rows that exist and can be sent), shows them, marks them for upload and raises
-    // rqSetSchedule (with ColorNames also Config's names and rqSetConfig) in one locked step.
+    // mergeKey: the keystrokes of one cell editor make one edit of the history.
+    void CommitScheduleRow(int index, int mergeKey = 0);
+    // The one road of every change to schedule rows, the user's and the history's undo and
+    // redo: stores the rows (only rows that exist and can be sent), shows them, marks them for
+    // upload and raises rqSetSchedule (with ColorNames also Config's names and rqSetConfig) in
+    // one locked step. The user's changes reach it through the history.
     void ApplyScheduleChange(const ScheduleChange& change);
 
     // Schedule row shown by table row `tableRow`; -1 for the empty line of an empty schedule.
@@ -79,7 +75,8 @@ public:
     bool Editing(int tableRow, int column) const;
 
     // Handlers.
-    void sgScheduleSetEditText(int tableRow, int column, const QString& text);
+    // editorSession: which opening of a cell editor the text comes from.
+    void sgScheduleSetEditText(int tableRow, int column, const QString& text, int editorSession);
     // tableRow -1: the header. Returns whether the press was taken (a switch toggled, a row
     // drag begun).
     bool sgScheduleMouseDown(Qt::MouseButton button, int tableRow, int column,
@@ -115,6 +112,8 @@ private:
     bool HeaderMouseEvent(QMouseEvent* event);
 
     DeviceState& state_;
+    ScheduleHistory& history_;
+    int editorSession_ = 0; // counts the cell editors opened
     int markedRow_ = -1;
     int dragRow_ = -1;
     QPersistentModelIndex edited_;

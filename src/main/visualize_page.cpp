@@ -114,7 +114,8 @@ void VisualizePage::imgMouseUp() {
     state_.MarkRow(row);
     // A download that ended during the drag brought other rows: this drag is not theirs.
     if (row < int(state_.Schedule.size()) && dragGeneration_ == history_.Generation())
-        history_.Record({{row, dragStart_, state_.Schedule[size_t(row)]}});
+        history_.Record({row, {dragStart_}, std::nullopt},
+                        {row, {state_.Schedule[size_t(row)]}, std::nullopt});
     // The last position and no drag label.
     Redraw();
 }

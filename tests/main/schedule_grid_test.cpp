@@ -414,6 +414,56 @@ private slots:
         QCOMPARE(int(State().Schedule[127].Timer), 126);
         QCOMPARE(int(State().Schedule[129].Timer), 129);
     }
+
+    // ---- Undo and redo ----------------------------------------------------------------------
+
+    void UndoTakesBackATypedCellInOneStep() {
+        Open(4);
+        const ScheduleRow before = State().Schedule[2];
+        QVERIFY(Type(2, ColTime, QStringLiteral("12:30")));
+        QVERIFY(Type(2, ColTimer, QStringLiteral("99")));
+        // The closed editor goes once the event loop runs, as it does before the next key.
+        QTRY_VERIFY(!grid_->findChild<QLineEdit*>());
+        ClearDirty();
+        QTest::keyClick(grid_, Qt::Key_Z, Qt::ControlModifier); // the timer cell
+        QCOMPARE(int(State().Schedule[2].Timer), 2);
+        QCOMPARE(Text(2, ColTimer), QStringLiteral("2"));
+        QTest::keyClick(grid_, Qt::Key_Z, Qt::ControlModifier); // five keystrokes of time
+        QVERIFY(SameRow(State().Schedule[2], before));
+        QCOMPARE(Text(2, ColTime), QStringLiteral("02:00"));
+        QCOMPARE(DirtyRows(), std::vector<int>{2});
+        QVERIFY(State().Snapshot() & rqSetSchedule);
+        QVERIFY(!window_->findChild<QAction*>(QStringLiteral("mnuUndo"))->isEnabled());
+        QTest::keyClick(grid_, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Text(2, ColTime), QStringLiteral("12:30"));
+        QCOMPARE(int(State().Schedule[2].Minute), 30);
+    }
+
+    void UndoTakesBackALineMoveAndAPaste() {
+        Open(6);
+        const std::vector<ScheduleRow> before = State().Schedule;
+        QTest::mousePress(grid_->viewport(), Qt::LeftButton, {}, Centre(5, ColLine));
+        QTest::mouseRelease(grid_->viewport(), Qt::LeftButton, {}, Centre(1, ColLine));
+        State().Config.ColorName[0] = 7;
+        RightClickHeader(ColFirstChannel + 0);
+        page_->mnuCopyCol->trigger();
+        page_->pumCol->close();
+        RightClickHeader(ColFirstChannel + 3);
+        page_->mnuPasteCol->trigger();
+        page_->pumCol->close();
+        ClearDirty();
+
+        window_->findChild<QAction*>(QStringLiteral("mnuUndo"))->trigger();
+        QCOMPARE(int(State().Config.ColorName[3]), 0);
+        QCOMPARE(State().Snapshot(), uint32_t(rqColumnEdit));
+        QCOMPARE(grid_->horizontalHeaderItem(ColFirstChannel + 3)->text(),
+                 QStringLiteral("Unnamed: B"));
+        QCOMPARE(Text(1, ColFirstChannel + 3), QStringLiteral("100"));
+        window_->findChild<QAction*>(QStringLiteral("mnuUndo"))->trigger();
+        for (size_t row = 0; row < before.size(); ++row)
+            QVERIFY(SameRow(State().Schedule[row], before[row]));
+        QCOMPARE(Text(1, ColTimer), QStringLiteral("1"));
+    }
 };
 
 QTEST_MAIN(ScheduleGridTest)
