@@ -1,0 +1,840 @@
+// soak_driver: the window (offscreen, in this process) and `zelphorin-cli monitor` against
+// simulated controllers that misbehave at random, while changes are made the way a user makes
+// them. Phases alternate: a controller with a random fault for a while, then a well-behaved one
+// on which the window and the monitor must come back. Every controller's life is judged when it
+// ends; the figures and the verdict are printed at the end, and the exit code is 1 when any
+// check failed. scripts/soak runs it and looks for sanitizer reports in its output.
+//
+//     soak_driver --seconds 1800 [--seed N] [--work DIR]
+
+#include "cfg/device_state.h"
+#include "files/ini_document.h"
+#include "files/settings_file.h"
+#include "main/frm_phorin.h"
+#include "main/geo_page.h"
+#include "main/port_watch.h"
+#include "main/scalable_image_view.h"
+#include "sim/sim_controller.h"
+#include "sim/sim_options.h"
+#include "sim/wire_log.h"
+#include "support/sim_process.h"
+#include "support/wait.h"
+#include "support/window_settings.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <tuple>
+
+using namespace zel;
+
+namespace {
+
+constexpr int Rows = 16;
+constexpr int ReconnectTimeoutMs = 30000;
+// A write ends (acknowledged or failed, after the re-identification) well within this, or is
+// dropped when the link identifies a controller anew.
+constexpr int WriteTimeoutMs = 60000;
+// A write's transaction with its re-identification after a failure.
+constexpr int InFlightMs = 15000;
+constexpr int MinSecondsForMemoryVerdict = 120;
+
+// The figures and failures of the whole run.
+struct Figures {
+    int faultPhases = 0;
+    QMap<QString, int> faultsByKind;
+    int vanishings = 0; // the port gone in the middle of a phase, and back
+    int windowReconnects = 0;
+    int monitorResumes = 0;
+    int actions = 0;
+    QMap<QString, int> actionsByKind;
+    int writesAcknowledged = 0;
+    int writesFailed = 0;
+    int writesDropped = 0; // never started: the link reconnected and read everything anew
+    int setLines = 0;
+    int retries = 0;
+    int blockChecks = 0;
+    int backupChecks = 0;
+    QStringList failures;
+
+    void Fail(const QString& text) {
+        failures.append(text);
+        std::fprintf(stderr, "soak: FAILED: %s\n", qPrintable(text));
+        std::fflush(stderr);
+    }
+};
+
+Figures figures;
+
+// The window and the links keep working meanwhile.
+void ProcessEventsFor(int ms) {
+    test::WaitUntil([] { return false; }, ms);
+}
+
+void Say(const QString& text) {
+    std::printf("soak: %s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+// A random fault as the simulator's arguments; the same list drives the window's controller
+// (in this process) and the monitor's (a zelphorin-sim process).
+struct Fault {
+    QString kind;
+    QStringList arguments;
+};
+
+Fault RandomFault(std::mt19937& random) {
+    auto pick = [&](int low, int high) {
+        return QString::number(std::uniform_int_distribution<int>(low, high)(random));
+    };
+    switch (std::uniform_int_distribution<int>(0, 7)(random)) {
+    case 0:
+        return {QStringLiteral("silence"), {QStringLiteral("--silent-after"), pick(2, 150)}};
+    case 1:
+        return {QStringLiteral("garbage"), {QStringLiteral("--garbage")}};
+    case 2:
+        return {QStringLiteral("short replies"), {QStringLiteral("--short")}};
+    case 3:
+        return {QStringLiteral("long replies"), {QStringLiteral("--long")}};
+    case 4:
+        return {QStringLiteral("wrong replies"), {QStringLiteral("--wrong-echo")}};
+    case 5:
+        return {QStringLiteral("lost acknowledgements"),
+                {QStringLiteral("--drop-acks"), pick(1, 3)}};
+    case 6:
+        return {QStringLiteral("late replies"), {QStringLiteral("--delay-ms"), pick(100, 1500)}};
+    default:
+        return {QStringLiteral("port vanishing"), {QStringLiteral("--close-after"), pick(2, 150)}};
+    }
+}
+
+// Resident sizes in KiB from /proc/PID/status; 0 when the process is gone.
+struct Memory {
+    qint64 rss = 0;
+    qint64 peak = 0;
+};
+
+Memory MemoryOf(const QString& pid) {
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    Memory memory;
+    if (!file.open(QIODevice::ReadOnly))
+        return memory;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() >= 2 && parts[0] == "VmRSS:")
+            memory.rss = parts[1].toLongLong();
+        else if (parts.size() >= 2 && parts[0] == "VmHWM:")
+            memory.peak = parts[1].toLongLong();
+    }
+    return memory;
+}
+
+// The fields the driver changes, as a controller's blocks hold them.
+struct Watched {
+    int mode = 0;
+    int lat = 0;
+    int lon = 0;
+    int fanHigh = 0;
+    int randomInit = 0;
+    int cloudStep = 0;
+
+    bool operator==(const Watched& other) const {
+        return mode == other.mode && lat == other.lat && lon == other.lon &&
+               fanHigh == other.fanHigh && randomInit == other.randomInit &&
+               cloudStep == other.cloudStep;
+    }
+    QString Text() const {
+        return QStringLiteral("Mode=%1 Lat=%2 Lon=%3 FanHigh=%4 RandomInit=%5 CloudStep=%6")
+            .arg(mode)
+            .arg(lat)
+            .arg(lon)
+            .arg(fanHigh)
+            .arg(randomInit)
+            .arg(cloudStep);
+    }
+};
+
+Watched WatchedOf(const ConfigBlock& config, const ExpertBlock& expert,
+                  const ExpertWeatherBlock& weather) {
+    return {config.Mode,    config.Lat,        config.Lon,
+            config.FanHigh, expert.RandomInit, weather.CloudStep};
+}
+
+// The window, telling the driver when a write's transaction ends and when a controller has
+// been identified (the link has then dropped every request it had not started).
+class SoakWindow : public TfrmPHORIN {
+public:
+    using TfrmPHORIN::TfrmPHORIN;
+    std::function<void(uint32_t, bool)> OnWriteFinished;
+    std::function<void()> OnIdentified;
+
+    void WriteFinished(uint32_t flag, bool ok) override {
+        if (OnWriteFinished)
+            OnWriteFinished(flag, ok);
+    }
+    void SetConnectedState(bool connected) override {
+        TfrmPHORIN::SetConnectedState(connected);
+        if (connected && OnIdentified)
+            OnIdentified();
+    }
+};
+
+// What one controller acknowledged. Per block, the last acknowledged content must be in the
+// controller, or the content of a later write whose acknowledgement went missing (it may have
+// been stored all the same).
+struct Acknowledged {
+    std::optional<Watched> config, expert, weather;
+    QList<Watched> configLater, expertLater, weatherLater;
+};
+
+class Soak {
+public:
+    Soak(int seconds, uint32_t seed, const QString& work)
+        : seconds_(seconds), random_(seed), work_(work) {
+        windowLink_ = QDir(work_).filePath(QStringLiteral("window-port"));
+        cliLink_ = QDir(work_).filePath(QStringLiteral("cli-port"));
+        importFile_ = QDir(work_).filePath(QStringLiteral("import.ini"));
+    }
+
+    int Run();
+
+private:
+    struct UserAction {
+        QString kind;
+        uint32_t writes;  // the requests it raises
+        uint32_t changes; // those among them whose blocks surely differ from the last write
+        std::function<bool()> run; // false: not possible now
+    };
+
+    // ---- The controllers ----
+    void StartWindowController(const QStringList& arguments);
+    void EndWindowController();
+    void StartCliController(const QStringList& arguments);
+    void Gap();
+    void Phase(const Fault& fault, int milliseconds, bool clean);
+    void KeepControllersUp(const QStringList& arguments);
+
+    // ---- The user ----
+    std::vector<UserAction> Actions();
+    void MaybeAct();
+    bool PlaceOnTheMap();
+    bool ClockFromTheMenu();
+    bool ImportConfiguration();
+    bool ReconnectFromTheMenu();
+    bool WaitForWrites(int timeoutMs);
+    void OnWriteFinished(uint32_t flag, bool ok);
+
+    // ---- The checks ----
+    void CheckAcknowledged(const SimState& state);
+    void CheckRetries(const QStringList& events);
+    void CheckBackup(const QString& when);
+    bool WaitReconnected();
+    QString WindowLogTail() const;
+    void SampleMemory(Memory& window, Memory& cli);
+    int Report();
+
+    int Rand(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    QAction* Entry(const char* name) { return window_->findChild<QAction*>(QLatin1String(name)); }
+
+    const int seconds_;
+    std::mt19937 random_;
+    QString work_;
+    QString windowLink_, cliLink_, importFile_;
+    QElapsedTimer clock_;
+
+    std::unique_ptr<SoakWindow> window_;
+    std::unique_ptr<SimController> windowSim_;
+    Acknowledged acknowledged_;
+    uint32_t pendingWrites_ = 0;
+    QDeadlineTimer pendingDeadline_;
+    uint32_t failedWrites_ = 0; // blocks whose last write failed
+    std::optional<Watched> lastRequested_;
+    qint64 nextActionMs_ = 0;
+
+    std::unique_ptr<test::SimProcess> cliSim_;
+    QProcess cli_;
+    qint64 cliLines_ = 0;
+    QByteArray cliPartial_;
+
+    Memory windowFirst_, cliFirst_, windowLast_, cliLast_;
+    bool memorySampled_ = false;
+};
+
+// ---- The controllers ------------------------------------------------------------------------
+
+void Soak::StartWindowController(const QStringList& arguments) {
+    SimOptions options =
+        ParseSimArguments(arguments + QStringList{QStringLiteral("--rows"), QString::number(Rows)})
+            .options;
+    windowSim_ = std::make_unique<SimController>(WithSeed(options));
+    const QString port = windowSim_->Start();
+    // The window keeps one port name; a link that is swapped at once stands for a controller
+    // unplugged and plugged in again.
+    const QString fresh = windowLink_ + QStringLiteral(".new");
+    QFile::remove(fresh);
+    if (!QFile::link(port, fresh) || ::rename(qPrintable(fresh), qPrintable(windowLink_)) != 0)
+        qFatal("soak: cannot link %s to %s", qPrintable(windowLink_), qPrintable(port));
+    acknowledged_ = {};
+}
+
+// Judges the controller's life: what it acknowledged is in its blocks, no write was repeated.
+void Soak::EndWindowController() {
+    if (!windowSim_)
+        return;
+    // Whatever is still pending then goes to the next controller, which drops it on arrival.
+    WaitForWrites(InFlightMs);
+    windowSim_->Stop();
+    QFile::remove(windowLink_);
+    CheckAcknowledged(windowSim_->State());
+    CheckRetries(WithoutTimes(windowSim_->WireLines()));
+    windowSim_.reset();
+}
+
+void Soak::StartCliController(const QStringList& arguments) {
+    cliSim_ = std::make_unique<test::SimProcess>(
+        test::BuiltSimProgram(),
+        arguments + QStringList{QStringLiteral("--rows"), QString::number(Rows),
+                                QStringLiteral("--link"), cliLink_});
+    cliSim_->Process().setStandardErrorFile(QDir(work_).filePath(QStringLiteral("sim.stderr")),
+                                            QIODevice::Append);
+    if (!cliSim_->Start())
+        figures.Fail(QStringLiteral("the monitor's simulator did not start: ") +
+                     cliSim_->ErrorText());
+}
+
+// A port is away for a moment, as long as a person needs to plug a cable in again.
+void Soak::Gap() {
+    const int ms = Rand(200, 1500);
+    ProcessEventsFor(ms);
+}
+
+// Restarts a controller whose port vanished (--close-after) after a gap, with the same fault.
+void Soak::KeepControllersUp(const QStringList& arguments) {
+    if (windowSim_ && !windowSim_->IsServing()) {
+        ++figures.vanishings;
+        EndWindowController();
+        Gap();
+        StartWindowController(arguments);
+    }
+    if (cliSim_ && cliSim_->Process().state() == QProcess::NotRunning) {
+        cliSim_.reset();
+        Gap();
+        StartCliController(arguments);
+    }
+}
+
+void Soak::Phase(const Fault& fault, int milliseconds, bool clean) {
+    EndWindowController();
+    if (cliSim_)
+        cliSim_->Stop();
+    cliSim_.reset();
+    Gap();
+    StartWindowController(fault.arguments);
+    StartCliController(fault.arguments);
+
+    const qint64 cliLinesBefore = cliLines_;
+    if (clean && !WaitReconnected())
+        return;
+    const QDeadlineTimer end(milliseconds);
+    while (!end.hasExpired()) {
+        KeepControllersUp(fault.arguments);
+        MaybeAct();
+        ProcessEventsFor(100);
+        if (!memorySampled_ && clock_.elapsed() >= qMin<qint64>(60000, seconds_ * 1000 / 3)) {
+            SampleMemory(windowFirst_, cliFirst_);
+            memorySampled_ = true;
+        }
+    }
+    if (clean) {
+        if (!WaitForWrites(int(pendingDeadline_.remainingTime())))
+            figures.Fail(QStringLiteral("a write on a good controller did not end"));
+        CheckAcknowledged(windowSim_->State());
+        if (test::WaitUntil([&] { return cliLines_ > cliLinesBefore; }, ReconnectTimeoutMs))
+            ++figures.monitorResumes;
+        else
+            figures.Fail(QStringLiteral("the monitor printed nothing after the fault"));
+        if (cli_.state() != QProcess::Running)
+            figures.Fail(
+                QStringLiteral("the monitor has ended (exit code %1)").arg(cli_.exitCode()));
+    }
+    CheckBackup(clean ? QStringLiteral("after a clean phase")
+                      : QStringLiteral("after a fault (") + fault.kind + QLatin1Char(')'));
+}
+
+// ---- The user -------------------------------------------------------------------------------
+
+// Every change a user makes here differs from the one before it in the same block, so two
+// equal write lines in a row on the wire can only be a repeated write.
+std::vector<Soak::UserAction> Soak::Actions() {
+    return {
+        {QStringLiteral("place on the Geo page's map"), rqSetConfig, rqSetConfig,
+         [this] { return PlaceOnTheMap(); }},
+        {QStringLiteral("clock from the menu"), rqSetTime | rqSetConfig, rqSetTime,
+         [this] { return ClockFromTheMenu(); }},
+        {QStringLiteral("configuration import from the File menu"),
+         rqSetConfig | rqSetExpert | rqSetExpertWeather,
+         rqSetConfig | rqSetExpert | rqSetExpertWeather, [this] { return ImportConfiguration(); }},
+        {QStringLiteral("disconnect and connect from the Connection menu"), 0, 0,
+         [this] { return ReconnectFromTheMenu(); }},
+    };
+}
+
+void Soak::MaybeAct() {
+    if (clock_.elapsed() < nextActionMs_)
+        return;
+    if (pendingWrites_ != 0) {
+        if (!pendingDeadline_.hasExpired())
+            return;
+        figures.Fail(QStringLiteral("a write neither ended nor was dropped within %1 s")
+                         .arg(WriteTimeoutMs / 1000));
+        pendingWrites_ = 0;
+        acknowledged_ = {};
+    }
+    if (!window_->Connected())
+        return;
+    const std::vector<UserAction> actions = Actions();
+    const UserAction& action = actions[size_t(Rand(0, int(actions.size()) - 1))];
+    // A write that carries an unchanged block right after that block's write failed would look
+    // like a repeated write on the wire.
+    if ((action.writes & ~action.changes & failedWrites_) != 0 || !action.run())
+        return;
+    ++figures.actions;
+    ++figures.actionsByKind[action.kind];
+    pendingWrites_ = action.writes;
+    pendingDeadline_.setRemainingTime(WriteTimeoutMs);
+    nextActionMs_ = clock_.elapsed() + Rand(100, 1500);
+}
+
+bool Soak::PlaceOnTheMap() {
+    auto* page = window_->findChild<GeoPage*>(QStringLiteral("tsGeo"));
+    window_->ShowPage(page);
+    ScalableImageView* map = page->imgGeo;
+    const ConfigBlock& config = window_->State().Config;
+    const QSize size = map->viewport()->size();
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const QPoint point(Rand(0, size.width() - 1), Rand(0, size.height() - 1));
+        // The map is 1000 × 500 pixels from 180° W, 90° N; a clear degree away from both the
+        // current place and the last one sent.
+        const QPoint picture = map->ControlToPicture(point);
+        const int lat = qRound(900 - picture.y() * 3.6);
+        const int lon = qRound(picture.x() * 3.6 - 1800);
+        auto near = [&](int a, int b) { return qAbs(a - b) < 10; };
+        if (near(lat, config.Lat) || near(lon, config.Lon) ||
+            (lastRequested_ && (near(lat, lastRequested_->lat) || near(lon, lastRequested_->lon))))
+            continue;
+        QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, point);
+        Watched requested = lastRequested_.value_or(Watched{});
+        requested.lat = config.Lat;
+        requested.lon = config.Lon;
+        lastRequested_ = requested;
+        return true;
+    }
+    return false;
+}
+
+bool Soak::ClockFromTheMenu() {
+    QAction* entry = Entry("mnuSetTimeDate");
+    if (!entry->isEnabled())
+        return false;
+    entry->trigger();
+    return true;
+}
+
+// A configuration file with a new mode, place, fan speed, expert and weather value, read
+// through the File menu as a user picks it in the dialog.
+bool Soak::ImportConfiguration() {
+    QAction* entry = Entry("mnuConfigImport");
+    if (!entry->isEnabled())
+        return false;
+    const DeviceState& state = window_->State();
+    Watched current = WatchedOf(state.Config, state.Expert, state.ExpertWeather);
+    Watched next;
+    auto fresh = [&](int low, int high, int now, std::optional<int> last) {
+        int value = now;
+        while (value == now || (last && value == *last))
+            value = Rand(low, high);
+        return value;
+    };
+    const std::optional<Watched> last = lastRequested_;
+    next.mode =
+        fresh(ModeManual, ModeGeo, current.mode, last ? std::optional(last->mode) : std::nullopt);
+    next.lat = fresh(-900, 900, current.lat, last ? std::optional(last->lat) : std::nullopt);
+    next.lon = fresh(-1800, 1800, current.lon, last ? std::optional(last->lon) : std::nullopt);
+    next.fanHigh =
+        fresh(0, 255, current.fanHigh, last ? std::optional(last->fanHigh) : std::nullopt);
+    next.randomInit =
+        fresh(0, 255, current.randomInit, last ? std::optional(last->randomInit) : std::nullopt);
+    next.cloudStep =
+        fresh(1, 2000, current.cloudStep, last ? std::optional(last->cloudStep) : std::nullopt);
+    IniDocument document;
+    document.SetValue(u"Config", u"Mode", QString::number(next.mode));
+    document.SetValue(u"Config", u"Lat", QString::number(next.lat));
+    document.SetValue(u"Config", u"Lon", QString::number(next.lon));
+    document.SetValue(u"Config", u"FanHigh", QString::number(next.fanHigh));
+    document.SetValue(u"Config", u"RandomInit", QString::number(next.randomInit));
+    document.SetValue(u"Weather", u"CloudStep", QString::number(next.cloudStep));
+    document.Save(importFile_);
+    window_->SettingsFileDialog = [this](const QString&, bool) { return importFile_; };
+    entry->trigger();
+    lastRequested_ = next;
+    return true;
+}
+
+// Disconnecting writes the backup, which must then be whole; connecting again is picked from
+// the Connection menu's port list.
+bool Soak::ReconnectFromTheMenu() {
+    // The Connection menu sets its entries up as it opens.
+    auto* connection = window_->findChild<QMenu*>(QStringLiteral("mnuConnection"));
+    emit connection->aboutToShow();
+    QAction* disconnect = Entry("mnuDisconnect");
+    if (!disconnect->isEnabled())
+        return false;
+    disconnect->trigger();
+    if (!test::WaitUntil([&] { return !window_->LinkRunning(); }, ReconnectTimeoutMs)) {
+        figures.Fail(QStringLiteral("the link did not end after Disconnect; the window's log "
+                                    "ends:\n") +
+                     WindowLogTail());
+        return true;
+    }
+    CheckBackup(QStringLiteral("after Disconnect"));
+    emit connection->aboutToShow();
+    const QString wanted = PortEntry({windowLink_, QStringLiteral("soak")});
+    for (QAction* item : window_->findChild<QMenu*>(QStringLiteral("mnuConnect"))->actions())
+        if (item->text() == wanted) {
+            item->trigger();
+            return true;
+        }
+    figures.Fail(QStringLiteral("the Connection menu does not offer ") + wanted);
+    return true;
+}
+
+// A write in flight ends with its acknowledgement or its failure; one the link has not
+// started yet is dropped when a controller is identified.
+bool Soak::WaitForWrites(int timeoutMs) {
+    return test::WaitUntil([&] { return pendingWrites_ == 0; }, timeoutMs);
+}
+
+void Soak::OnWriteFinished(uint32_t flag, bool ok) {
+    pendingWrites_ &= ~flag;
+    ok ? ++figures.writesAcknowledged : ++figures.writesFailed;
+    if (ok)
+        failedWrites_ &= ~flag;
+    else
+        failedWrites_ |= flag;
+    // Nothing changes the records between the link taking a block and reporting its write.
+    const DeviceState& state = window_->State();
+    const Watched sent = WatchedOf(state.Config, state.Expert, state.ExpertWeather);
+    auto note = [&](uint32_t block, std::optional<Watched>& last, QList<Watched>& later) {
+        if (flag != block)
+            return;
+        if (ok) {
+            last = sent;
+            later.clear();
+        } else {
+            later.append(sent);
+        }
+    };
+    note(rqSetConfig, acknowledged_.config, acknowledged_.configLater);
+    note(rqSetExpert, acknowledged_.expert, acknowledged_.expertLater);
+    note(rqSetExpertWeather, acknowledged_.weather, acknowledged_.weatherLater);
+}
+
+// ---- The checks -----------------------------------------------------------------------------
+
+void Soak::CheckAcknowledged(const SimState& state) {
+    const Watched held = WatchedOf(state.config, state.expert, state.expertWeather);
+    auto check = [&](const char* block, const std::optional<Watched>& last,
+                     const QList<Watched>& later, auto field) {
+        if (!last)
+            return;
+        ++figures.blockChecks;
+        if (field(held) == field(*last))
+            return;
+        for (const Watched& maybe : later)
+            if (field(held) == field(maybe))
+                return;
+        figures.Fail(QStringLiteral("the controller's %1 block holds %2; acknowledged was %3")
+                         .arg(QLatin1String(block), held.Text(), last->Text()));
+    };
+    check("Config", acknowledged_.config, acknowledged_.configLater,
+          [](const Watched& w) { return std::tuple(w.mode, w.lat, w.lon, w.fanHigh); });
+    check("Expert", acknowledged_.expert, acknowledged_.expertLater,
+          [](const Watched& w) { return w.randomInit; });
+    check("ExpertWeather", acknowledged_.weather, acknowledged_.weatherLater,
+          [](const Watched& w) { return w.cloudStep; });
+}
+
+// A failed write is never repeated by the link. The user's changes make every write line
+// differ from the one before it, so a write line equal to the previous one, which was not
+// acknowledged at once, is a retry.
+void Soak::CheckRetries(const QStringList& events) {
+    static const QStringList writeCodes = {QStringLiteral("IN 01"), QStringLiteral("IN 02"),
+                                           QStringLiteral("IN 03"), QStringLiteral("IN 05"),
+                                           QStringLiteral("IN 06")};
+    QString previous;
+    bool previousAcknowledged = false;
+    bool awaitingReply = false;
+    for (const QString& event : events) {
+        if (event.startsWith(QLatin1String("NOTE ")))
+            continue;
+        if (awaitingReply) {
+            previousAcknowledged = event == QLatin1String("OUT K");
+            awaitingReply = false;
+        }
+        if (!writeCodes.contains(event.left(5)))
+            continue;
+        ++figures.setLines;
+        if (event == previous && !previousAcknowledged) {
+            ++figures.retries;
+            figures.Fail(QStringLiteral("a failed write was sent again: ") + event.left(60));
+        }
+        previous = event;
+        previousAcknowledged = false;
+        awaitingReply = true;
+    }
+}
+
+void Soak::CheckBackup(const QString& when) {
+    const QString path = QDir(window_->ProgramDir)
+                             .filePath(QStringLiteral("Backup_") + BackupPortName(windowLink_) +
+                                       QStringLiteral(".ini"));
+    if (!QFileInfo::exists(path))
+        return;
+    ++figures.backupChecks;
+    try {
+        const IniDocument document = IniDocument::FromFile(path);
+        for (const QString& section :
+             {QStringLiteral("Config"), QStringLiteral("Weather"), QString::number(Rows - 1)})
+            if (!document.HasSection(section))
+                throw FileError(QStringLiteral("no section ") + section);
+        DeviceState scratch;
+        zel::ImportConfiguration(path, scratch);
+    } catch (const FileError& error) {
+        figures.Fail(
+            QStringLiteral("the backup %1 is not whole %2: %3").arg(path, when, error.Message()));
+    }
+}
+
+QString Soak::WindowLogTail() const {
+    const QString log = window_->findChild<QPlainTextEdit*>(QStringLiteral("mem"))->toPlainText();
+    const QStringList lines = log.split(QLatin1Char('\n'));
+    return lines.mid(qMax(0, int(lines.size()) - 20)).join(QLatin1Char('\n'));
+}
+
+bool Soak::WaitReconnected() {
+    const bool back = test::WaitUntil(
+        [&] { return window_->Connected() && (window_->State().Snapshot() & rqRefreshAll) == 0; },
+        ReconnectTimeoutMs);
+    if (back)
+        ++figures.windowReconnects;
+    else
+        figures.Fail(QStringLiteral("the window did not reconnect within %1 s; its log ends:\n")
+                         .arg(ReconnectTimeoutMs / 1000) +
+                     WindowLogTail());
+    return back;
+}
+
+void Soak::SampleMemory(Memory& window, Memory& cli) {
+    window = MemoryOf(QStringLiteral("self"));
+    cli = MemoryOf(QString::number(cli_.processId()));
+}
+
+// ---- The run --------------------------------------------------------------------------------
+
+int Soak::Run() {
+    clock_.start();
+    const Fault clean{QStringLiteral("none"), {}};
+    StartWindowController(clean.arguments);
+    StartCliController(clean.arguments);
+    cli_.setStandardErrorFile(QDir(work_).filePath(QStringLiteral("cli.stderr")));
+    QObject::connect(&cli_, &QProcess::readyReadStandardOutput, [this] {
+        cliPartial_ += cli_.readAllStandardOutput();
+        const qsizetype end = cliPartial_.lastIndexOf('\n');
+        if (end >= 0) {
+            cliLines_ += cliPartial_.left(end + 1).count('\n');
+            cliPartial_.remove(0, end + 1);
+        }
+    });
+    cli_.start(QStringLiteral(ZEL_BINARY_DIR "/src/zelphorin-cli"),
+               {QStringLiteral("--port"), cliLink_, QStringLiteral("monitor")});
+    if (!cli_.waitForStarted())
+        figures.Fail(QStringLiteral("zelphorin-cli did not start: ") + cli_.errorString());
+
+    window_ = std::make_unique<SoakWindow>(QStringList{windowLink_, QStringLiteral("-english")});
+    window_->ProgramDir = work_;
+    window_->OnWriteFinished = [this](uint32_t flag, bool ok) { OnWriteFinished(flag, ok); };
+    window_->OnIdentified = [this] {
+        if (pendingWrites_ != 0)
+            ++figures.writesDropped;
+        pendingWrites_ = 0;
+    };
+    window_->SetPortSource([this] {
+        return QList<SerialPortInfo>{{windowLink_, QStringLiteral("soak")}};
+    });
+    window_->show();
+    if (!WaitReconnected())
+        return Report();
+    if (!test::WaitUntil([&] { return cliLines_ > 0; }, ReconnectTimeoutMs))
+        figures.Fail(QStringLiteral("the monitor printed nothing on a good controller"));
+
+    const qint64 endMs = qint64(seconds_) * 1000;
+    while (clock_.elapsed() < endMs) {
+        const qint64 left = endMs - clock_.elapsed();
+        const Fault fault = RandomFault(random_);
+        ++figures.faultPhases;
+        ++figures.faultsByKind[fault.kind];
+        Say(QStringLiteral("%1 s: fault: %2 %3")
+                .arg(clock_.elapsed() / 1000)
+                .arg(fault.kind, fault.arguments.join(QLatin1Char(' '))));
+        Phase(fault, int(qMin<qint64>(left / 2, Rand(3000, 15000))), false);
+        Phase(clean,
+              int(qMax<qint64>(2000, qMin<qint64>(endMs - clock_.elapsed(), Rand(4000, 10000)))),
+              true);
+    }
+    EndWindowController();
+    SampleMemory(windowLast_, cliLast_);
+    return Report();
+}
+
+int Soak::Report() {
+    if (!memorySampled_) {
+        SampleMemory(windowFirst_, cliFirst_);
+        memorySampled_ = true;
+    }
+    cli_.terminate();
+    if (!cli_.waitForFinished(5000))
+        cli_.kill();
+    if (window_) {
+        QFile log(QDir(work_).filePath(QStringLiteral("window.log")));
+        if (log.open(QIODevice::WriteOnly))
+            log.write(
+                window_->findChild<QPlainTextEdit*>(QStringLiteral("mem"))->toPlainText().toUtf8());
+        window_->close();
+    }
+    window_.reset();
+    if (cliSim_)
+        cliSim_->Stop();
+
+    Say(QStringLiteral("---- figures after %1 s ----").arg(clock_.elapsed() / 1000));
+    QStringList kinds;
+    for (auto kind = figures.faultsByKind.cbegin(); kind != figures.faultsByKind.cend(); ++kind)
+        kinds << QStringLiteral("%1 %2").arg(kind.value()).arg(kind.key());
+    Say(QStringLiteral("fault phases: %1 (%2); ports vanished mid-phase: %3")
+            .arg(figures.faultPhases)
+            .arg(kinds.join(QStringLiteral(", ")))
+            .arg(figures.vanishings));
+    Say(QStringLiteral("window reconnected: %1 of %2; monitor resumed: %3 of %4")
+            .arg(figures.windowReconnects)
+            .arg(figures.faultPhases + 1)
+            .arg(figures.monitorResumes)
+            .arg(figures.faultPhases));
+    kinds.clear();
+    for (auto kind = figures.actionsByKind.cbegin(); kind != figures.actionsByKind.cend(); ++kind)
+        kinds << QStringLiteral("%1 %2").arg(kind.value()).arg(kind.key());
+    Say(QStringLiteral("user changes: %1 (%2)")
+            .arg(figures.actions)
+            .arg(kinds.join(QStringLiteral(", "))));
+    Say(QStringLiteral("writes: %1 acknowledged, %2 failed, %3 dropped on reconnecting; write "
+                       "lines on the wire: %4, repeated: %5")
+            .arg(figures.writesAcknowledged)
+            .arg(figures.writesFailed)
+            .arg(figures.writesDropped)
+            .arg(figures.setLines)
+            .arg(figures.retries));
+    Say(QStringLiteral("acknowledged blocks checked against the controller: %1; backups "
+                       "checked: %2")
+            .arg(figures.blockChecks)
+            .arg(figures.backupChecks));
+    Say(QStringLiteral("peak resident KiB, window: %1 after the first minute, %2 at the end "
+                       "(now %3); monitor: %4 after the first minute, %5 at the end (now %6)")
+            .arg(windowFirst_.peak)
+            .arg(windowLast_.peak)
+            .arg(windowLast_.rss)
+            .arg(cliFirst_.peak)
+            .arg(cliLast_.peak)
+            .arg(cliLast_.rss));
+    if (seconds_ < MinSecondsForMemoryVerdict) {
+        Say(QStringLiteral("memory not judged: the run is shorter than %1 s")
+                .arg(MinSecondsForMemoryVerdict));
+    } else {
+        auto grown = [](const Memory& first, const Memory& last) {
+            return last.peak <= 0 || last.peak * 10 > first.peak * 11;
+        };
+        if (grown(windowFirst_, windowLast_))
+            figures.Fail(QStringLiteral("the window's peak resident size grew more than 10 %"));
+        if (grown(cliFirst_, cliLast_))
+            figures.Fail(QStringLiteral("the monitor's peak resident size grew more than 10 %"));
+    }
+    if (figures.faultPhases == 0)
+        figures.Fail(QStringLiteral("no fault was injected: the run is too short"));
+    if (figures.failures.isEmpty()) {
+        Say(QStringLiteral("PASSED"));
+        return 0;
+    }
+    Say(QStringLiteral("FAILED: %1 check(s)").arg(figures.failures.size()));
+    for (const QString& failure : figures.failures)
+        Say(QStringLiteral("  ") + failure);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The offscreen platform says this whenever a window is shown; nothing else is hidden.
+    static const QtMessageHandler standard = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.contains(QLatin1String("does not support propagateSizeHints")))
+                standard(type, context, text);
+        });
+    QApplication application(argc, argv);
+    QStringList arguments = application.arguments().mid(1);
+    int seconds = 60;
+    std::optional<uint32_t> seed;
+    QString work;
+    while (!arguments.isEmpty()) {
+        const QString name = arguments.takeFirst();
+        const QString value = arguments.isEmpty() ? QString() : arguments.takeFirst();
+        bool ok = !value.isEmpty();
+        if (name == QLatin1String("--seconds"))
+            seconds = value.toInt(&ok);
+        else if (name == QLatin1String("--seed"))
+            seed = value.toUInt(&ok);
+        else if (name == QLatin1String("--work"))
+            work = value;
+        else
+            ok = false;
+        if (!ok || seconds <= 0) {
+            std::fprintf(stderr, "usage: soak_driver [--seconds N] [--seed N] [--work DIR]\n");
+            return 2;
+        }
+    }
+    QTemporaryDir scratch;
+    if (work.isEmpty())
+        work = scratch.path();
+    if (!QDir().mkpath(work)) {
+        std::fprintf(stderr, "soak_driver: cannot create %s\n", qPrintable(work));
+        return 2;
+    }
+    test::IsolateWindowSettings(work);
+    test::ForgetRememberedPort();
+    const uint32_t used = seed.value_or(std::random_device()());
+    Say(QStringLiteral("%1 s, seed %2, work folder %3").arg(seconds).arg(used).arg(work));
+    return Soak(seconds, used, work).Run();
+}
