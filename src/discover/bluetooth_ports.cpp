@@ -23,22 +23,39 @@ BluetoothPorts::BluetoothPorts(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus) {
     qDBusRegisterMetaType<BusInterfaces>();
     qDBusRegisterMetaType<BusObjects>();
-    if (bus_.isConnected())
-        Store(bus_.call(ListCall(), QDBus::Block, FirstListTimeoutMs));
+    if (!bus_.isConnected())
+        return;
+    // Devices appear and vanish as objects; pairing and names change as properties.
+    const QString objectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+    bus_.connect(BluezService, QStringLiteral("/"), objectManager,
+                 QStringLiteral("InterfacesAdded"), this, SLOT(Refresh()));
+    bus_.connect(BluezService, QStringLiteral("/"), objectManager,
+                 QStringLiteral("InterfacesRemoved"), this, SLOT(Refresh()));
+    bus_.connect(BluezService, QString(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("PropertiesChanged"), this, SLOT(Refresh()));
+    Store(bus_.call(ListCall(), QDBus::Block, FirstListTimeoutMs));
 }
 
-QList<BluetoothPort> BluetoothPorts::Ports() {
-    if (!asking_ && bus_.isConnected()) {
-        asking_ = true;
-        auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ListCall()), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [this](QDBusPendingCallWatcher* finished) {
-                    Store(finished->reply());
-                    asking_ = false;
-                    finished->deleteLater();
-                });
+void BluetoothPorts::Refresh() {
+    if (asking_) {
+        again_ = true; // a signal during the call: its answer may already be out of date
+        return;
     }
-    return ports_;
+    asking_ = true;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ListCall()), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                asking_ = false;
+                const QList<BluetoothPort> before = ports_;
+                Store(finished->reply());
+                if (again_) {
+                    again_ = false;
+                    Refresh();
+                }
+                if (ports_ != before)
+                    emit Changed();
+            });
 }
 
 // Without BlueZ there are no Bluetooth ports.

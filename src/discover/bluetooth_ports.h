@@ -10,6 +10,11 @@ namespace zel {
 struct BluetoothPort {
     QString Name;        // "rfcomm:00:11:22:33:44:55"
     QString Description; // the device's name
+
+    bool operator==(const BluetoothPort& other) const {
+        return Name == other.Name && Description == other.Description;
+    }
+    bool operator!=(const BluetoothPort& other) const { return !(*this == other); }
 };
 
 // The serial ports of the paired Bluetooth devices that offer one (or call themselves
@@ -22,7 +27,15 @@ public:
     explicit BluetoothPorts(const QDBusConnection& bus = QDBusConnection::systemBus(),
                             QObject* parent = nullptr);
 
-    QList<BluetoothPort> Ports();
+    // The ports as BlueZ last listed them; the list follows BlueZ's own signals.
+    QList<BluetoothPort> Ports() const { return ports_; }
+
+signals:
+    // The list changed: a controller was paired, removed, or named.
+    void Changed();
+
+private slots:
+    void Refresh();
 
 private:
     void Store(const QDBusMessage& reply);
@@ -30,6 +43,7 @@ private:
     QDBusConnection bus_;
     QList<BluetoothPort> ports_;
     bool asking_ = false;
+    bool again_ = false;
 };
 
 // The ports among BlueZ's objects.

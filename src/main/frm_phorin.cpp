@@ -238,7 +238,12 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     tsVisualize->Redraw();
     ShowPage(tsMessages); // the window opens on the log with its safety note
 
-    portWatch_ = new PortWatch(SystemAndBluetoothPorts(this), this);
+    portWatch_ = new PortWatch(SystemAndBluetoothPorts(this,
+                                                       [this] {
+                                                           if (portWatch_)
+                                                               portWatch_->Look();
+                                                       }),
+                               this);
     OnSignal<const QString&>(portWatch_, &PortWatch::PortArrived,
                              [this](const QString& name) { PortArrived(name); });
     auto* power = new PowerWatch(this);

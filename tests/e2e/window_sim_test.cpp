@@ -216,6 +216,7 @@ private slots:
         QVERIFY(!window->LinkRunning());
         const SerialPortInfo arriving{port, QStringLiteral("USB serial adapter")};
         window->SetPortSource([&] { return QList<SerialPortInfo>{arriving}; });
+        window->findChild<PortWatch*>()->Look();
 
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
         QCOMPARE(window->CurrentPort, PortEntry(arriving));
