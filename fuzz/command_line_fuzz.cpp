@@ -1,7 +1,8 @@
 // The window's and the command line's argument parsers against any arguments: the input is
 // split into arguments at every NUL byte.
 
-#include "cli/cli_session.h"
+#include "cli/bluetooth_command.h"
+#include "cli/cli_arguments.h"
 #include "cli/sunmoon_command.h"
 #include "fuzz_support.h"
 #include "main/command_line.h"
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QString error;
     bool help = false;
     ParseCliArguments(arguments, request, error, help);
+    bool install = false;
+    ParseBluetoothArguments(arguments, install, error);
     QString output;
     QTextStream out(&output);
     QTextStream err(&output);

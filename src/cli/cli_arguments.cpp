@@ -94,7 +94,8 @@ const CliCommand* FindCliCommand(const QString& name) {
 
 QString CliUsage() {
     QString text = QStringLiteral("Usage: zelphorin-cli %1 COMMAND [ARGS]\n").arg(Options) +
-                   QStringLiteral("       zelphorin-cli COMMAND --help\n\nCommands:\n");
+                   QStringLiteral("       zelphorin-cli COMMAND --help\n"
+                                  "       zelphorin-cli --version\n\nCommands:\n");
     for (const CliCommand& command : CliCommands()) {
         const QString synopsis =
             command.Synopsis.size() <= 22 ? command.Synopsis : command.Name + " ...";
@@ -141,6 +142,9 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
             break;
         if (argument == QLatin1String("--help")) {
             help = true;
+            return true;
+        } else if (argument == QLatin1String("--version")) {
+            request.Version = true;
             return true;
         } else if (argument == QLatin1String("--debug")) {
             request.Debug = true;

@@ -45,6 +45,7 @@ struct CliRequest {
     bool Debug = false;
     bool Json = false; // info, monitor, get and schedule print JSON
     int TimeoutSeconds = 30;
+    bool Version = false; // --version: print it and do nothing else
 };
 
 // Parses the command line (without the program name) into a request; on an error returns

@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
         err << "zelphorin-cli: " << error << Qt::endl;
         return zel::ExitNoController;
     }
+    if (request.Version) {
+        out << "zelphorin-cli " << ZEL_VERSION << Qt::endl;
+        return zel::ExitOk;
+    }
     if (help) {
         const zel::CliCommand* command = zel::FindCliCommand(request.Command);
         out << (command ? zel::CliCommandUsage(*command) : zel::CliUsage());

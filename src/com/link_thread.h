@@ -101,6 +101,7 @@ private:
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
     std::atomic<uint16_t> identity_{0xFFFF};
+    std::mutex endMutex_; // taken last by run(), then by the destructor
 };
 
 // Lets go of a link thread without ever blocking the host: a finished thread is deleted now,
