@@ -155,6 +155,12 @@ void GeoPage::ShowClock(const InfoBlock& info) {
 
 void GeoPage::RefreshGeo() {
     const InfoBlock& info = state_.Info;
+    // The status is read twice a second; the sky only changes with the minute or the place.
+    const DrawnSky sky{state_.Config.Lat, state_.Config.Lon, info.Year, info.Month,
+                       info.Day,          info.Hour,         info.Minute};
+    if (sky == drawnSky_)
+        return;
+    drawnSky_ = sky;
     const double latitude = state_.Config.Lat * 0.1;
     const double longitude = state_.Config.Lon * 0.1;
     DrawMarker(latitude, longitude);

@@ -11,6 +11,9 @@
 #include <QSlider>
 #include <QWidget>
 
+#include <array>
+#include <optional>
+
 namespace zel {
 
 // The page "Geo" (tsGeo): the place on the world map, the controller's date and time, and the
@@ -72,8 +75,12 @@ private:
     void ShowMoonPicture(const QImage& picture);
     void ConnectHandlers();
 
+    // What the last drawing showed: place and minute.
+    using DrawnSky = std::array<int, 7>;
+
     DeviceState& state_;
     QImage map_;
+    std::optional<DrawnSky> drawnSky_;
 };
 
 } // namespace zel
