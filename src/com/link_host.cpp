@@ -3,9 +3,13 @@
 #include "lang/date_time_text.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
 
 #include <deque>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace zel {
 
@@ -18,22 +22,38 @@ struct PendingCall {
 } // namespace
 
 struct HostGate::Shared {
+    Shared() : wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~Shared() {
+        if (wake >= 0)
+            ::close(wake);
+    }
+
     std::mutex mutex;
     std::condition_variable finished;
     bool closed = false;
     std::deque<std::shared_ptr<PendingCall>> queue;
+    const int wake; // counts the calls queued since the host last looked
 };
 
 // Lives on the host's thread and runs the queued calls there. The calls travel through a
-// queue of our own, under our own lock, and the posted event names the slot only, so every
-// hand-over between the threads is one a race detector can follow.
+// queue of our own, under our own lock, and the calling thread wakes the host through an
+// event counter of the kernel's: it never touches Qt's posted events, whose hand-over a race
+// detector cannot follow in an uninstrumented Qt.
 class HostGate::Receiver : public QObject {
     Q_OBJECT
 public:
     Receiver(std::shared_ptr<Shared> shared, QObject* parent)
-        : QObject(parent), shared_(std::move(shared)) {}
+        : QObject(parent), shared_(std::move(shared)) {
+        if (shared_->wake < 0)
+            return; // no descriptor left: Call posts an event instead
+        auto* notifier = new QSocketNotifier(shared_->wake, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t got = ::read(shared_->wake, &count, sizeof count);
+            Drain();
+        });
+    }
 
-public slots:
     void Drain() {
         std::unique_lock<std::mutex> lock(shared_->mutex);
         while (!shared_->queue.empty()) {
@@ -75,7 +95,9 @@ bool HostGate::Call(const std::function<void()>& function) {
         return false;
     shared_->queue.push_back(call);
     lock.unlock();
-    QMetaObject::invokeMethod(receiver_, "Drain", Qt::QueuedConnection);
+    const uint64_t one = 1;
+    if (shared_->wake < 0 || ::write(shared_->wake, &one, sizeof one) != sizeof one)
+        QMetaObject::invokeMethod(receiver_, &Receiver::Drain, Qt::QueuedConnection);
     lock.lock();
     shared_->finished.wait(lock, [&] { return call->done || shared_->closed; });
     if (!call->done)

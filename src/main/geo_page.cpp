@@ -22,8 +22,16 @@
 // The map lives in a static library, whose resource initialiser the linker would drop.
 static QImage LoadWorldMap() {
     Q_INIT_RESOURCE(world_map);
-    return QImage(QStringLiteral(":/map/world_map.png"))
-        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage source(QStringLiteral(":/map/world_map.png"));
+    // Converted here rather than by QImage, which converts a picture this large on Qt's
+    // thread pool: threads started for one picture, whose start a race detector cannot follow.
+    QImage map(source.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < source.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(map.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            line[x] = qPremultiply(source.pixel(x, y));
+    }
+    return map;
 }
 
 namespace zel {
@@ -156,7 +164,7 @@ void GeoPage::ShowClock(const InfoBlock& info) {
 void GeoPage::RefreshGeo() {
     const InfoBlock& info = state_.Info;
     // The status is read twice a second; the sky only changes with the minute or the place.
-    const DrawnSky sky{state_.Config.Lat, state_.Config.Lon, info.Year, info.Month,
+    const DrawnSky sky{state_.Config.Lat, state_.Config.Lon, info.Year,  info.Month,
                        info.Day,          info.Hour,         info.Minute};
     if (sky == drawnSky_)
         return;
