@@ -23,7 +23,7 @@ TthdCom::~TthdCom() {
     // The thread's last messages go through the gate: keep serving it while waiting.
     while (!wait(5))
         gate_.DeliverPending();
-    std::lock_guard<std::mutex> ended(endMutex_);
+    end_.Join();
 }
 
 void ReleaseLinkThread(TthdCom* thread) {
@@ -75,9 +75,6 @@ void TthdCom::run() {
     finished_.store(true);
     Status(TranslateFormat(QStringLiteral("DisconnectedFrom"), {PortName()}));
     SetConnected(false);
-    // QThread's own end is invisible to a race detector (it waits on Qt's futexes); this
-    // lock hands everything the thread did over to whoever destroys it.
-    std::lock_guard<std::mutex> ended(endMutex_);
 }
 
 void TthdCom::ConnectAndServe() {

@@ -3,6 +3,7 @@
 #include "com/line_transaction.h"
 #include "com/link_host.h"
 #include "com/serial_line.h"
+#include "com/thread_end.h"
 
 #include <QString>
 #include <QThread>
@@ -101,7 +102,7 @@ private:
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
     std::atomic<uint16_t> identity_{0xFFFF};
-    std::mutex endMutex_; // taken last by run(), then by the destructor
+    ThreadEndHandover end_{*this};
 };
 
 // Lets go of a link thread without ever blocking the host: a finished thread is deleted now,

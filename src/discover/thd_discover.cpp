@@ -29,6 +29,7 @@ TthdDiscover::TthdDiscover(DiscoverHost& host, HostGate& gate, bool installMode,
 TthdDiscover::~TthdDiscover() {
     Terminate();
     wait();
+    end_.Join();
 }
 
 std::unique_ptr<BluetoothStack> TthdDiscover::CreateBluezStack() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "com/link_host.h"
+#include "com/thread_end.h"
 #include "discover/bluetooth_stack.h"
 
 #include <QThread>
@@ -72,6 +73,7 @@ private:
     int handled_ = 0;
     int failures_ = 0;
     QString lastLine_;
+    ThreadEndHandover end_{*this};
 };
 
 } // namespace zel
