@@ -19,8 +19,8 @@ struct BluetoothPort {
 
 // The serial ports of the paired Bluetooth devices that offer one (or call themselves
 // "ZELPHORIN2", whose services may not be known yet), for the port list. The first list is
-// read at once; later ones without waiting: each call hands back what BlueZ said last and asks
-// again, so a device paired meanwhile appears at the next look.
+// read at once; BlueZ's signals about its devices bring a new one, without waiting, and
+// Changed() tells when it differs.
 class BluetoothPorts : public QObject {
     Q_OBJECT
 public:
