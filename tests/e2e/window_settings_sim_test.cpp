@@ -5,6 +5,7 @@
 #include "com/line_transaction.h"
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
+#include "support/by_value.h"
 #include "support/window_controls.h"
 #include "support/window_settings.h"
 
@@ -17,6 +18,7 @@
 #include <memory>
 
 using namespace zel;
+using test::ByValue;
 using test::Control;
 using test::Press;
 using test::Type;
@@ -83,20 +85,20 @@ private slots:
         const uint8_t fanLowAfter = uint8_t(fanLow->value());
         QVERIFY(fanLowAfter != fanLowBefore);
         ExpectSentOnce("02", before);
-        QCOMPARE(sim_.State().config.FanLow, fanLowAfter);
+        QCOMPARE(ByValue(sim_.State().config.FanLow), fanLowAfter);
 
         ShowPage("tsExpert");
         before = Received(sim_, "05");
         QVERIFY(Type(Control<QLineEdit>(*window_, "edtRandomInit"), "7"));
         ExpectSentOnce("05", before);
-        QCOMPARE(sim_.State().expert.RandomInit, uint8_t(7));
+        QCOMPARE(ByValue(sim_.State().expert.RandomInit), uint8_t(7));
 
         ShowPage("tsMoon");
         auto* moon = Control<QSlider>(*window_, "trbMoon2");
         before = Received(sim_, "06");
         QVERIFY(Press(moon, moon->value() > 0 ? Qt::Key_Left : Qt::Key_Right));
         ExpectSentOnce("06", before);
-        QCOMPARE(sim_.State().expertWeather.MoonColor16[2], int16_t(moon->value()));
+        QCOMPARE(ByValue(sim_.State().expertWeather.MoonColor16[2]), int16_t(moon->value()));
     }
 
     void ChangesOnTheControllerShowAfterTheNextRead() {

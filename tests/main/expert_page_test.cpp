@@ -5,6 +5,7 @@
 #include "main/expert_page.h"
 #include "main/frm_phorin.h"
 #include "main/zel_application.h"
+#include "support/by_value.h"
 #include "support/window_controls.h"
 #include "support/window_settings.h"
 
@@ -20,6 +21,7 @@
 #include <memory>
 
 using namespace zel;
+using test::ByValue;
 using test::Click;
 using test::Control;
 using test::Press;
@@ -76,27 +78,27 @@ private slots:
         Open("tsExpert");
         QVERIFY(Edit("edtTempWaterHigh")->isEnabled());
         QVERIFY(Type(Edit("edtTempWaterHigh"), "77"));
-        QCOMPARE(State().Expert.TempWaterHigh, int16_t(250));
+        QCOMPARE(ByValue(State().Expert.TempWaterHigh), int16_t(250));
         QVERIFY(Type(Edit("edtTempOffset"), "-1.5"));
-        QCOMPARE(State().Expert.TempOffset, int8_t(-15));
+        QCOMPARE(ByValue(State().Expert.TempOffset), int8_t(-15));
         QVERIFY(Type(Edit("edtCloudTempBoard"), "30.5"));
-        QCOMPARE(State().Expert.CloudTempBoard, int16_t(305));
+        QCOMPARE(ByValue(State().Expert.CloudTempBoard), int16_t(305));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
 
         // Back to °C: every temperature is shown again, the stored ones unchanged.
         Click(Radio("rbtCelsius"));
-        QCOMPARE(State().Config.Flag & FlagFahrenheit, 0);
+        QCOMPARE(ByValue(State().Config.Flag & FlagFahrenheit), 0);
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert | rqSetConfig));
         QCOMPARE(Edit("edtTempWaterHigh")->text(), QStringLiteral("25.0"));
         QCOMPARE(Edit("edtTempOffset")->text(), QStringLiteral("-1.5"));
         QCOMPARE(Edit("edtCloudTempBoard")->text(), QStringLiteral("30.5"));
         QVERIFY(Control<QLabel>(*window_, "lblBoard")->text().contains(QStringLiteral("25.0°C")));
         QVERIFY(Type(Edit("edtTempOffset"), "-1.5"));
-        QCOMPARE(State().Expert.TempOffset, int8_t(-15));
+        QCOMPARE(ByValue(State().Expert.TempOffset), int8_t(-15));
 
         window_->ShowPage(Control(*window_, "tsJMP"));
         QVERIFY(Type(Edit("edtTempHeatLow"), "-2.25"));
-        QCOMPARE(State().Expert.TempHeatLow, int16_t(-22)); // nearest, ties to even
+        QCOMPARE(ByValue(State().Expert.TempHeatLow), int16_t(-22)); // nearest, ties to even
     }
 
     void NumbersAreCutToTheirFields() {
@@ -120,8 +122,8 @@ private slots:
             QCOMPARE(fields.at(QLatin1String(name))(), stored);
         }
         QVERIFY(Type(Edit("edtLightningMask2"), "255"));
-        QCOMPARE(State().ExpertWeather.LightningMask[2], uint8_t(255));
-        QCOMPARE(State().ExpertWeather.LightningMask[1], uint8_t(0));
+        QCOMPARE(ByValue(State().ExpertWeather.LightningMask[2]), uint8_t(255));
+        QCOMPARE(ByValue(State().ExpertWeather.LightningMask[1]), uint8_t(0));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert | rqSetExpertWeather));
     }
 
@@ -194,11 +196,11 @@ private slots:
         Open("tsJMP");
         QVERIFY(Radio("rbtJMPCloud")->isChecked());
         QVERIFY(Radio("rbtCHMTempSlave")->isChecked());
-        QCOMPARE(State().Expert.JMPMode, uint8_t(1));
+        QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(1));
         QCOMPARE(State().Snapshot(), 0u);
 
         Click(Radio("rbtJMPLightning"));
-        QCOMPARE(State().Expert.JMPMode, uint8_t(5));
+        QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(5));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
 
         // The servo is shown when the controller has it; a mode without a button leaves the
@@ -206,17 +208,17 @@ private slots:
         State().Expert.JMPMode = 7;
         window_->RefreshExpertPage();
         QVERIFY(Radio("rbtJMPServo")->isChecked());
-        QCOMPARE(State().Expert.JMPMode, uint8_t(7));
+        QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(7));
         State().Expert.JMPMode = 9;
         State().Expert.FanMode = 2;
         window_->RefreshExpertPage();
         QVERIFY(Radio("rbtJMPServo")->isChecked());
-        QCOMPARE(State().Expert.JMPMode, uint8_t(9));
+        QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(9));
 
         // A click without the keyboard focus is the program's: stored, not sent.
         State().Replace(0);
         Radio("rbtJMPTimer")->click();
-        QCOMPARE(State().Expert.JMPMode, uint8_t(6));
+        QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(6));
         QCOMPARE(State().Snapshot(), 0u);
     }
 
@@ -227,7 +229,7 @@ private slots:
         QVERIFY(Control(*window_, "trbFanOff")->isEnabled());
 
         Click(Radio("rbtFMOWater"));
-        QCOMPARE(State().Expert.FanMode, uint8_t(1));
+        QCOMPARE(ByValue(State().Expert.FanMode), uint8_t(1));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
         QVERIFY(Edit("edtTempWaterLow")->isEnabled());
         QVERIFY(Edit("edtTempWaterHigh")->isEnabled());
@@ -247,18 +249,18 @@ private slots:
         State().Config.Flag = 0x10; // a bit this window does not know, kept
         Open("tsExpert");
         Click(Radio("rbt12h"));
-        QCOMPARE(State().Config.Flag, uint8_t(0x10 | Flag12Hour));
+        QCOMPARE(ByValue(State().Config.Flag), uint8_t(0x10 | Flag12Hour));
         Click(Radio("rbt20x4"));
-        QCOMPARE(State().Config.Flag, uint8_t(0x10 | Flag12Hour | FlagDisplay20x4));
+        QCOMPARE(ByValue(State().Config.Flag), uint8_t(0x10 | Flag12Hour | FlagDisplay20x4));
         Click(Radio("rbt24h"));
-        QCOMPARE(State().Config.Flag, uint8_t(0x10 | FlagDisplay20x4));
+        QCOMPARE(ByValue(State().Config.Flag), uint8_t(0x10 | FlagDisplay20x4));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
 
         State().Replace(0);
         auto* language = Control<QComboBox>(*window_, "cmbLanguage");
         QCOMPARE(language->currentIndex(), 0);
         QVERIFY(Press(language, Qt::Key_Down));
-        QCOMPARE(State().Expert.Language, uint8_t(1));
+        QCOMPARE(ByValue(State().Expert.Language), uint8_t(1));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
 
         // A refresh shows the controller's language and sends nothing.

@@ -4,6 +4,7 @@
 
 #include "main/frm_phorin.h"
 #include "main/zel_application.h"
+#include "support/by_value.h"
 #include "support/window_controls.h"
 #include "support/window_settings.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 
 using namespace zel;
+using test::ByValue;
 using test::Control;
 using test::Press;
 using test::Type;
@@ -63,11 +65,11 @@ private slots:
 
         QVERIFY(Press(Slider("trbLCDBLMin"), Qt::Key_Home));
         QCOMPARE(Slider("trbLCDBLMin")->value(), 20); // stops at the night level
-        QCOMPARE(State().Config.LCDBLMin, uint8_t(20));
+        QCOMPARE(ByValue(State().Config.LCDBLMin), uint8_t(20));
         QCOMPARE(Edit("edtLCDBLMin")->text(), QStringLiteral("20"));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
         QVERIFY(Press(Slider("trbLCDBLMin"), Qt::Key_End));
-        QCOMPARE(State().Config.LCDBLMin, uint8_t(80)); // and at the bright level
+        QCOMPARE(ByValue(State().Config.LCDBLMin), uint8_t(80)); // and at the bright level
 
         // Already where the ordering lets it go: nothing changes, nothing is sent.
         State().Replace(0);
@@ -76,19 +78,19 @@ private slots:
         QCOMPARE(State().Snapshot(), 0u);
 
         QVERIFY(Press(Slider("trbLCDBLNight"), Qt::Key_End));
-        QCOMPARE(State().Expert.LCDBLNight, uint8_t(80));
+        QCOMPARE(ByValue(State().Expert.LCDBLNight), uint8_t(80));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
 
         QVERIFY(Type(Edit("edtLCDBLMin"), "5"));
-        QCOMPARE(State().Config.LCDBLMin, uint8_t(5));
+        QCOMPARE(ByValue(State().Config.LCDBLMin), uint8_t(5));
         QCOMPARE(Slider("trbLCDBLMin")->value(), 5);
         // A typed level beyond the slider is stored as typed; the slider shows what it can.
         QVERIFY(Type(Edit("edtLCDBLMax"), "150"));
-        QCOMPARE(State().Config.LCDBLMax, uint8_t(150));
+        QCOMPARE(ByValue(State().Config.LCDBLMax), uint8_t(150));
         QCOMPARE(Slider("trbLCDBLMax")->value(), 100);
         QCOMPARE(Edit("edtLCDBLMax")->text(), QStringLiteral("150"));
         QVERIFY(Type(Edit("edtLCDBLNight"), "12.5")); // nearest, ties to even
-        QCOMPARE(State().Expert.LCDBLNight, uint8_t(12));
+        QCOMPARE(ByValue(State().Expert.LCDBLNight), uint8_t(12));
     }
 
     void FanSlidersKeepTheirOrder() {
@@ -97,11 +99,11 @@ private slots:
         State().Expert.FanOff = 10;
         Open("tsConfig");
         QVERIFY(Press(Slider("trbFanOff"), Qt::Key_End));
-        QCOMPARE(State().Expert.FanOff, uint8_t(40));
+        QCOMPARE(ByValue(State().Expert.FanOff), uint8_t(40));
         QVERIFY(Press(Slider("trbFanHigh"), Qt::Key_Home));
-        QCOMPARE(State().Config.FanHigh, uint8_t(40));
+        QCOMPARE(ByValue(State().Config.FanHigh), uint8_t(40));
         QVERIFY(Press(Slider("trbFanLow"), Qt::Key_PageDown)); // page step 51, then the limit
-        QCOMPARE(State().Config.FanLow, uint8_t(40));
+        QCOMPARE(ByValue(State().Config.FanLow), uint8_t(40));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig | rqSetExpert));
     }
 
@@ -115,7 +117,7 @@ private slots:
 
         // Typed beyond the byte: stored cut, the slider shows the stored value.
         QVERIFY(Type(Edit("edtTimeLapse"), "300"));
-        QCOMPARE(State().Config.TimeLapse, uint8_t(44));
+        QCOMPARE(ByValue(State().Config.TimeLapse), uint8_t(44));
         QCOMPARE(Slider("trbTimeLapse")->value(), 44);
     }
 
@@ -125,33 +127,33 @@ private slots:
         Open("tsWeather");
         QVERIFY(Type(Edit("edtCloudCount"), "5000"));
         QCOMPARE(Slider("trbCloudCount")->value(), 3000);
-        QCOMPARE(State().Config.CloudP, uint16_t(1820));
+        QCOMPARE(ByValue(State().Config.CloudP), uint16_t(1820));
         QCOMPARE(Edit("edtCloudCount")->text(), QStringLiteral("5000"));
         QVERIFY(Type(Edit("edtCloudSeconds"), "0"));
         QCOMPARE(Slider("trbCloudSeconds")->value(), 1);
-        QCOMPARE(State().Config.CloudD, uint16_t(52428));
+        QCOMPARE(ByValue(State().Config.CloudD), uint16_t(52428));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
         QCOMPARE(Control<QLabel>(*window_, "lblCloudRatio")->text(),
                  QStringLiteral("Cloud ratio: 3.4%"));
 
         QVERIFY(Press(Slider("trbStormCount"), Qt::Key_End));
-        QCOMPARE(State().Config.StormP, uint16_t(1387));
+        QCOMPARE(ByValue(State().Config.StormP), uint16_t(1387));
         QCOMPARE(Edit("edtStormCount")->text(), QStringLiteral("1000"));
         QVERIFY(Type(Edit("edtStormCount"), "7"));
-        QCOMPARE(State().Config.StormP, uint16_t(9));
+        QCOMPARE(ByValue(State().Config.StormP), uint16_t(9));
         // The duration comes from its slider too, even though only the count was typed.
-        QCOMPARE(State().Config.StormD, uint16_t(13981));
+        QCOMPARE(ByValue(State().Config.StormD), uint16_t(13981));
     }
 
     void WeatherEffectsAreCutToTheirFields() {
         Open("tsWeather");
         QVERIFY(Type(Edit("edtCloudAlpha"), "300"));
-        QCOMPARE(State().ExpertWeather.CloudAlpha, uint8_t(44));
+        QCOMPARE(ByValue(State().ExpertWeather.CloudAlpha), uint8_t(44));
         QCOMPARE(Slider("trbCloudAlpha")->value(), 44);
         QVERIFY(Type(Edit("edtCloudStep"), "70000"));
-        QCOMPARE(State().ExpertWeather.CloudStep, uint16_t(70000 - 65536));
+        QCOMPARE(ByValue(State().ExpertWeather.CloudStep), uint16_t(70000 - 65536));
         QVERIFY(Press(Slider("trbLightningP"), Qt::Key_PageUp));
-        QCOMPARE(State().ExpertWeather.LightningP, uint16_t(1000));
+        QCOMPARE(ByValue(State().ExpertWeather.LightningP), uint16_t(1000));
         QCOMPARE(Edit("edtLightningP")->text(), QStringLiteral("1000"));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
     }
@@ -196,7 +198,7 @@ private slots:
         QApplication::sendEvent(slider, &wheel);
         QVERIFY(slider->hasFocus());
         QVERIFY(State().ExpertWeather.MoonColor16[3] > 0);
-        QCOMPARE(State().ExpertWeather.MoonColor16[3], int16_t(slider->value()));
+        QCOMPARE(ByValue(State().ExpertWeather.MoonColor16[3]), int16_t(slider->value()));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
     }
 
@@ -246,7 +248,7 @@ private slots:
         Slider("trbMoon3")->setValue(300);
         Edit("edtMoon3")->setText(QStringLiteral("12"));
         Slider("trbCloudAlpha")->setValue(20);
-        QCOMPARE(State().ExpertWeather.MoonColor16[3], int16_t(0));
+        QCOMPARE(ByValue(State().ExpertWeather.MoonColor16[3]), int16_t(0));
         QCOMPARE(State().Snapshot(), 0u);
     }
 
@@ -275,7 +277,7 @@ private slots:
                 QVERIFY2(State().Snapshot() == 0, qPrintable(QLatin1String(name) + ": " + text));
             }
         }
-        QCOMPARE(State().ExpertWeather.WeatherDelay[0], uint8_t(0));
+        QCOMPARE(ByValue(State().ExpertWeather.WeatherDelay[0]), uint8_t(0));
         QCOMPARE(LogText(), log);
 
         // Pasted lines are no number either.
@@ -284,7 +286,7 @@ private slots:
 
         QVERIFY(Type(Edit("edtCloudAlpha"), "-0"));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
-        QCOMPARE(State().ExpertWeather.CloudAlpha, uint8_t(0));
+        QCOMPARE(ByValue(State().ExpertWeather.CloudAlpha), uint8_t(0));
     }
 };
 
