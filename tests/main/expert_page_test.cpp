@@ -139,17 +139,17 @@ private slots:
 
         QVERIFY(Type(Edit("edtTimeZoneStandardHour"), ""));
         const ExpertBlock& expert = State().Expert;
-        QCOMPARE(expert.Bias, int16_t(60));
-        QCOMPARE(expert.StandardMonth, int8_t(10));
-        QCOMPARE(expert.StandardDay, int8_t(31));
-        QCOMPARE(expert.StandardHour, int8_t(0));
-        QCOMPARE(expert.DaylightMonth, int8_t(0));
+        QCOMPARE(ByValue(expert.Bias), int16_t(60));
+        QCOMPARE(ByValue(expert.StandardMonth), int8_t(10));
+        QCOMPARE(ByValue(expert.StandardDay), int8_t(31));
+        QCOMPARE(ByValue(expert.StandardHour), int8_t(0));
+        QCOMPARE(ByValue(expert.DaylightMonth), int8_t(0));
         QCOMPARE(State().Snapshot(), 0u);
 
         QVERIFY(Type(Edit("edtTimeZoneStandardHour"), "3"));
-        QCOMPARE(expert.StandardHour, int8_t(3));
-        QCOMPARE(expert.DaylightMonth, int8_t(3));
-        QCOMPARE(expert.DaylightHour, int8_t(2));
+        QCOMPARE(ByValue(expert.StandardHour), int8_t(3));
+        QCOMPARE(ByValue(expert.DaylightMonth), int8_t(3));
+        QCOMPARE(ByValue(expert.DaylightHour), int8_t(2));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
         State().Replace(0);
         QVERIFY(test::Paste(Edit("edtTimeZoneBias"), "-1e3"));
@@ -162,29 +162,29 @@ private slots:
         page->SystemZone = [] { return QTimeZone("Europe/Berlin"); };
         Click(Control<QPushButton>(*window_, "btnApplyTZI"));
         const ExpertBlock& expert = State().Expert;
-        QCOMPARE(expert.Bias, int16_t(60));
-        QCOMPARE(expert.DaylightMonth, int8_t(3));
-        QCOMPARE(expert.DaylightDay, int8_t(31));
-        QCOMPARE(expert.DaylightDayOfWeek, int8_t(0));
-        QCOMPARE(expert.DaylightHour, int8_t(2));
-        QCOMPARE(expert.StandardMonth, int8_t(10));
-        QCOMPARE(expert.StandardHour, int8_t(3));
+        QCOMPARE(ByValue(expert.Bias), int16_t(60));
+        QCOMPARE(ByValue(expert.DaylightMonth), int8_t(3));
+        QCOMPARE(ByValue(expert.DaylightDay), int8_t(31));
+        QCOMPARE(ByValue(expert.DaylightDayOfWeek), int8_t(0));
+        QCOMPARE(ByValue(expert.DaylightHour), int8_t(2));
+        QCOMPARE(ByValue(expert.StandardMonth), int8_t(10));
+        QCOMPARE(ByValue(expert.StandardHour), int8_t(3));
         QCOMPARE(Edit("edtTimeZoneBias")->text(), QStringLiteral("60"));
         QCOMPARE(Edit("edtTimeZoneDaylightDay")->text(), QStringLiteral("31"));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert));
 
         page->SystemZone = [] { return QTimeZone("Asia/Kolkata"); };
         Click(Control<QPushButton>(*window_, "btnApplyTZI"));
-        QCOMPARE(expert.Bias, int16_t(330));
-        QCOMPARE(expert.DaylightMonth, int8_t(0));
-        QCOMPARE(expert.StandardMonth, int8_t(0));
+        QCOMPARE(ByValue(expert.Bias), int16_t(330));
+        QCOMPARE(ByValue(expert.DaylightMonth), int8_t(0));
+        QCOMPARE(ByValue(expert.StandardMonth), int8_t(0));
         QCOMPARE(Edit("edtTimeZoneStandardMonth")->text(), QStringLiteral("0"));
 
         // A PC without time zone information changes nothing.
         State().Replace(0);
         page->SystemZone = [] { return QTimeZone(); };
         Click(Control<QPushButton>(*window_, "btnApplyTZI"));
-        QCOMPARE(expert.Bias, int16_t(330));
+        QCOMPARE(ByValue(expert.Bias), int16_t(330));
         QCOMPARE(State().Snapshot(), 0u);
     }
 

@@ -164,26 +164,26 @@ private slots:
         Open("tsWeatherDelay");
         QVERIFY(Type(Edit("edtWeatherDelay2"), "25.5"));
         const ExpertWeatherBlock& weather = State().ExpertWeather;
-        QCOMPARE(weather.WeatherDelay[2], uint8_t(255));
-        QCOMPARE(weather.WeatherDelay[1] + weather.WeatherDelay[3], 0);
+        QCOMPARE(ByValue(weather.WeatherDelay[2]), uint8_t(255));
+        QCOMPARE(ByValue(weather.WeatherDelay[1] + weather.WeatherDelay[3]), 0);
         QCOMPARE(Slider("trbWeatherDelay2")->value(), 255);
 
         window_->ShowPage(Control(*window_, "tsMoon"));
         QVERIFY(Type(Edit("edtMoon1"), "50"));
-        QCOMPARE(weather.MoonColor16[1], int16_t(2048));
+        QCOMPARE(ByValue(weather.MoonColor16[1]), int16_t(2048));
         QCOMPARE(Slider("trbMoon1")->value(), 2048);
         QVERIFY(Press(Slider("trbMoon0"), Qt::Key_Right));
-        QCOMPARE(weather.MoonColor16[0], int16_t(1));
+        QCOMPARE(ByValue(weather.MoonColor16[0]), int16_t(1));
         QCOMPARE(Edit("edtMoon0")->text(), QStringLiteral("0.02"));
         window_->RefreshWeatherPages();
         QCOMPARE(Edit("edtMoon1")->text(), QStringLiteral("50"));
 
         window_->ShowPage(Control(*window_, "tsBalance"));
         QVERIFY(Press(Slider("trbBalance3"), Qt::Key_PageUp));
-        QCOMPARE(weather.Balance[3], uint8_t(10));
+        QCOMPARE(ByValue(weather.Balance[3]), uint8_t(10));
         QCOMPARE(Edit("edtBalance3")->text(), QStringLiteral("10"));
         QVERIFY(Type(Edit("edtBalanceSum"), "80"));
-        QCOMPARE(weather.BalanceSum, uint8_t(80));
+        QCOMPARE(ByValue(weather.BalanceSum), uint8_t(80));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpertWeather));
     }
 
