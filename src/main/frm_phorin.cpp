@@ -675,7 +675,7 @@ void TfrmPHORIN::RefreshStatus() {
     SetTitle(status);
     tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
     if (pc->currentWidget() == tsVisualize)
-        tsVisualize->Redraw();
+        tsVisualize->RefreshMarker();
     else if (pc->currentWidget() == tsGeo)
         tsGeo->RefreshGeo();
     tsSchedule->MarkCurrentRow(info.CurrentRow);

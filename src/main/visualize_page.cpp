@@ -57,6 +57,18 @@ void VisualizePage::SetConnected(bool connected) {
     SetEnabled({lblVisualize, cmbVisualize, cbxTimeLock}, connected);
 }
 
+std::optional<double> VisualizePage::Marker() const {
+    if (state_.Config.Mode == ModeGeo)
+        return SunAngle(state_.Config, state_.Info);
+    return state_.Info.Hour * 60 + state_.Info.Minute;
+}
+
+void VisualizePage::RefreshMarker() {
+    // The status is read twice a second; the line moves once a minute.
+    if (Marker() != drawnMarker_)
+        Redraw();
+}
+
 void VisualizePage::Redraw() {
     const bool geo = state_.Config.Mode == ModeGeo;
     cbxTimeLock->setVisible(!geo);
@@ -66,10 +78,8 @@ void VisualizePage::Redraw() {
     scene.DragPoint = dragPoint_;
     for (int channel = 0; channel < ChannelCount; ++channel)
         scene.ColorCodes[size_t(channel)] = state_.Config.ColorName[channel];
-    if (geo)
-        scene.Marker = SunAngle(state_.Config, state_.Info);
-    else
-        scene.Marker = state_.Info.Hour * 60 + state_.Info.Minute;
+    scene.Marker = Marker();
+    drawnMarker_ = scene.Marker;
     img->Draw([&](QImage& picture) {
         renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);
     });

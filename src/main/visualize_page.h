@@ -39,6 +39,8 @@ public:
 
     // The whole picture from the records: the geo view in the mode Geo, else the time view.
     void Redraw();
+    // After a status read: draws again only when the time or sun line has moved.
+    void RefreshMarker();
 
     void imgMouseDown(QPoint point);
     void imgMouseMove(QPoint point);
@@ -53,11 +55,13 @@ public:
     bool FormMouseWheel(int delta);
 
 private:
+    std::optional<double> Marker() const;
     DeviceState& state_;
     ScheduleHistory& history_;
     VisualizeRenderer renderer_;
     int visualisedChannel_ = 0;
     int dragPoint_ = -1;
+    std::optional<double> drawnMarker_; // where the last drawing put the time or sun line
     // The dragged row as it was on the press, for the history.
     ScheduleRow dragStart_{};
     int dragGeneration_ = 0;
