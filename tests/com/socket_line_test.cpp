@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -115,7 +117,7 @@ private slots:
             },
             60000);
         line->Open();
-        bool stopped = false;
+        std::atomic<bool> stopped{false}; // read after QThread::wait, which Qt orders unseen
         std::unique_ptr<QThread> link(QThread::create([&] {
             try {
                 line->Read(1);
