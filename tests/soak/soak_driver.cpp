@@ -225,6 +225,7 @@ private:
 
     // ---- The controllers ----
     void StartWindowController(const QStringList& arguments);
+    void AnnouncePortChange();
     void EndWindowController();
     void SaveWireLog();
     void StartCliController(const QStringList& arguments);
@@ -283,6 +284,13 @@ private:
 
 // ---- The controllers ------------------------------------------------------------------------
 
+// What the system's device events tell the window when an adapter comes or goes; the soak's
+// port is a link in a folder of its own, which no device event reports.
+void Soak::AnnouncePortChange() {
+    if (window_)
+        window_->findChild<PortWatch*>()->Look();
+}
+
 void Soak::StartWindowController(const QStringList& arguments) {
     SimOptions options =
         ParseSimArguments(arguments + QStringList{QStringLiteral("--rows"), QString::number(Rows)})
@@ -295,6 +303,7 @@ void Soak::StartWindowController(const QStringList& arguments) {
     QFile::remove(fresh);
     if (!QFile::link(port, fresh) || ::rename(qPrintable(fresh), qPrintable(windowLink_)) != 0)
         qFatal("soak: cannot link %s to %s", qPrintable(windowLink_), qPrintable(port));
+    AnnouncePortChange();
     acknowledged_ = {};
     ++generation_;
 }
@@ -309,6 +318,7 @@ void Soak::EndWindowController() {
         NoteWrites(pendingWrites_, false);
     windowSim_->Stop();
     QFile::remove(windowLink_);
+    AnnouncePortChange();
     const int failuresBefore = int(figures.failures.size());
     CheckAcknowledged(windowSim_->State());
     CheckRetries(WithoutTimes(windowSim_->WireLines()));
