@@ -172,10 +172,7 @@ bool TthdCom::GetBootInfo() {
         GetDevice();
         return false;
     }
-    const uint8_t* payload = transferBuffer_.data() + PayloadOffset;
-    pageSize_ = uint16_t(payload[0] | payload[1] << 8);
-    flashSize_ = uint32_t(payload[2]) | uint32_t(payload[3]) << 8 | uint32_t(payload[4]) << 16 |
-                 uint32_t(payload[5]) << 24;
+    bootInfo_ = BootInfoFromBlock(transferBuffer_);
     return true;
 }
 

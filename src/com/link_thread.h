@@ -1,5 +1,6 @@
 #pragma once
 
+#include "com/firmware_transfer.h"
 #include "com/line_transaction.h"
 #include "com/link_host.h"
 #include "com/serial_line.h"
@@ -97,8 +98,7 @@ private:
     bool deviceReady_ = false;
     bool inBootloader_ = false;
     bool bootInfoRefused_ = false; // this bootloader's figures ruled out an update
-    uint16_t pageSize_ = 0;
-    uint32_t flashSize_ = 0;
+    BootInfo bootInfo_;
     QString firmwareFile_;
     std::atomic<bool> finished_{false};
     std::atomic<uint16_t> identity_{0xFFFF};

@@ -22,6 +22,8 @@ void ScriptedLine::Write(const QByteArray& data) {
 }
 
 QByteArray ScriptedLine::Read(int count) {
+    if (reads_++ == vanishAtRead)
+        open_ = false;
     if (!open_)
         throw SerialLineError(QStringLiteral("Port %1 is not open").arg(name_));
     if (pending_.isEmpty() && !replies.isEmpty())

@@ -16,6 +16,7 @@ public:
     int purges = 0;
     bool failOpen = false;
     bool failWrite = false;
+    int vanishAtRead = -1; // the read (from 0) at which the port goes away, as unplugged
 
     void SetName(const QString& name) override { name_ = name; }
     QString Name() const override { return name_; }
@@ -30,6 +31,7 @@ private:
     QString name_;
     bool open_ = true;
     QByteArray pending_;
+    int reads_ = 0;
 };
 
 } // namespace zel::test
