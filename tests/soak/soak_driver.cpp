@@ -10,6 +10,9 @@
 #include "cfg/device_state.h"
 #include "files/ini_document.h"
 #include "files/settings_file.h"
+#include "main/channel_row.h"
+#include "main/channels_page.h"
+#include "main/config_page.h"
 #include "main/frm_phorin.h"
 #include "main/geo_page.h"
 #include "main/port_watch.h"
@@ -19,6 +22,7 @@
 #include "sim/wire_log.h"
 #include "support/sim_process.h"
 #include "support/wait.h"
+#include "support/window_controls.h"
 #include "support/window_settings.h"
 
 #include <QAbstractScrollArea>
@@ -32,9 +36,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -208,6 +215,7 @@ class Soak {
 public:
     Soak(int seconds, uint32_t seed, const QString& work)
         : seconds_(seconds), random_(seed), work_(work) {
+        lastLevels_.fill(-1);
         windowLink_ = QDir(work_).filePath(QStringLiteral("window-port"));
         cliLink_ = QDir(work_).filePath(QStringLiteral("cli-port"));
         importFile_ = QDir(work_).filePath(QStringLiteral("import.ini"));
@@ -221,6 +229,7 @@ private:
         uint32_t writes;  // the requests it raises
         uint32_t changes; // those among them whose blocks surely differ from the last write
         std::function<bool()> run; // false: not possible now
+        int weight = 1;            // how often it is picked, against the others
     };
 
     // ---- The controllers ----
@@ -240,6 +249,11 @@ private:
     bool ClockFromTheMenu();
     bool ImportConfiguration();
     bool ReconnectFromTheMenu();
+    bool ModeFromTheKeyboard();
+    bool FanOnTheConfigurationPage();
+    bool ChannelLevelFromTheKeyboard();
+    int PressOnSlider(QSlider* slider, int current, int lastSent);
+    void Requested(int Watched::*field, int value);
     bool WaitForWrites(int timeoutMs);
     void OnWriteFinished(uint32_t flag, bool ok);
     void NoteWrites(uint32_t flags, bool acknowledged);
@@ -271,6 +285,7 @@ private:
     QDeadlineTimer pendingDeadline_;
     uint32_t failedWrites_ = 0; // blocks whose last write failed
     std::optional<Watched> lastRequested_;
+    std::array<int, ChannelCount> lastLevels_; // the channel levels last sent
     qint64 nextActionMs_ = 0;
 
     std::unique_ptr<test::SimProcess> cliSim_;
@@ -424,6 +439,13 @@ std::vector<Soak::UserAction> Soak::Actions() {
          rqSetConfig | rqSetExpert | rqSetExpertWeather, [this] { return ImportConfiguration(); }},
         {QStringLiteral("disconnect and connect from the Connection menu"), 0, 0,
          [this] { return ReconnectFromTheMenu(); }},
+        {QStringLiteral("mode from the keyboard"), rqSetConfig, rqSetConfig,
+         [this] { return ModeFromTheKeyboard(); }},
+        {QStringLiteral("fan speed on the Configuration page"), rqSetConfig, rqSetConfig,
+         [this] { return FanOnTheConfigurationPage(); }},
+        // Possible in Manual mode only: picked more often to be made as often as the others.
+        {QStringLiteral("channel level from the keyboard"), rqSetChannels, rqSetChannels,
+         [this] { return ChannelLevelFromTheKeyboard(); }, 3},
     };
 }
 
@@ -441,7 +463,14 @@ void Soak::MaybeAct() {
     if (!window_->Connected())
         return;
     const std::vector<UserAction> actions = Actions();
-    const UserAction& action = actions[size_t(Rand(0, int(actions.size()) - 1))];
+    int total = 0;
+    for (const UserAction& candidate : actions)
+        total += candidate.weight;
+    int pick = Rand(0, total - 1);
+    size_t chosen = 0;
+    while (pick >= actions[chosen].weight)
+        pick -= actions[chosen++].weight;
+    const UserAction& action = actions[chosen];
     // A write that carries an unchanged block right after that block's write failed would look
     // like a repeated write on the wire.
     if ((action.writes & ~action.changes & failedWrites_) != 0 || !action.run())
@@ -472,10 +501,8 @@ bool Soak::PlaceOnTheMap() {
             (lastRequested_ && (near(lat, lastRequested_->lat) || near(lon, lastRequested_->lon))))
             continue;
         QTest::mouseClick(map->viewport(), Qt::LeftButton, {}, point);
-        Watched requested = lastRequested_.value_or(Watched{});
-        requested.lat = config.Lat;
-        requested.lon = config.Lon;
-        lastRequested_ = requested;
+        Requested(&Watched::lat, config.Lat);
+        Requested(&Watched::lon, config.Lon);
         return true;
     }
     return false;
@@ -525,6 +552,81 @@ bool Soak::ImportConfiguration() {
     window_->SettingsFileDialog = [this](const QString&, bool) { return importFile_; };
     entry->trigger();
     lastRequested_ = next;
+    return true;
+}
+
+void Soak::Requested(int Watched::*field, int value) {
+    Watched requested = lastRequested_.value_or(Watched{});
+    requested.*field = value;
+    lastRequested_ = requested;
+}
+
+// Manual, Auto or Geo by its shortcut (Ctrl+F1, F2, F3), a mode other than the controller's
+// and than the one last sent.
+bool Soak::ModeFromTheKeyboard() {
+    const int current = window_->State().Config.Mode;
+    std::vector<int> modes;
+    for (const int mode : {ModeManual, ModeAuto, ModeGeo})
+        if (mode != current && !(lastRequested_ && mode == lastRequested_->mode))
+            modes.push_back(mode);
+    if (modes.empty() || !Entry("mnuModeManual")->isEnabled())
+        return false;
+    const int mode = modes[size_t(Rand(0, int(modes.size()) - 1))];
+    QTest::keyClick(window_.get(), Qt::Key(Qt::Key_F1 + mode - ModeManual), Qt::ControlModifier);
+    if (window_->State().Config.Mode != mode) {
+        figures.Fail(QStringLiteral("Ctrl+F%1 did not select its mode").arg(mode + 1));
+        return false;
+    }
+    Requested(&Watched::mode, mode);
+    return true;
+}
+
+// One key on a focused slider: a step or a page either way, to a position other than the
+// current one and the one last sent. The new position, or -1 when no key would do.
+int Soak::PressOnSlider(QSlider* slider, int current, int lastSent) {
+    if (!slider->isEnabled())
+        return -1;
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Up, slider->singleStep()},
+                                            {Qt::Key_Down, -slider->singleStep()},
+                                            {Qt::Key_PageUp, slider->pageStep()},
+                                            {Qt::Key_PageDown, -slider->pageStep()}};
+    std::vector<Qt::Key> useful;
+    for (const auto& [key, step] : keys) {
+        const int position = std::clamp(current + step, slider->minimum(), slider->maximum());
+        if (position != current && position != lastSent)
+            useful.push_back(key);
+    }
+    if (useful.empty() || !test::Focus(slider))
+        return -1;
+    QTest::keyClick(slider, useful[size_t(Rand(0, int(useful.size()) - 1))]);
+    return slider->sliderPosition();
+}
+
+// The fan's top speed by keys on its slider; the slider keeps it above the lower speeds, so
+// a key against that limit changes nothing and is not counted.
+bool Soak::FanOnTheConfigurationPage() {
+    auto* page = window_->findChild<ConfigPage*>();
+    window_->ShowPage(page);
+    const int current = window_->State().Config.FanHigh;
+    PressOnSlider(page->FanHigh.Slider, current, lastRequested_ ? lastRequested_->fanHigh : -1);
+    const int now = window_->State().Config.FanHigh;
+    if (now == current)
+        return false;
+    Requested(&Watched::fanHigh, now);
+    return true;
+}
+
+// A channel's level by keys on its slider, which only Manual mode enables.
+bool Soak::ChannelLevelFromTheKeyboard() {
+    auto* page = window_->findChild<ChannelsPage*>();
+    window_->ShowPage(page);
+    const int channel = Rand(0, ChannelCount - 1);
+    const int current = window_->State().Info.Channel[channel];
+    PressOnSlider(page->Row(channel).trb, current, lastLevels_[size_t(channel)]);
+    const int now = window_->State().Info.Channel[channel];
+    if (now == current)
+        return false;
+    lastLevels_[size_t(channel)] = now;
     return true;
 }
 
@@ -729,6 +831,10 @@ int Soak::Run() {
                    : QList<SerialPortInfo>{};
     });
     window_->show();
+    // Sliders take keys only with the focus, which only an active window gives.
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_.get()))
+        figures.Fail(QStringLiteral("the window did not become active"));
     if (!WaitReconnected())
         return Report();
     if (!test::WaitUntil([&] { return cliLines_ > 0; }, ReconnectTimeoutMs))
