@@ -121,14 +121,24 @@ QString BackupPortName(const QString& entry) {
     return name;
 }
 
-QString SettingsDirectory() {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    if (!programDir.isEmpty() && QFileInfo(programDir).isWritable())
+QString SettingsDirectory(const QString& programDir) {
+    static const QStringList sharedFolders = {QStringLiteral(ZEL_INSTALL_BINDIR),
+                                              QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
+                                              QStringLiteral("/usr/local/bin")};
+    const QString canonical = QFileInfo(programDir).canonicalFilePath();
+    bool shared = false;
+    for (const QString& folder : sharedFolders)
+        shared = shared || canonical == QFileInfo(folder).canonicalFilePath();
+    if (!canonical.isEmpty() && !shared && QFileInfo(programDir).isWritable())
         return programDir;
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     // A failure to create it shows when the backup is written, which reports it.
     QDir().mkpath(dataDir);
     return dataDir;
+}
+
+QString SettingsDirectory() {
+    return SettingsDirectory(QCoreApplication::applicationDirPath());
 }
 
 BackupResult WriteBackup(const QString& entry, DeviceState& state, const QString& directory) {

@@ -33,9 +33,11 @@ bool ImportSchedule(const QString& path, DeviceState& state);
 // first blank, reduced to its last path component. Empty when nothing usable is left.
 QString BackupPortName(const QString& entry);
 
-// The program directory when it is writable, else the per-user data directory (created).
-// Backups go there and the settings file dialogs open there.
-QString SettingsDirectory();
+// The program directory when it is writable and not a folder shared by every installed program
+// (an installed program run as root must not write into /usr/bin), else the per-user data
+// directory (created). Backups go there and the settings file dialogs open there.
+QString SettingsDirectory(const QString& programDir);
+QString SettingsDirectory(); // for this program
 
 struct BackupResult {
     QString Path;  // the backup file; empty when the entry names no port

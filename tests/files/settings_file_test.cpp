@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -423,6 +424,18 @@ private slots:
             QCOMPARE(result.Path, dir.filePath(file));
             QCOMPARE(written, QStringList{file});
         }
+    }
+
+    // A build tree or an unpacked folder keeps its backups beside the program; the folders of
+    // installed programs never do, even for root, who may write there.
+    void BackupsStayOutOfTheFoldersOfInstalledPrograms() {
+        QTemporaryDir dir;
+        QCOMPARE(SettingsDirectory(dir.path()), dir.path());
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        for (const QString& installed : {QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
+                                         QStringLiteral("/usr/local/bin")})
+            QCOMPARE(SettingsDirectory(installed), data);
+        QCOMPARE(SettingsDirectory(dir.filePath(QStringLiteral("gone"))), data);
     }
 
     void BackupReplacesTheKeysOfThePreviousBackup() {
