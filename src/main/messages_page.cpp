@@ -11,6 +11,7 @@ namespace zel {
 LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("mem"));
     setReadOnly(true);
+    setMaximumBlockCount(LineLimit); // which also ends the undo history a log has no use for
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

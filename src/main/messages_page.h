@@ -10,6 +10,10 @@ namespace zel {
 class LogView : public QPlainTextEdit {
     Q_OBJECT
 public:
+    // The window may stay open for weeks, and a link that keeps failing logs a few lines a
+    // second at about a kilobyte each in the view: beyond this many the oldest lines give way.
+    static constexpr int LineLimit = 3000;
+
     explicit LogView(QWidget* parent);
 
     // The note in the language in use, in front of every line logged so far.

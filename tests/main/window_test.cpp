@@ -406,6 +406,20 @@ private slots:
         QCOMPARE(lines.last(), prefix + QStringLiteral("Proceed?"));
     }
 
+    // A link that keeps failing logs for as long as the window stays open: the oldest lines,
+    // the safety note first, give way to the newest.
+    void LogKeepsItsNewestLinesWithinItsLimit() {
+        auto window = Window();
+        const int entries = LogView::LineLimit + 50;
+        for (int entry = 0; entry < entries; ++entry)
+            window->LogMessage(QStringLiteral("entry %1").arg(entry));
+        const QStringList lines = LogLines(*window);
+        QCOMPARE(lines.size(), LogView::LineLimit);
+        QVERIFY2(lines.first().endsWith(QStringLiteral("] entry 50")), qPrintable(lines.first()));
+        QVERIFY2(lines.last().endsWith(QStringLiteral("] entry %1").arg(entries - 1)),
+                 qPrintable(lines.last()));
+    }
+
     void StatusTextGoesToPanelAndLog() {
         auto window = Window();
         window->SetStatusText(
