@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
     }
 
     zel::TApplication application(argc, argv);
+    // Backups in the data folder go to ~/.local/share/ZELPHORIN2/zelphorin, beside the command
+    // line's ZELPHORIN2/zelphorin-cli.
+    application.setOrganizationName(QStringLiteral("ZELPHORIN2"));
     application.setApplicationName(QStringLiteral("zelphorin"));
     application.setDesktopFileName(QStringLiteral("zelphorin"));
     // The icon lives in the window's static library, whose resources the linker would drop.
