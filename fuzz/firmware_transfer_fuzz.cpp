@@ -1,11 +1,12 @@
 // The bootloader's information block and a whole firmware transfer against any replies.
 // Bytes 0-1 give the image's first address, bytes 2-3 its length (a wrapped value makes the
-// range run backwards), byte 4 the read at which the port vanishes (255: never), and the rest is what the line returns, one read per '|'-separated
-// piece: the first answers the request for the information block, the others the blocks
-// (an empty piece is silence, which closes the port as a vanished controller would).
-// Besides crashes, the target traps when the transfer breaks its promises: a block outside
-// the writable flash or out of order, a block whose bytes are not the image's, a block tried
-// too often, anything sent after refused figures, or success reported for a range not sent.
+// range run backwards), byte 4 the read at which the port vanishes (255: never), and the rest is
+// what the line returns, one read per '|'-separated piece: the first answers the request for the
+// information block, the others the blocks (an empty piece is silence, which closes the port as a
+// vanished controller would). Besides crashes, the target traps when the transfer breaks its
+// promises: a block outside the writable flash or out of order, a block whose bytes are not the
+// image's, a block tried too often, anything sent after refused figures, or success reported for a
+// range not sent.
 
 #include "com/command_set.h"
 #include "com/firmware_transfer.h"
@@ -85,10 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return bytes;
     }();
     QStringList status;
-    const TransferHooks hooks{[&](const QString& text) { log << text; },
-                              [&](const QString& text) { status << text; },
-                              [](const QString&, qint64, qint64) {}, [](int) { return true; },
-                              [] { return false; }};
+    const TransferHooks hooks{
+        [&](const QString& text) { log << text; }, [&](const QString& text) { status << text; },
+        [](const QString&, qint64, qint64) {}, [](int) { return true; }, [] { return false; }};
     const qsizetype before = line.written.size();
     const TransferOutcome outcome =
         TransferFirmware(transaction, line, info, image, first, last, hooks);

@@ -36,8 +36,8 @@ BootInfo BootInfoFromBlock(const TransferBuffer& buffer) {
     const uint8_t* payload = buffer.data() + PayloadOffset;
     BootInfo info;
     info.pageSize = uint16_t(payload[0] | payload[1] << 8);
-    info.flashSize = uint32_t(payload[2]) | uint32_t(payload[3]) << 8 |
-                     uint32_t(payload[4]) << 16 | uint32_t(payload[5]) << 24;
+    info.flashSize = uint32_t(payload[2]) | uint32_t(payload[3]) << 8 | uint32_t(payload[4]) << 16 |
+                     uint32_t(payload[5]) << 24;
     return info;
 }
 
@@ -159,9 +159,9 @@ void TthdCom::UpdateFirmware() {
         last = 0;
         if (!ParseFirmwareFile(firmwareFile_, *image, 0xFFFF, first, last, report))
             continue;
-        Log(TranslateFormat(QStringLiteral("FlashSize"), {QString::number(last) +
-                                                           QStringLiteral(" / ") +
-                                                           QString::number(UsableFlash(bootInfo_))}));
+        Log(TranslateFormat(QStringLiteral("FlashSize"),
+                            {QString::number(last) + QStringLiteral(" / ") +
+                             QString::number(UsableFlash(bootInfo_))}));
         // The last address is inclusive; every byte up to it must fit in a whole block.
         if (last >= writable) {
             Status(TranslateFormat(QStringLiteral("FirmwareTooLarge"),
@@ -172,12 +172,12 @@ void TthdCom::UpdateFirmware() {
     }
 
     Sync([&] { host_.BeforeFirmwareTransfer(PortName()); });
-    const TransferHooks hooks{
-        log, status,
-        [this](const QString& text, qint64 completed, qint64 total) {
-            Progress(text, completed, total);
-        },
-        [this](int ms) { return Pause(ms); }, [this] { return Terminated(); }};
+    const TransferHooks hooks{log, status,
+                              [this](const QString& text, qint64 completed, qint64 total) {
+                                  Progress(text, completed, total);
+                              },
+                              [this](int ms) { return Pause(ms); },
+                              [this] { return Terminated(); }};
     TransferFirmware(*line_, *port_, bootInfo_, *image, first, last, hooks);
 }
 

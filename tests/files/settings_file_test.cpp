@@ -432,8 +432,8 @@ private slots:
         QTemporaryDir dir;
         QCOMPARE(SettingsDirectory(dir.path()), dir.path());
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        for (const QString& installed : {QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
-                                         QStringLiteral("/usr/local/bin")})
+        for (const QString& installed :
+             {QStringLiteral("/usr/bin"), QStringLiteral("/bin"), QStringLiteral("/usr/local/bin")})
             QCOMPARE(SettingsDirectory(installed), data);
         QCOMPARE(SettingsDirectory(dir.filePath(QStringLiteral("gone"))), data);
     }

@@ -11,8 +11,8 @@ namespace zel::test {
 // asked for, the rest staying queued as a real line would keep it until the next purge).
 class ScriptedLine final : public SerialLine {
 public:
-    QByteArrayList replies;  // one entry per Read; an empty entry is silence
-    QByteArrayList written;  // every Write, in order
+    QByteArrayList replies; // one entry per Read; an empty entry is silence
+    QByteArrayList written; // every Write, in order
     int purges = 0;
     bool failOpen = false;
     bool failWrite = false;
