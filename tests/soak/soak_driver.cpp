@@ -259,7 +259,7 @@ private:
     bool ModeFromTheKeyboard();
     bool FanOnTheConfigurationPage();
     bool ChannelLevelFromTheKeyboard();
-    int PressOnSlider(QSlider* slider, int current, int lastSent);
+    void PressOnSlider(QSlider* slider, int current, int lastSent);
     void Requested(int Watched::*field, int value);
     bool WaitForWrites(int timeoutMs);
     void OnWriteFinished(uint32_t flag, bool ok);
@@ -589,10 +589,10 @@ bool Soak::ModeFromTheKeyboard() {
 }
 
 // One key on a focused slider: a step or a page either way, to a position other than the
-// current one and the one last sent. The new position, or -1 when no key would do.
-int Soak::PressOnSlider(QSlider* slider, int current, int lastSent) {
+// current one and the one last sent; none when no key would do.
+void Soak::PressOnSlider(QSlider* slider, int current, int lastSent) {
     if (!slider->isEnabled())
-        return -1;
+        return;
     const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Up, slider->singleStep()},
                                             {Qt::Key_Down, -slider->singleStep()},
                                             {Qt::Key_PageUp, slider->pageStep()},
@@ -603,10 +603,8 @@ int Soak::PressOnSlider(QSlider* slider, int current, int lastSent) {
         if (position != current && position != lastSent)
             useful.push_back(key);
     }
-    if (useful.empty() || !test::Focus(slider))
-        return -1;
-    QTest::keyClick(slider, useful[size_t(Rand(0, int(useful.size()) - 1))]);
-    return slider->sliderPosition();
+    if (!useful.empty() && test::Focus(slider))
+        QTest::keyClick(slider, useful[size_t(Rand(0, int(useful.size()) - 1))]);
 }
 
 // The fan's top speed by keys on its slider; the slider keeps it above the lower speeds, so
