@@ -4,6 +4,7 @@
 #include "main/frm_phorin.h"
 #include "main/schedule_cells.h"
 #include "sim/sim_controller.h"
+#include "support/window_controls.h"
 #include "support/window_settings.h"
 
 #include <QApplication>
@@ -59,14 +60,7 @@ class WindowControlsTest : public QObject {
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
             return nullptr;
-        DeviceState& state = window->State();
-        const bool ready = QTest::qWaitFor(
-            [&] {
-                return window->Connected() && state.Info.RowCount > 0 &&
-                       (state.Snapshot() & rqReadEverything) == 0;
-            },
-            TimeoutMs);
-        return ready ? std::move(window) : nullptr;
+        return test::WaitForFirstRead(*window, TimeoutMs) ? std::move(window) : nullptr;
     }
 
     // Waits for the next status read after everything pending went out, so that a second,

@@ -4,6 +4,7 @@
 #include "files/ini_document.h"
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
+#include "support/window_controls.h"
 #include "support/window_settings.h"
 
 #include <QFile>
@@ -56,14 +57,7 @@ class WindowFilesTest : public QObject {
     // A window connected to the simulator, with its first complete download stored.
     std::unique_ptr<TfrmPHORIN> Connected(SimController& sim) {
         auto window = OpenWindow({sim.Start(), QStringLiteral("-english")});
-        DeviceState& state = window->State();
-        const bool ready = QTest::qWaitFor(
-            [&] {
-                return window->Connected() && state.Info.RowCount > 0 &&
-                       (state.Snapshot() & rqReadEverything) == 0;
-            },
-            TimeoutMs);
-        return ready ? std::move(window) : nullptr;
+        return test::WaitForFirstRead(*window, TimeoutMs) ? std::move(window) : nullptr;
     }
 
     static void Trigger(TfrmPHORIN& window, const char* entry) {

@@ -47,6 +47,17 @@ inline void OpenRefreshed(TfrmPHORIN& window, const QString& page) {
     window.State().Replace(0);
 }
 
+// Waits until the window is connected and its first complete download is stored and shown.
+inline bool WaitForFirstRead(TfrmPHORIN& window, int timeoutMs) {
+    DeviceState& state = window.State();
+    return QTest::qWaitFor(
+        [&] {
+            return window.Connected() && state.Info.RowCount > 0 &&
+                   (state.Snapshot() & rqReadEverything) == 0;
+        },
+        timeoutMs);
+}
+
 // Gives the control the keyboard focus, as a click or the Tab key would.
 inline bool Focus(QWidget* control) {
     control->setFocus(Qt::OtherFocusReason);
