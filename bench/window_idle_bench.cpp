@@ -6,7 +6,7 @@
 //     window_idle_bench [SECONDS_PER_PAGE [RUNS]]     (defaults: 30 s, 3 runs)
 
 #include "bench_support.h"
-#include "main/built_in_controller.h"
+#include "host/built_in_controller.h"
 #include "main/frm_phorin.h"
 #include "main/zel_application.h"
 #include "support/window_settings.h"

@@ -5,7 +5,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/sunmoon_command.h"
 #include "fuzz_support.h"
-#include "main/command_line.h"
+#include "host/command_line.h"
 
 using namespace zel;
 

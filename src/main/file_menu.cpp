@@ -4,8 +4,8 @@
 #include "files/settings_file.h"
 #include "lang/translate.h"
 #include "main/frm_phorin.h"
-#include "main/messages_page.h"
-#include "main/schedule_history.h"
+#include "main/pages/messages_page.h"
+#include "main/pages/schedule_history.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -4,9 +4,9 @@
 #include "com/link_host.h"
 #include "com/link_thread.h"
 #include "discover/thd_discover.h"
-#include "main/built_in_controller.h"
+#include "host/built_in_controller.h"
 #include "main/main_menu.h"
-#include "main/port_watch.h"
+#include "host/port_watch.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -1,8 +1,8 @@
 // The program entry: the window on the command line's port, or the remembered one.
 
-#include "main/command_line.h"
+#include "host/command_line.h"
 #include "main/frm_phorin.h"
-#include "main/signal_watch.h"
+#include "host/signal_watch.h"
 #include "main/zel_application.h"
 
 #include <QIcon>

@@ -4,11 +4,11 @@
 
 #include "cfg/device_actions.h"
 #include "lang/translate.h"
-#include "main/channels_page.h"
+#include "main/pages/channels_page.h"
 #include "main/frm_phorin.h"
-#include "main/geo_page.h"
-#include "main/schedule_page.h"
-#include "main/weather_page.h"
+#include "main/pages/geo_page.h"
+#include "main/pages/schedule_page.h"
+#include "main/pages/weather_page.h"
 
 namespace zel {
 

@@ -2,7 +2,7 @@
 // what a user changes reaches the controller exactly once, and a refresh sends nothing.
 
 #include "main/frm_phorin.h"
-#include "main/schedule_cells.h"
+#include "main/pages/schedule_cells.h"
 #include "sim/sim_controller.h"
 #include "support/window_controls.h"
 #include "support/window_settings.h"

@@ -4,9 +4,9 @@
 
 #include "cfg/conversions.h"
 #include "lang/translate.h"
-#include "main/channels_page.h"
+#include "main/pages/channels_page.h"
 #include "main/frm_phorin.h"
-#include "main/schedule_cells.h"
+#include "main/pages/schedule_cells.h"
 #include "support/window_settings.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // The chart page and the health picture in the window: reading the chart again, the source
 // popup, saving the chart, the hover text, and the hidden health entry.
 
-#include "main/chart_page.h"
-#include "main/config_page.h"
+#include "main/pages/chart_page.h"
+#include "main/pages/config_page.h"
 #include "main/frm_phorin.h"
 #include "support/window_settings.h"
 

@@ -1,8 +1,8 @@
 // The chart and health drawings: ranges and grid steps, the time grid, the curve across gaps,
 // the sensor message, the table of samples, and the health bars.
 
-#include "main/chart_view.h"
-#include "main/health_view.h"
+#include "main/views/chart_view.h"
+#include "main/views/health_view.h"
 #include "support/window_settings.h"
 
 #include <QGuiApplication>

@@ -4,8 +4,8 @@
 #include "cfg/requests.h"
 #include "lang/translate.h"
 #include "main/frm_phorin.h"
-#include "main/geo_page.h"
-#include "main/moon_phase.h"
+#include "main/pages/geo_page.h"
+#include "main/views/moon_phase.h"
 #include "main/status_panels.h"
 #include "sunmoon/geo_report.h"
 

@@ -3,8 +3,8 @@
 // refills that must leave a cell being edited alone.
 
 #include "main/frm_phorin.h"
-#include "main/schedule_cells.h"
-#include "main/schedule_page.h"
+#include "main/pages/schedule_cells.h"
+#include "main/pages/schedule_page.h"
 #include "support/window_settings.h"
 
 #include <QApplication>

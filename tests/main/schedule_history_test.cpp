@@ -2,7 +2,7 @@
 // keystrokes of one cell as one edit, the channel names of a column paste, its depth, and
 // what ends it.
 
-#include "main/schedule_history.h"
+#include "main/pages/schedule_history.h"
 
 #include <QCoreApplication>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The schedule drawing at known pixels: grid, current-time line, the visualised channel's
 // fill and squares, the point cache, and the geo view's row angles.
 
-#include "main/visualize_view.h"
+#include "main/views/visualize_view.h"
 
 #include <QGuiApplication>
 #include <QtTest>

@@ -3,12 +3,12 @@
 
 #include "lang/date_time_text.h"
 #include "lang/translate.h"
-#include "main/built_in_controller.h"
+#include "host/built_in_controller.h"
 #include "main/frm_phorin.h"
-#include "main/labeled_edit.h"
-#include "main/messages_page.h"
+#include "main/widgets/labeled_edit.h"
+#include "main/pages/messages_page.h"
 #include "main/status_panels.h"
-#include "main/status_texts.h"
+#include "host/status_texts.h"
 #include "main/zel_application.h"
 #include "support/window_settings.h"
 

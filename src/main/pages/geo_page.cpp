@@ -1,0 +1,339 @@
+#include "main/pages/geo_page.h"
+
+#include "cfg/conversions.h"
+#include "cfg/device_actions.h"
+#include "lang/translate.h"
+#include "main/views/moon_phase.h"
+#include "main/widgets/widgets.h"
+#include "sunmoon/geo_report.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <stdexcept>
+
+// The map lives in a static library, whose resource initialiser the linker would drop.
+static QImage LoadWorldMap() {
+    Q_INIT_RESOURCE(world_map);
+    const QImage source(QStringLiteral(":/map/world_map.png"));
+    // Converted here rather than by QImage, which converts a picture this large on Qt's
+    // thread pool: threads started for one picture, whose start a race detector cannot follow.
+    QImage map(source.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < source.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(map.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            line[x] = qPremultiply(source.pixel(x, y));
+    }
+    return map;
+}
+
+namespace zel {
+
+namespace {
+constexpr int MinutesPerDay = 1440;
+constexpr int MoonPictureSize = 60;
+// The map is plate carrée: x 0..1000 is longitude -180..180, y 0..500 latitude 90..-90.
+constexpr int MapWidth = 1000;
+constexpr int MapHeight = 500;
+constexpr QRgb CrossHairColour = 0x40FFFFFF;
+constexpr QRgb MarkerColour = 0xFFFF0000;
+constexpr int MarkerSize = 5;
+constexpr QRgb MoonColour = 0xFFE0E000;
+constexpr float MoonRadius = 20;
+constexpr float MoonCentre = 30;
+
+struct GeoPoint {
+    double Latitude;
+    double Longitude;
+};
+
+// The place under a picture pixel; a pixel outside the map counts as its nearest border.
+GeoPoint PictureToGeo(QPoint point) {
+    const int x = std::clamp(point.x(), 0, MapWidth);
+    const int y = std::clamp(point.y(), 0, MapHeight);
+    return {90 - (y * 180) / double(MapHeight), (x * 360) / double(MapWidth) - 180};
+}
+
+// Degrees to the tenths Config holds. Typed values are not range-checked, but one the field
+// cannot hold stays at the field's end instead of wrapping around.
+int16_t Tenths(double degrees) {
+    return int16_t(Nearest(std::clamp(degrees * 10, -32768.0, 32767.0)));
+}
+
+QString ClockText(int hour, int minute) {
+    return QStringLiteral("%1:%2")
+        .arg(hour, 2, 10, QLatin1Char('0'))
+        .arg(minute, 2, 10, QLatin1Char('0'));
+}
+
+// Focus on the control or inside a popup of its own (the date picker's calendar is a window
+// of its own, whose parent is the picker).
+bool HasFocusWithin(const QWidget* control) {
+    for (const QWidget* widget = QApplication::focusWidget(); widget;
+         widget = widget->parentWidget())
+        if (widget == control)
+            return true;
+    return false;
+}
+} // namespace
+
+GeoPage::GeoPage(DeviceState& state, QWidget* parent)
+    : QWidget(parent), GeoMapBitmap(LoadWorldMap()), state_(state) {
+    setObjectName(QStringLiteral("tsGeo"));
+    imgGeo = Named(new ScalableImageView(this), QStringLiteral("imgGeo"));
+    imgGeo->setMinimumSize(250, 125);
+    imgGeo->SetPicture(GeoMapBitmap);
+    lblGeo = Named(new QLabel(this), QStringLiteral("lblGeo"));
+    lblGeo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    imgMoon = Named(new QLabel(this), QStringLiteral("imgMoon"));
+    imgMoon->setFixedSize(MoonPictureSize, MoonPictureSize);
+    imgMoon->installEventFilter(this);
+    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
+    moon.fill(Qt::transparent);
+    ShowMoonPicture(moon);
+    dtp = Named(new QDateEdit(this), QStringLiteral("dtp"));
+    dtp->setCalendarPopup(true);
+    dtp->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
+    // The years Info.Year (2000 + a signed byte) can hold.
+    dtp->setDateRange(QDate(1872, 1, 1), QDate(2127, 12, 31));
+    trbTime = MakeSlider(QStringLiteral("trbTime"), 0, MinutesPerDay - 1, 60, 60, this);
+    btnNow = Named(new QPushButton(this), QStringLiteral("btnNow"));
+
+    auto* fields = new QGridLayout;
+    edtLat = AddEdit(fields, 0, QStringLiteral("edtLat"), this);
+    edtLon = AddEdit(fields, 1, QStringLiteral("edtLon"), this);
+    edtTime = AddEdit(fields, 2, QStringLiteral("edtTime"), this);
+    fields->addWidget(trbTime, 2, 2);
+    fields->addWidget(btnNow, 2, 3);
+    fields->addWidget(dtp, 3, 1, 1, 2);
+    fields->setColumnStretch(2, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(fields, 1);
+    bottom->addWidget(imgMoon);
+    bottom->addWidget(lblGeo);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(imgGeo, 1);
+    layout->addLayout(bottom);
+    ConnectHandlers();
+}
+
+void GeoPage::ConnectHandlers() {
+    connect(imgGeo, &ScalableImageView::MouseDown, this, &GeoPage::imgGeoMouseDown);
+    connect(imgGeo, &ScalableImageView::MouseMove, this, &GeoPage::imgGeoMouseMove);
+    connect(imgGeo, &ScalableImageView::MouseEnter, this, &GeoPage::imgGeoMouseEnter);
+    connect(imgGeo, &ScalableImageView::MouseLeave, this, &GeoPage::imgGeoMouseLeave);
+    connect(edtLat, &QLineEdit::textChanged, this, &GeoPage::edtLatChange);
+    connect(edtLon, &QLineEdit::textChanged, this, &GeoPage::edtLatChange);
+    connect(dtp, &QDateEdit::dateChanged, this, &GeoPage::dtpChange);
+    connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
+    connect(edtTime, &QLineEdit::textChanged, this, &GeoPage::edtTimeChange);
+    connect(btnNow, &QPushButton::clicked, this, &GeoPage::btnNowClick);
+}
+
+bool GeoPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == imgMoon && event->type() == QEvent::MouseButtonDblClick) {
+        imgMoonDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Refresh ------------------------------------------------------------------------------
+
+void GeoPage::ShowPlace(const ConfigBlock& config) {
+    SetTextUnlessFocused(edtLat, CoordinateText(config.Lat));
+    SetTextUnlessFocused(edtLon, CoordinateText(config.Lon));
+}
+
+void GeoPage::ShowClock(const InfoBlock& info) {
+    SetTextUnlessFocused(edtTime, ClockText(info.Hour, info.Minute));
+    SetPositionUnlessFocused(trbTime, info.Hour * 60 + info.Minute);
+    const QDate date(2000 + info.Year, info.Month, info.Day);
+    if (date.isValid() && !HasFocusWithin(dtp))
+        dtp->setDate(date);
+}
+
+void GeoPage::RefreshGeo() {
+    const InfoBlock& info = state_.Info;
+    // The status is read twice a second; the sky only changes with the minute or the place.
+    const DrawnSky sky{state_.Config.Lat, state_.Config.Lon, info.Year,  info.Month,
+                       info.Day,          info.Hour,         info.Minute};
+    if (sky == drawnSky_)
+        return;
+    drawnSky_ = sky;
+    const double latitude = state_.Config.Lat * 0.1;
+    const double longitude = state_.Config.Lon * 0.1;
+    DrawMarker(latitude, longitude);
+
+    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
+    moon.fill(Qt::transparent);
+    const GeoMoment local{info.Year + 2000, info.Month, info.Day, info.Hour, info.Minute};
+    int tz = 0;
+    try {
+        tz = TimeZoneHours(local);
+    } catch (const std::invalid_argument&) {
+        // A clock that names no moment (a typed 25:99) has no sky: nothing stale stays shown.
+        lblGeo->clear();
+        ShowMoonPicture(moon);
+        return;
+    }
+    // On a floating-point error the text stops where it arose, and there is no moon to draw.
+    const GeoReport report = BuildGeoReport(latitude, longitude, local, tz, QLocale());
+    lblGeo->setText(report.Text);
+    if (report.Complete) {
+        const TBodyPosition& body = report.Sky.Moon;
+        // Waxing (age up to 180°) is lit on the right.
+        DrawMoonPhase(moon, MoonColour, float(body.Illumination), body.Age <= TwoPi / 2 ? 180 : 0,
+                      MoonRadius, MoonCentre, MoonCentre);
+    }
+    ShowMoonPicture(moon);
+}
+
+void GeoPage::DrawMarker(double latitude, double longitude) {
+    const int x = int(Nearest((longitude + 180) * MapWidth / 360));
+    const int y = int(Nearest((90 - latitude) * MapHeight / 180));
+    // Painting detaches the copy: GeoMapBitmap stays clean.
+    QImage map = GeoMapBitmap;
+    QPainter painter(&map);
+    const QColor crossHair = QColor::fromRgba(CrossHairColour);
+    painter.fillRect(QRect(0, y, map.width(), 1), crossHair);
+    painter.fillRect(QRect(x, 0, 1, map.height()), crossHair);
+    painter.fillRect(QRect(x - 2, y - 2, MarkerSize, MarkerSize), QColor::fromRgba(MarkerColour));
+    painter.end();
+    imgGeo->SetPicture(map);
+}
+
+void GeoPage::ShowMoonPicture(const QImage& picture) {
+    imgMoon->setPixmap(QPixmap::fromImage(picture));
+}
+
+// ---- Handlers -----------------------------------------------------------------------------
+
+void GeoPage::imgGeoMouseDown(QPoint picturePoint) {
+    const GeoPoint place = PictureToGeo(picturePoint);
+    state_.Config.Lat = Tenths(place.Latitude);
+    state_.Config.Lon = Tenths(place.Longitude);
+    // The unrounded place; the click took the focus from the edits, so they do not write back.
+    edtLat->setText(FormatNumber(place.Latitude, 1));
+    edtLon->setText(FormatNumber(place.Longitude, 1));
+    RefreshGeo();
+    state_.Raise(rqSetConfig);
+}
+
+void GeoPage::imgGeoMouseMove(QPoint picturePoint) {
+    const GeoPoint place = PictureToGeo(picturePoint);
+    emit StatusPanelText(Translate(QStringLiteral("MousePosition")) + QStringLiteral(": ") +
+                         Translate(QStringLiteral("Latitude")) + QStringLiteral(": ") +
+                         FormatNumber(place.Latitude, 1) + QStringLiteral("°, ") +
+                         Translate(QStringLiteral("Longitude")) + QStringLiteral(": ") +
+                         FormatNumber(place.Longitude, 1) + QStringLiteral("°"));
+}
+
+void GeoPage::imgGeoMouseEnter() {
+    imgGeo->viewport()->setCursor(Qt::CrossCursor);
+}
+
+void GeoPage::imgGeoMouseLeave() {
+    imgGeo->viewport()->unsetCursor();
+    emit StatusPanelText(QString());
+}
+
+void GeoPage::edtLatChange() {
+    if (!edtLat->hasFocus() && !edtLon->hasFocus())
+        return;
+    double latitude = 0;
+    double longitude = 0;
+    try {
+        latitude = ParseNumber(edtLat->text());
+        longitude = ParseNumber(edtLon->text());
+    } catch (const ConversionError&) {
+        return; // a number still being typed changes nothing
+    }
+    state_.Config.Lat = Tenths(latitude);
+    state_.Config.Lon = Tenths(longitude);
+    RefreshGeo();
+    state_.Raise(rqSetConfig);
+}
+
+void GeoPage::dtpChange() {
+    if (!HasFocusWithin(dtp))
+        return;
+    const QDate date = dtp->date();
+    state_.Info.Day = uint8_t(date.day());
+    state_.Info.Month = uint8_t(date.month());
+    state_.Info.Year = int8_t(date.year() - 2000);
+    RefreshGeo();
+    state_.Raise(rqSetTime);
+}
+
+void GeoPage::trbTimeChange() {
+    if (!trbTime->hasFocus())
+        return;
+    const int position = trbTime->value();
+    const int hour = position / 60;
+    const int minute = position % 60;
+    if (hour == state_.Info.Hour && minute == state_.Info.Minute)
+        return;
+    state_.Info.Hour = uint8_t(hour);
+    state_.Info.Minute = uint8_t(minute);
+    if (!edtTime->hasFocus())
+        edtTime->setText(ClockText(hour, minute));
+    RefreshGeo();
+    state_.Raise(rqSetTime);
+}
+
+void GeoPage::edtTimeChange() {
+    if (!edtTime->hasFocus())
+        return;
+    const QString text = edtTime->text();
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return;
+    bool hourOk = false;
+    bool minuteOk = false;
+    const int hour = text.left(colon).toInt(&hourOk);
+    const int minute = text.mid(colon + 1).toInt(&minuteOk);
+    if (!hourOk || !minuteOk)
+        return;
+    // Not range-checked: 25:99 is stored as typed; the slider shows what it can.
+    trbTime->setValue(int(std::clamp<int64_t>(minute + int64_t(hour) * 60, 0, MinutesPerDay - 1)));
+    state_.Info.Hour = uint8_t(hour);
+    state_.Info.Minute = uint8_t(minute);
+    RefreshGeo();
+    state_.Raise(rqSetTime);
+}
+
+void GeoPage::btnNowClick() {
+    SetRealtime(state_);
+    emit RealtimeSet();
+    const QDateTime now = QDateTime::currentDateTime();
+    // Set for the user, not by the user: the controls' own handlers stay out of it even when
+    // the menu entry reaches here while one of them has the focus.
+    {
+        const QSignalBlocker quiet(dtp);
+        dtp->setDate(now.date());
+    }
+    SetClock(state_, now);
+    const InfoBlock& info = state_.Info;
+    {
+        const QSignalBlocker quietEdit(edtTime);
+        const QSignalBlocker quietSlider(trbTime);
+        edtTime->setText(ClockText(info.Hour, info.Minute));
+        trbTime->setValue(info.Hour * 60 + info.Minute);
+    }
+    RefreshGeo();
+}
+
+void GeoPage::imgMoonDblClick() {
+    emit ConfigPageWanted();
+}
+
+} // namespace zel

@@ -1,0 +1,170 @@
+#include "main/pages/visualize_page.h"
+
+#include "main/widgets/widgets.h"
+
+#include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace zel {
+
+VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidget* parent)
+    : QWidget(parent), state_(state), history_(history) {
+    setObjectName(QStringLiteral("tsVisualize"));
+    lblVisualize = Named(new QLabel(this), QStringLiteral("lblVisualize"));
+    cmbVisualize = Named(new QComboBox(this), QStringLiteral("cmbVisualize"));
+    cmbVisualize->setMinimumContentsLength(16);
+    cbxTimeLock = Named(new QCheckBox(this), QStringLiteral("cbxTimeLock"));
+    img = Named(new ImageBox(this), QStringLiteral("img"));
+    img->setMinimumSize(200, 120);
+    tmrVisualize = Named(new QTimer(this), QStringLiteral("tmrVisualize"));
+    tmrVisualize->setInterval(TimerIntervalMs);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblVisualize);
+    top->addWidget(cmbVisualize);
+    top->addStretch(1);
+    top->addWidget(cbxTimeLock);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(img, 1);
+
+    connect(img, &ImageBox::MouseDown, this,
+            [this](Qt::MouseButton, QPoint point) { imgMouseDown(point); });
+    connect(img, &ImageBox::MouseMove, this,
+            [this](Qt::MouseButtons, QPoint point) { imgMouseMove(point); });
+    connect(img, &ImageBox::MouseUp, this, [this] { imgMouseUp(); });
+    connect(img, &ImageBox::MouseEnter, this, &VisualizePage::imgMouseEnter);
+    connect(img, &ImageBox::MouseLeave, this, &VisualizePage::imgMouseLeave);
+    connect(img, &ImageBox::Resized, this, &VisualizePage::imgResize);
+    connect(tmrVisualize, &QTimer::timeout, this, &VisualizePage::tmrVisualizeTimer);
+    connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);
+}
+
+void VisualizePage::SetChannelNames(const QStringList& names) {
+    const QSignalBlocker quiet(cmbVisualize);
+    cmbVisualize->setUpdatesEnabled(false);
+    cmbVisualize->clear();
+    cmbVisualize->addItems(names);
+    cmbVisualize->setUpdatesEnabled(true);
+    cmbVisualize->setCurrentIndex(visualisedChannel_);
+}
+
+void VisualizePage::SetConnected(bool connected) {
+    setEnabled(connected);
+    SetEnabled({lblVisualize, cmbVisualize, cbxTimeLock}, connected);
+}
+
+std::optional<double> VisualizePage::Marker() const {
+    if (state_.Config.Mode == ModeGeo)
+        return SunAngle(state_.Config, state_.Info);
+    return state_.Info.Hour * 60 + state_.Info.Minute;
+}
+
+void VisualizePage::RefreshMarker() {
+    // The status is read twice a second; the line moves once a minute.
+    if (Marker() != drawnMarker_)
+        Redraw();
+}
+
+void VisualizePage::Redraw() {
+    const bool geo = state_.Config.Mode == ModeGeo;
+    cbxTimeLock->setVisible(!geo);
+    VisualizeScene scene;
+    scene.Geo = geo;
+    scene.Visualised = visualisedChannel_;
+    scene.DragPoint = dragPoint_;
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        scene.ColorCodes[size_t(channel)] = state_.Config.ColorName[channel];
+    scene.Marker = Marker();
+    drawnMarker_ = scene.Marker;
+    img->Draw([&](QImage& picture) {
+        renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);
+    });
+}
+
+void VisualizePage::imgMouseDown(QPoint point) {
+    if (state_.ScheduleDownloadPending())
+        return;
+    tmrVisualize->start();
+    const size_t count = std::min(state_.Schedule.size(), state_.PointCache.size());
+    for (size_t k = 0; k < count; ++k) {
+        const PointCacheEntry& cached = state_.PointCache[k];
+        if (std::fabs(point.x() - cached[0]) <= HitDistance &&
+            std::fabs(point.y() - cached[size_t(visualisedChannel_) + 1]) <= HitDistance) {
+            dragPoint_ = int(k);
+            dragStart_ = state_.Schedule[k];
+            dragGeneration_ = history_.Generation();
+            return;
+        }
+    }
+}
+
+void VisualizePage::imgMouseMove(QPoint point) {
+    if (dragPoint_ < 0 || dragPoint_ >= int(state_.Schedule.size()) ||
+        state_.ScheduleDownloadPending())
+        return;
+    ScheduleRow& row = state_.Schedule[size_t(dragPoint_)];
+    if (!cbxTimeLock->isChecked() && state_.Config.Mode != ModeGeo) {
+        const int minutes = MinutesAt(point.x(), img->width());
+        row.Hour = int8_t(minutes / 60);
+        row.Minute = int8_t(minutes % 60);
+    }
+    row.Color16[visualisedChannel_] = int16_t(LevelAt(point.y(), img->height()));
+}
+
+void VisualizePage::imgMouseUp() {
+    tmrVisualize->stop();
+    if (dragPoint_ < 0)
+        return;
+    const int row = dragPoint_;
+    dragPoint_ = -1;
+    state_.MarkRow(row);
+    // A download that ended during the drag brought other rows: this drag is not theirs.
+    if (row < int(state_.Schedule.size()) && dragGeneration_ == history_.Generation())
+        history_.Record({row, {dragStart_}, std::nullopt},
+                        {row, {state_.Schedule[size_t(row)]}, std::nullopt});
+    // The last position and no drag label.
+    Redraw();
+}
+
+void VisualizePage::imgMouseEnter() {
+    img->setCursor(Qt::CrossCursor);
+}
+
+void VisualizePage::imgMouseLeave() {
+    img->unsetCursor();
+}
+
+void VisualizePage::imgResize() {
+    if (img->isVisible())
+        Redraw();
+}
+
+void VisualizePage::tmrVisualizeTimer() {
+    if (window()->isVisible())
+        Redraw();
+}
+
+void VisualizePage::cmbVisualizeChange(int index) {
+    if (index < 0 || index >= ChannelCount)
+        return;
+    visualisedChannel_ = index;
+    Redraw();
+}
+
+bool VisualizePage::FormMouseWheel(int delta) {
+    if (dragPoint_ >= 0)
+        return false;
+    if (delta < 0)
+        visualisedChannel_ = std::min(visualisedChannel_ + 1, ChannelCount - 1);
+    else if (delta > 0)
+        visualisedChannel_ = std::max(visualisedChannel_ - 1, 0);
+    cmbVisualize->setCurrentIndex(visualisedChannel_);
+    Redraw();
+    return true;
+}
+
+} // namespace zel
