@@ -71,11 +71,14 @@ double ParseNumber(const QString& text) {
     return value;
 }
 
+double LevelPercent(int64_t level) {
+    return double(level) / LevelsPerPercent;
+}
 QString LevelText(int level) {
-    return FormatNumber(level / 40.96, 2);
+    return FormatNumber(LevelPercent(level), 2);
 }
 int64_t LevelFromPercent(double percent) {
-    return Nearest(percent * 40.96);
+    return Nearest(percent * LevelsPerPercent);
 }
 
 std::optional<double> AltitudeDegrees(int alt) {

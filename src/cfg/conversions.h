@@ -29,6 +29,10 @@ QString FormatNumber(double value, int decimals);
 // separator, never as a thousands separator. Throws ConversionError.
 double ParseNumber(const QString& text);
 
+// A channel's level at 100 %.
+constexpr int FullLevel = 4096;
+constexpr double LevelsPerPercent = FullLevel / 100.0;
+double LevelPercent(int64_t level);       // 0..4096 → 0..100, unrounded
 QString LevelText(int level);             // 0..4096 → "0".."100" percent
 int64_t LevelFromPercent(double percent); // nearest(p × 40.96)
 

@@ -17,7 +17,6 @@ bool SelectModeRequest(DeviceState& state, uint8_t mode) {
 }
 
 namespace {
-constexpr int64_t FullLevel = 4096;
 constexpr uint16_t PairingBit = 0x1000;
 
 int16_t LimitedLevel(int64_t level) {

@@ -16,6 +16,13 @@ constexpr int16_t NoMeasurement = 32767;
 
 #pragma pack(push, 1)
 
+// What the first byte of an identification says the port leads to.
+enum HardwareId : uint8_t {
+    HardwareBootloader = 6,
+    HardwareApplication = 7,
+    HardwareUnknown = 255, // no answer
+};
+
 struct DeviceId {
     uint8_t HardwareId;
     uint8_t FirmwareVariant;

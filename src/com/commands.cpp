@@ -40,8 +40,8 @@ void TthdCom::GetDevice() {
             if (line_->ReadBlock("80", DeviceIdLength, transferBuffer_))
                 break;
             Log(Translate(QStringLiteral("TimeoutWhileWaiting")));
-            payload[0] = 255;
-            payload[1] = 255;
+            payload[0] = HardwareUnknown;
+            payload[1] = HardwareUnknown;
             if (Terminated() || !port_->IsOpen())
                 break;
         }
@@ -57,22 +57,22 @@ void TthdCom::GetDevice() {
         bootInfoRefused_ = false;
         state_.Replace(0);
         const QString port = PortName();
-        if (hardware == 7 && variant == 0) {
+        if (hardware == HardwareApplication && variant == 0) {
             SetConnected(true);
             state_.Replace(rqReadEverything);
             Status(TranslateFormat(QStringLiteral("ConnectedToOn"),
                                    {ProductName + QLatin1Char('0'), port}));
             deviceReady_ = true;
-        } else if (hardware == 7) {
+        } else if (hardware == HardwareApplication) {
             SetConnected(false);
             Status(TranslateFormat(QStringLiteral("DetectedWrongVersionOn"),
                                    {ProductName + QString::number(variant), port}));
-        } else if (hardware == 6) {
+        } else if (hardware == HardwareBootloader) {
             SetConnected(false);
             Status(TranslateFormat(QStringLiteral("ConnectedToBootloaderOn"),
                                    {QStringLiteral("ZELPHORIN"), port}));
             inBootloader_ = true;
-        } else if (hardware == 255) {
+        } else if (hardware == HardwareUnknown) {
             SetConnected(false);
         } else {
             SetConnected(false);

@@ -2,10 +2,11 @@
 // settings, pairing an IR remote control; and the weather page's buttons that trigger a cloud
 // or a thunderstorm now.
 
+#include "cfg/conversions.h"
 #include "cfg/device_actions.h"
 #include "lang/translate.h"
-#include "main/pages/channels_page.h"
 #include "main/frm_phorin.h"
+#include "main/pages/channels_page.h"
 #include "main/pages/geo_page.h"
 #include "main/pages/schedule_page.h"
 #include "main/pages/weather_page.h"
@@ -14,7 +15,6 @@ namespace zel {
 
 namespace {
 constexpr int Level20 = 819; // 20 % as the controller's menu sets it, not 819.2
-constexpr int FullLevel = 4096;
 } // namespace
 
 void TfrmPHORIN::ConnectOptionsMenu() {

@@ -6,7 +6,6 @@
 namespace zel {
 
 namespace {
-constexpr int FullLevel = 4096;
 constexpr int LevelPageStep = 128;
 constexpr int LevelTick = 512;
 } // namespace

@@ -14,7 +14,6 @@ namespace zel {
 
 namespace {
 constexpr int ColorCodes = 16;
-constexpr int FullLevel = 4096;
 
 int Tag(const QObject* control) {
     return control->property("Tag").toInt();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cfg/conversions.h"
 #include "main/pages/channel_pairs_page.h"
 
 namespace zel {
@@ -11,7 +12,7 @@ class MoonPage : public ChannelPairsPage {
 public:
     MoonPage(DeviceState& state, QWidget* parent)
         : ChannelPairsPage(state,
-                           {"tsMoon", "lblMoon", "Moon", 0, 4096, 128, 512,
+                           {"tsMoon", "lblMoon", "Moon", 0, FullLevel, 128, 512,
                             ZEL_FIELD(ExpertWeather.MoonColor16[n]), MoonLevelFormat},
                            parent) {}
 };

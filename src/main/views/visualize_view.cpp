@@ -19,7 +19,6 @@ namespace {
 constexpr int Margin = 20;
 constexpr int MinutesPerDay = 1440;
 constexpr double DegreesPerCircle = 360;
-constexpr int FullLevel = 4096;
 constexpr int HourLines = 24;
 constexpr int LevelLines = 10;
 constexpr QRgb Background = 0xFF000000;
@@ -55,7 +54,7 @@ QString DragLabel(const ScheduleRow& row, int channel, bool geo) {
             .arg(int(row.Hour), 2, 10, QLatin1Char('0'))
             .arg(int(row.Minute), 2, 10, QLatin1Char('0'))
             .arg(LevelText(level));
-    return AltitudeText(row.Alt) + QStringLiteral("° ") + FormatNumber(level / 40.96, 0) +
+    return AltitudeText(row.Alt) + QStringLiteral("° ") + FormatNumber(LevelPercent(level), 0) +
            QStringLiteral("%");
 }
 

@@ -12,7 +12,6 @@
 namespace zel {
 
 namespace {
-constexpr double FullLevel = 4096;
 
 // Whole numbers only; 40 digits or "1e3" are not one.
 int64_t ParseInteger(const DeviceState&, const QString& text) {
@@ -54,7 +53,7 @@ const FieldFormat TemperatureFormat{[](const DeviceState& state, int64_t value) 
                                     }};
 
 const FieldFormat MoonLevelFormat{
-    [](const DeviceState&, int64_t value) { return FormatNumber(value * 100 / FullLevel, 2); },
+    [](const DeviceState&, int64_t value) { return FormatNumber(value * 100.0 / FullLevel, 2); },
     [](const DeviceState&, const QString& text) {
         return NearestTyped(ParseNumber(text) / 100 * FullLevel);
     }};
