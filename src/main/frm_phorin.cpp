@@ -3,30 +3,30 @@
 #include "cfg/device_actions.h"
 #include "com/firmware_file.h"
 #include "files/settings_file.h"
+#include "host/command_line.h"
+#include "host/launcher_progress.h"
+#include "host/power_watch.h"
+#include "host/status_texts.h"
 #include "lang/date_time_text.h"
 #include "lang/translate.h"
 #include "main/apply_language.h"
 #include "main/pages/balance_page.h"
-#include "main/views/channel_colors.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/chart_page.h"
-#include "host/command_line.h"
 #include "main/pages/config_page.h"
 #include "main/pages/expert_page.h"
 #include "main/pages/geo_page.h"
 #include "main/pages/jmp_page.h"
-#include "host/launcher_progress.h"
 #include "main/pages/messages_page.h"
 #include "main/pages/moon_page.h"
-#include "host/power_watch.h"
 #include "main/pages/rc433_page.h"
 #include "main/pages/schedule_history.h"
 #include "main/pages/schedule_page.h"
-#include "main/status_panels.h"
-#include "host/status_texts.h"
 #include "main/pages/visualize_page.h"
 #include "main/pages/weather_delay_page.h"
 #include "main/pages/weather_page.h"
+#include "main/status_panels.h"
+#include "main/views/channel_colors.h"
 #include "main/widgets/widgets.h"
 #include "main/zel_application.h"
 
@@ -171,7 +171,7 @@ void TfrmPHORIN::ConnectHandlers() {
     OnSignal(tsSchedule, &SchedulePage::ChannelNamesChanged, [this] { RefreshChannelNames(); });
     OnSignal(tsSchedule, &SchedulePage::ScheduleEdited, [this] { tsVisualize->Redraw(); });
     connect(tsGeo, &GeoPage::StatusPanelText, this,
-            [this](const QString& text) { sb->SetPanelText(0, text); });
+            [this](const QString& text) { sb->SetPanelText(StatusPanel::Status, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
     OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
@@ -314,7 +314,7 @@ void TfrmPHORIN::SetStatusText(const QString& text) {
     // how it ended.
     if (firmwareRunning_)
         SetTaskbarProgress(1, 1);
-    sb->SetPanelText(0, OneLine(text));
+    sb->SetPanelText(StatusPanel::Status, OneLine(text));
     LogMessage(text);
 }
 
@@ -624,8 +624,8 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
         // Back to the log only when a connection was lost, not when none was made.
         if (connected_)
             ShowPage(tsMessages);
-        sb->SetPanelText(1, QString());
-        sb->SetPanelText(2, QString());
+        sb->SetPanelText(StatusPanel::Clock, QString());
+        sb->SetPanelText(StatusPanel::Mode, QString());
         tsConfig->lblBoard->clear();
         SetTitle(QString());
     }
@@ -670,7 +670,7 @@ void TfrmPHORIN::RefreshStatus() {
     // An impossible clock leaves the rest as the last good reading showed it.
     if (!clock.isValid())
         return;
-    sb->SetPanelText(1, LocalDateTimeText(clock));
+    sb->SetPanelText(StatusPanel::Clock, LocalDateTimeText(clock));
     const QString status = StatusText(CurrentPort, info, state_.Config.Flag);
     SetTitle(status);
     tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
@@ -688,7 +688,7 @@ void TfrmPHORIN::RefreshControls() {
         return;
     tsChannels->ShowMode(config.Mode);
     tsWeather->ShowMode(config.Mode);
-    sb->SetPanelText(2, ModeText(config, state_.Info));
+    sb->SetPanelText(StatusPanel::Mode, ModeText(config, state_.Info));
     tsConfig->ShowFields(rqSetConfig);
     tsWeather->ShowFigures(config);
     tsExpert->ShowFormats(config.Flag);

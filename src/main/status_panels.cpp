@@ -15,11 +15,11 @@ int Scaled(const QWidget* widget, int length) {
 
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("sb"));
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < panels_.size(); ++i) {
         auto* panel = new QLabel(this);
         panel->setObjectName(QStringLiteral("sbPanel") + QString::number(i));
         panel->setFrameShape(QFrame::StyledPanel);
-        panels_[size_t(i)] = panel;
+        panels_[i] = panel;
     }
     // A long status text is cut rather than widening the window.
     panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -33,11 +33,11 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     }
 }
 
-void StatusPanels::SetPanelText(int panel, const QString& text) {
+void StatusPanels::SetPanelText(StatusPanel panel, const QString& text) {
     panels_[size_t(panel)]->setText(text);
 }
 
-QString StatusPanels::PanelText(int panel) const {
+QString StatusPanels::PanelText(StatusPanel panel) const {
     return panels_[size_t(panel)]->text();
 }
 

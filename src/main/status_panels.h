@@ -7,16 +7,22 @@
 
 namespace zel {
 
-// The status bar `sb`: panel 0 the latest status text, panel 1 the controller's date and
-// time, panel 2 its mode and activity letters. Panel 0 takes all the width the other two
-// leave, whatever the window's size.
+// The panels of the status bar, left to right.
+enum class StatusPanel {
+    Status, // the latest status text
+    Clock,  // the controller's date and time
+    Mode,   // its mode and activity letters
+};
+
+// The status bar `sb`. The status panel takes all the width the other two leave, whatever the
+// window's size.
 class StatusPanels : public QStatusBar {
     Q_OBJECT
 public:
     explicit StatusPanels(QWidget* parent);
 
-    void SetPanelText(int panel, const QString& text);
-    QString PanelText(int panel) const;
+    void SetPanelText(StatusPanel panel, const QString& text);
+    QString PanelText(StatusPanel panel) const;
 
 private:
     std::array<QLabel*, 3> panels_;

@@ -9,8 +9,8 @@
 #include "files/file_helpers.h"
 #include "files/settings_file.h"
 #include "host/built_in_controller.h"
-#include "main/frm_phorin.h"
 #include "host/power_watch.h"
+#include "main/frm_phorin.h"
 #include "main/status_panels.h"
 #include "sim/sim_controller.h"
 #include "support/window_settings.h"
@@ -40,7 +40,7 @@ QString CurrentPageName(TfrmPHORIN& window) {
     return window.findChild<QTabWidget*>(QStringLiteral("pc"))->currentWidget()->objectName();
 }
 
-QString PanelText(TfrmPHORIN& window, int panel) {
+QString PanelText(TfrmPHORIN& window, StatusPanel panel) {
     return window.findChild<StatusPanels*>(QStringLiteral("sb"))->PanelText(panel);
 }
 
@@ -138,8 +138,8 @@ private slots:
         // The simulator starts in the mode Auto: the schedule comes to the front.
         QTRY_COMPARE_WITH_TIMEOUT(CurrentPageName(*window), QStringLiteral("tsSchedule"),
                                   ConnectTimeoutMs);
-        QTRY_VERIFY(!PanelText(*window, 1).isEmpty());
-        QVERIFY(PanelText(*window, 2).startsWith(QStringLiteral("Auto")));
+        QTRY_VERIFY(!PanelText(*window, StatusPanel::Clock).isEmpty());
+        QVERIFY(PanelText(*window, StatusPanel::Mode).startsWith(QStringLiteral("Auto")));
         QTRY_VERIFY(window->windowTitle().contains(QStringLiteral("Input voltage: ")));
         QVERIFY(window->windowTitle().startsWith(QStringLiteral("www.zelphorin.example \u2022 "
                                                                 "ZELPHORIN 2.x.0 \u2022 ") +

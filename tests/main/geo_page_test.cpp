@@ -5,8 +5,8 @@
 #include "lang/translate.h"
 #include "main/frm_phorin.h"
 #include "main/pages/geo_page.h"
-#include "main/views/moon_phase.h"
 #include "main/status_panels.h"
+#include "main/views/moon_phase.h"
 #include "sunmoon/geo_report.h"
 
 #include <QCalendarWidget>
@@ -508,7 +508,8 @@ private slots:
         QCOMPARE(page->imgGeo->Picture().pixel(500, 250), Red);
 
         page->imgGeoMouseMove(QPoint(500, 250));
-        QCOMPARE(sb->PanelText(0), QStringLiteral("Mouse position: Latitude: 0°, Longitude: 0°"));
+        QCOMPARE(sb->PanelText(StatusPanel::Status),
+                 QStringLiteral("Mouse position: Latitude: 0°, Longitude: 0°"));
 
         QTest::mouseDClick(page->imgMoon, Qt::LeftButton);
         QCOMPARE(pc->currentWidget()->objectName(), QStringLiteral("tsConfig"));

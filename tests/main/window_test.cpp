@@ -1,14 +1,14 @@
 // The main window offscreen: start-up from the command line and the remembered port, the
 // languages, the log, the enabled states, the refreshes from the records and the menus.
 
+#include "host/built_in_controller.h"
+#include "host/status_texts.h"
 #include "lang/date_time_text.h"
 #include "lang/translate.h"
-#include "host/built_in_controller.h"
 #include "main/frm_phorin.h"
-#include "main/widgets/labeled_edit.h"
 #include "main/pages/messages_page.h"
 #include "main/status_panels.h"
-#include "host/status_texts.h"
+#include "main/widgets/labeled_edit.h"
 #include "main/zel_application.h"
 #include "support/window_settings.h"
 
@@ -69,7 +69,7 @@ QString EditLabel(QWidget& window, const QString& name) {
     return Control<LabeledEdit>(window, name)->EditLabel()->text();
 }
 
-QString Panel(QWidget& window, int panel) {
+QString Panel(QWidget& window, StatusPanel panel) {
     return Control<StatusPanels>(window, QStringLiteral("sb"))->PanelText(panel);
 }
 
@@ -425,7 +425,8 @@ private slots:
         window->SetStatusText(
             TranslateFormat(QStringLiteral("ConnectedToOn"),
                             {QStringLiteral("ZELPHORIN2x"), QStringLiteral("COM4")}));
-        QCOMPARE(Panel(*window, 0), QStringLiteral("Connected to ZELPHORIN2x on COM4"));
+        QCOMPARE(Panel(*window, StatusPanel::Status),
+                 QStringLiteral("Connected to ZELPHORIN2x on COM4"));
         QVERIFY(LogLines(*window).last().endsWith(
             QStringLiteral("] Connected to ZELPHORIN2x on COM4")));
     }
@@ -497,7 +498,7 @@ private slots:
         QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
         window->SetConnectedState(false);
         QCOMPARE(PageName(*window), QStringLiteral("tsMessages"));
-        QCOMPARE(Panel(*window, 1), QString());
+        QCOMPARE(Panel(*window, StatusPanel::Clock), QString());
     }
 
     void CompleteReadLeavesTheLogForThePageOfTheMode() {
@@ -532,7 +533,7 @@ private slots:
         QCOMPARE(window->windowTitle(),
                  QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0 \u2022 ") + expected);
         QCOMPARE(TextColour(Control(*window, "lblBoard")), QColor(Qt::red));
-        QCOMPARE(Panel(*window, 1),
+        QCOMPARE(Panel(*window, StatusPanel::Clock),
                  LocalDateTimeText(QDateTime(QDate(2024, 6, 21), QTime(12, 5, 9))));
         // Without the probe its fields are of no use.
         QVERIFY(!Control(*window, "edtTempOffset")->isEnabled());
@@ -599,14 +600,14 @@ private slots:
         info.Minute = 30;
         info.Second = 15;
         window->RefreshStatus();
-        QCOMPARE(Panel(*window, 1), QStringLiteral("3/31/24 2:30:15 AM"));
+        QCOMPARE(Panel(*window, StatusPanel::Clock), QStringLiteral("3/31/24 2:30:15 AM"));
         // Impossible times are no readings: the last good one stays.
         for (const auto& [hour, minute, second] : {std::tuple{25, 0, 0}, {2, 60, 0}, {2, 0, 60}}) {
             info.Hour = uint8_t(hour);
             info.Minute = uint8_t(minute);
             info.Second = uint8_t(second);
             window->RefreshStatus();
-            QCOMPARE(Panel(*window, 1), QStringLiteral("3/31/24 2:30:15 AM"));
+            QCOMPARE(Panel(*window, StatusPanel::Clock), QStringLiteral("3/31/24 2:30:15 AM"));
         }
         if (zone.isNull())
             qunsetenv("TZ");
@@ -624,7 +625,7 @@ private slots:
         window->RefreshStatus();
         window->RefreshControls();
         QCOMPARE(Control<QSlider>(*window, "trb0")->value(), 0);
-        QCOMPARE(Panel(*window, 2), QString());
+        QCOMPARE(Panel(*window, StatusPanel::Mode), QString());
         QCOMPARE(Control<QLineEdit>(*window, "edtLat")->text(), QStringLiteral("-33.5"));
     }
 
@@ -669,7 +670,7 @@ private slots:
         config.StormD = 3;
         info.Activity = ActivityCloud | ActivityStorm;
         window->RefreshControls();
-        QCOMPARE(Panel(*window, 2), QStringLiteral("AutoOS"));
+        QCOMPARE(Panel(*window, StatusPanel::Mode), QStringLiteral("AutoOS"));
         QCOMPARE(Control<QLabel>(*window, "lblStormRatio")->text(),
                  QStringLiteral("Thunderstorm ratio: 25% \u2022 Thunderstorm currently active"));
         QVERIFY(Control(*window, "btnCloud")->isEnabled());
@@ -677,14 +678,14 @@ private slots:
         config.Mode = ModeManual;
         info.Activity = ActivityCloud | ActivityCooler | ActivityTimer;
         window->RefreshControls();
-        QCOMPARE(Panel(*window, 2), QStringLiteral("ManualCT"));
+        QCOMPARE(Panel(*window, StatusPanel::Mode), QStringLiteral("ManualCT"));
         QCOMPARE(Control<QLabel>(*window, "lblCloudRatio")->text(), QString());
         QVERIFY(!Control(*window, "btnCloud")->isEnabled());
         QVERIFY(Control(*window, "trb1")->isEnabled());
 
         info.Busy = BusySaving;
         window->RefreshControls();
-        QCOMPARE(Panel(*window, 2), QStringLiteral("Saving"));
+        QCOMPARE(Panel(*window, StatusPanel::Mode), QStringLiteral("Saving"));
     }
 
     void LevelsFiguresAndFormats() {
