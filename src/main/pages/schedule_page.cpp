@@ -234,8 +234,9 @@ QColor SchedulePage::CellColour(int tableRow, int column) const {
     if (IsChannelColumn(column))
         return QColor::fromRgba(
             ChannelDisplayColor(state_.Config.ColorName[column - ColFirstChannel]));
-    const QTableWidgetItem* item = sgSchedule->item(tableRow, column);
-    const bool off = item && item->text() == Translate(QStringLiteral("OFF"));
+    const int row = ScheduleRowOf(tableRow);
+    const bool off = IsSwitchColumn(column) && row >= 0 &&
+                     (state_.Schedule[size_t(row)].Switch & SwitchBitOf(column)) == 0;
     return colours.color(off ? QPalette::Button : QPalette::Base);
 }
 
