@@ -47,14 +47,9 @@ constexpr int WaitSliceMs = 50;
 // Throws SerialLineStopped when the calling thread has been asked to end.
 void StopIfAsked(const QString& name);
 
-// Opens each name as the port it stands for: a Bluetooth port name the paired device's serial
-// port, any other name a tty at 115200 8N1, no flow control, DTR and RTS inactive. 5 s read and
+// Opens each name as a tty at 115200 8N1, no flow control, DTR and RTS inactive. 5 s read and
 // write time-outs (tests of silent controllers may shorten the read time-out).
 std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs = LineTimeoutMs);
-
-// The serial port of a paired Bluetooth device is named by its address:
-// "rfcomm:00:11:22:33:44:55".
-extern const QString BluetoothPortPrefix;
 
 // Opens a connected stream socket for a line's name; -1 with the error text when it cannot.
 using SocketConnector = std::function<int(const QString& name, QString& error)>;

@@ -1,9 +1,6 @@
 #include "com/line_settings.h"
 #include "com/serial_line.h"
 
-#include "discover/bluetooth_stack.h"
-#include "discover/bluez_serial.h"
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -37,9 +34,6 @@ QString LockHolder(const QString& path) {
     }
     return QString();
 }
-
-// Finding the device, reading its service records and connecting take a few seconds.
-constexpr int BluetoothConnectTimeoutMs = 15000;
 
 // What a Linux user can act on when a port will not open.
 QString OpenErrorText(const QSerialPort& port, const QString& path) {
@@ -162,58 +156,6 @@ private:
     QSerialPort port_;
 };
 
-int ConnectBluetoothPort(const QString& name, QString& error) {
-    uint64_t address = 0;
-    if (!ParseBluetoothAddress(name.mid(BluetoothPortPrefix.size()), address)) {
-        error = QStringLiteral("not a Bluetooth port name (rfcomm:AA:BB:CC:DD:EE:FF)");
-        return -1;
-    }
-    return ConnectBluetoothSerialPort(QDBusConnection::systemBus(), address,
-                                      BluetoothConnectTimeoutMs, error);
-}
-
-// Chooses at each opening the kind of line the name stands for.
-class PortLine final : public SerialLine {
-public:
-    explicit PortLine(int readTimeoutMs) : readTimeoutMs_(readTimeoutMs) {}
-
-    void SetName(const QString& name) override { name_ = name; }
-    QString Name() const override { return name_; }
-
-    void Open() override {
-        const bool bluetooth = name_.startsWith(BluetoothPortPrefix);
-        if (line_)
-            line_->Close();
-        if (!line_ || bluetooth != bluetooth_) {
-            line_ = bluetooth ? CreateSocketLine(ConnectBluetoothPort, readTimeoutMs_)
-                              : std::make_unique<SerialPortLine>(readTimeoutMs_);
-            bluetooth_ = bluetooth;
-        }
-        line_->SetName(name_);
-        line_->Open();
-    }
-    void Close() override {
-        if (line_)
-            line_->Close();
-    }
-    bool IsOpen() const override { return line_ && line_->IsOpen(); }
-    void Purge() override { Opened().Purge(); }
-    void Write(const QByteArray& data) override { Opened().Write(data); }
-    QByteArray Read(int count) override { return Opened().Read(count); }
-
-private:
-    SerialLine& Opened() {
-        if (!line_)
-            throw SerialLineError(QStringLiteral("Port %1 is not open").arg(name_));
-        return *line_;
-    }
-
-    const int readTimeoutMs_;
-    QString name_;
-    std::unique_ptr<SerialLine> line_;
-    bool bluetooth_ = false;
-};
-
 } // namespace
 
 void StopIfAsked(const QString& name) {
@@ -221,10 +163,8 @@ void StopIfAsked(const QString& name) {
         throw SerialLineStopped(QStringLiteral("Stopped waiting for %1").arg(name));
 }
 
-const QString BluetoothPortPrefix = QStringLiteral("rfcomm:");
-
 std::unique_ptr<SerialLine> CreateSerialPortLine(int readTimeoutMs) {
-    return std::make_unique<PortLine>(readTimeoutMs);
+    return std::make_unique<SerialPortLine>(readTimeoutMs);
 }
 
 QString PortPath(const QString& name) {

@@ -1,6 +1,6 @@
 #include "discover/bluetooth_ports.h"
 
-#include "com/serial_line.h"
+#include "discover/port_lines.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>

@@ -1,5 +1,6 @@
 #include "host/built_in_controller.h"
 
+#include "discover/port_lines.h"
 #include "sim/sim_controller.h"
 
 namespace zel {
@@ -66,7 +67,7 @@ bool BuiltInController::Ensure(QString& error) {
 TthdCom::LineFactory BuiltInController::LineFactory() {
     std::shared_ptr<Terminal> terminal = terminal_;
     return [terminal] {
-        return std::make_unique<AliasLine>(CreateSerialPortLine(), [terminal](const QString& name) {
+        return std::make_unique<AliasLine>(CreatePortLine(), [terminal](const QString& name) {
             if (name != SimPortName)
                 return name;
             std::lock_guard<std::mutex> guard(terminal->mutex);

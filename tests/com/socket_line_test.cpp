@@ -1,5 +1,4 @@
-// The line over a stream socket (a Bluetooth serial port) on a socket pair, and the choice of
-// line by port name.
+// The line over a stream socket (a Bluetooth serial port) on a socket pair.
 
 #include "com/serial_line.h"
 
@@ -144,28 +143,6 @@ private slots:
             QCOMPARE(error.Message(), QStringLiteral("rfcomm:00:11:22:33:44:55: no route"));
         }
         QVERIFY(!line->IsOpen());
-    }
-
-    // A Bluetooth name never reaches the tty code (no "/dev/rfcomm:..."), and a tty name never
-    // the Bluetooth code.
-    void TheNameChoosesTheKindOfLine() {
-        auto line = CreateSerialPortLine(ReadTimeoutMs);
-        line->SetName(QStringLiteral("rfcomm:00:11:22:33:44"));
-        try {
-            line->Open();
-            QFAIL("opened");
-        } catch (const SerialLineError& error) {
-            QVERIFY2(error.Message().contains(QStringLiteral("not a Bluetooth port name")),
-                     qPrintable(error.Message()));
-        }
-        line->SetName(QStringLiteral("/nonexistent/zel-port"));
-        try {
-            line->Open();
-            QFAIL("opened");
-        } catch (const SerialLineError& error) {
-            QVERIFY2(error.Message().contains(QStringLiteral("/nonexistent/zel-port")),
-                     qPrintable(error.Message()));
-        }
     }
 };
 
