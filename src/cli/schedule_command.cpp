@@ -12,16 +12,12 @@ namespace zel {
 
 namespace {
 
-[[noreturn]] void Refuse(const QString& message) {
-    throw std::invalid_argument(message.toStdString());
-}
-
 // Row indexes travel as a signed byte: rows from 128 on cannot be exchanged.
 constexpr int LastSendableRow = 127;
 
 // Scripts read these, so neither the language nor the locale changes them.
 QString Percent(int level) {
-    return QString::number(level / 40.96, 'f', 2);
+    return QString::number(LevelPercent(level), 'f', 2);
 }
 QString OnOff(bool on) {
     return on ? QStringLiteral("ON") : QStringLiteral("OFF");
@@ -93,7 +89,7 @@ private:
             else
                 json.String(TimeText(row));
             for (int channel = 0; channel < ChannelCount; ++channel)
-                json.Key(names[2 + channel]).Number(row.Color16[channel] / 40.96, 2);
+                json.Key(names[2 + channel]).Number(LevelPercent(row.Color16[channel]), 2);
             json.Key(names[6]).Bool(row.Switch & SwitchClouds);
             json.Key(names[7]).Bool(row.Switch & SwitchStorms);
             json.Key(names[8]).Bool(row.Switch & SwitchDisplay);

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "cli/settings_command.h"
+#include "cli/record_command.h"
+
+#include <memory>
 
 namespace zel {
 

@@ -4,26 +4,14 @@
 // checked before the link starts, so bad input never reaches the controller; they run once
 // the first complete download has filled the records.
 
-#include "cfg/device_state.h"
-#include "files/settings_keys.h"
+#include "cli/record_command.h"
 
 #include <QStringList>
 #include <QTextStream>
 
-#include <functional>
 #include <memory>
-#include <vector>
 
 namespace zel {
-
-class RecordCommand {
-public:
-    virtual ~RecordCommand() = default;
-    // Prints what was asked for, or changes the records and raises their writes. Throws
-    // std::invalid_argument (one line) when the records make the input unusable, e.g. a row
-    // the controller does not have; nothing has changed then.
-    virtual void Run(DeviceState& state, QTextStream& out) = 0;
-};
 
 // The command object for get, set and schedule; nullptr for any other command. Throws
 // std::invalid_argument with one line for bad input; warnings (a key given twice) go to err.
@@ -34,27 +22,5 @@ std::unique_ptr<RecordCommand> ParseRecordCommand(const QString& command,
 // Every setting name, one a line: the configuration keys as Section.Key, then the row keys as
 // N.Key (N standing for a row index). Shell completion reads this list.
 QString SettingNamesText();
-
-// One KEY=VALUE argument, checked and parsed for the key's field.
-struct Assignment {
-    QString Name; // as the settings file names it, e.g. "Config.FanHigh"
-    const SettingsKey* Key;
-    uint64_t Bits;
-};
-
-// Finds the key for the name of an assignment, or throws std::invalid_argument.
-using KeyLookup = std::function<const SettingsKey&(const QString& name, QString& canonical)>;
-
-// Parses KEY=VALUE arguments: an empty key or value, a value that is no whole number or out of
-// the field's range, bytes that are not UTF-8 each throw std::invalid_argument. A key given
-// twice keeps its last value and says so on err.
-std::vector<Assignment> ParseAssignments(const QStringList& arguments, const KeyLookup& lookup,
-                                         QTextStream& err);
-
-// "unknown setting" with up to three names of candidates close to typed.
-[[noreturn]] void RefuseUnknownSetting(const QString& typed, const QStringList& candidates);
-
-// Shortens what a user typed for an error line.
-QString Shown(const QString& typed);
 
 } // namespace zel
