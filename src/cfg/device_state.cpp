@@ -15,14 +15,27 @@ DeviceState::DeviceState() {
 void DeviceState::Raise(uint32_t flags) {
     std::lock_guard<std::mutex> guard(RequestLock);
     Requests.store(Requests.load() | flags);
+    requestRaised_.notify_all();
 }
 
 void DeviceState::Replace(uint32_t flags) {
     std::lock_guard<std::mutex> guard(RequestLock);
     Requests.store(flags);
+    requestRaised_.notify_all();
 }
 
-bool DeviceState::Test(uint32_t flag, uint32_t notFlags) {
+void DeviceState::WaitForRequest(std::chrono::steady_clock::time_point until,
+                                 const std::function<bool()>& woken) {
+    std::unique_lock<std::mutex> lock(RequestLock);
+    requestRaised_.wait_until(lock, until, [&] { return Requests.load() != 0 || woken(); });
+}
+
+void DeviceState::Wake() {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    requestRaised_.notify_all();
+}
+
+bool DeviceState::Test(uint32_t flag, uint32_t notFlags) const {
     std::lock_guard<std::mutex> guard(RequestLock);
     const uint32_t word = Requests.load();
     return (word & flag) == flag && (word & notFlags) == 0;
@@ -33,7 +46,7 @@ void DeviceState::Clear(uint32_t flags) {
     Requests.store(Requests.load() & ~flags);
 }
 
-uint32_t DeviceState::Snapshot() {
+uint32_t DeviceState::Snapshot() const {
     std::lock_guard<std::mutex> guard(RequestLock);
     return Requests.load();
 }
@@ -44,6 +57,7 @@ void DeviceState::MarkRow(int row) {
         return;
     RowDirty[size_t(row)] = 1;
     Requests.store(Requests.load() | rqSetSchedule);
+    requestRaised_.notify_all();
 }
 
 void DeviceState::MarkRows(int first, int count, uint32_t extraFlags) {
@@ -52,6 +66,7 @@ void DeviceState::MarkRows(int first, int count, uint32_t extraFlags) {
     for (int row = std::max(first, 0); row < end; ++row)
         RowDirty[size_t(row)] = 1;
     Requests.store(Requests.load() | extraFlags | rqSetSchedule);
+    requestRaised_.notify_all();
 }
 
 void DeviceState::MarkAllRows(uint32_t extraFlags) {
@@ -59,6 +74,7 @@ void DeviceState::MarkAllRows(uint32_t extraFlags) {
     for (uint8_t& dirty : RowDirty)
         dirty = 1;
     Requests.store(Requests.load() | extraFlags | rqSetSchedule);
+    requestRaised_.notify_all();
 }
 
 bool DeviceState::ScheduleDownloadPending() const {

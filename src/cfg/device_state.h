@@ -5,6 +5,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -32,14 +35,22 @@ public:
     std::vector<uint8_t> RowDirty;
     std::vector<PointCacheEntry> PointCache;
 
-    std::mutex RequestLock;
+    mutable std::mutex RequestLock;
 
+    // Raising a flag (here or by marking rows) wakes a WaitForRequest.
     void Raise(uint32_t flags);
     void Replace(uint32_t flags);
     // True when every bit of flag is set and none of notFlags.
-    bool Test(uint32_t flag, uint32_t notFlags = 0);
+    bool Test(uint32_t flag, uint32_t notFlags = 0) const;
     void Clear(uint32_t flags);
-    uint32_t Snapshot();
+    uint32_t Snapshot() const;
+    // Sleeps, RequestLock released, until a flag is raised, `woken` holds or `until` has come.
+    // `woken` is tested under RequestLock, so a Wake that follows its turning true is never
+    // lost.
+    void WaitForRequest(std::chrono::steady_clock::time_point until,
+                        const std::function<bool()>& woken);
+    // Has a WaitForRequest test its `woken` again.
+    void Wake();
     // RowDirty[row] := 1 and rqSetSchedule raised, in one locked step. Rows outside the
     // schedule are ignored.
     void MarkRow(int row);
@@ -64,6 +75,7 @@ public:
 private:
     // Written under RequestLock only; atomic so the host's unlocked test is a plain load.
     std::atomic<uint32_t> Requests{0};
+    std::condition_variable requestRaised_;
 };
 
 } // namespace zel

@@ -7,8 +7,8 @@ namespace zel {
 
 namespace {
 constexpr int OpenAttempts = 5;
-constexpr int PassesPerPoll = 25;
-constexpr int IdleSleepMs = 20;
+// How often a ready controller's Info and Config are read, and an unready one asked again.
+constexpr std::chrono::milliseconds PollPeriod(500);
 } // namespace
 
 TthdCom::TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool debug,
@@ -19,7 +19,7 @@ TthdCom::TthdCom(LinkHost& host, HostGate& gate, const QString& portEntry, bool 
 }
 
 TthdCom::~TthdCom() {
-    requestInterruption();
+    Terminate();
     // The thread's last messages go through the gate: keep serving it while waiting.
     while (!wait(5))
         gate_.DeliverPending();
@@ -46,9 +46,17 @@ QString TthdCom::PortFromEntry(const QString& portEntry) {
 }
 
 void TthdCom::SetPort(const QString& portEntry, bool debug) {
-    std::lock_guard<std::mutex> guard(portMutex_);
-    debug_ = debug;
-    portName_ = PortFromEntry(portEntry);
+    {
+        std::lock_guard<std::mutex> guard(portMutex_);
+        debug_ = debug;
+        portName_ = PortFromEntry(portEntry);
+    }
+    state_.Wake(); // a sleeping thread reconnects now
+}
+
+void TthdCom::Terminate() {
+    requestInterruption();
+    state_.Wake();
 }
 
 DeviceId TthdCom::Identity() const {
@@ -80,8 +88,8 @@ void TthdCom::run() {
 void TthdCom::ConnectAndServe() {
     while (!Terminated()) {
         state_.Replace(0);
-        lastHardwareId_ = 255;
-        lastFirmwareVariant_ = 255;
+        lastHardwareId_ = HardwareUnknown;
+        lastFirmwareVariant_ = HardwareUnknown;
         identity_.store(0xFFFF);
         deviceReady_ = false;
         inBootloader_ = false;
@@ -91,7 +99,7 @@ void TthdCom::ConnectAndServe() {
         if (!OpenWithRetries())
             return;
         GetDevice();
-        int passCounter = 0;
+        auto nextPoll = std::chrono::steady_clock::now() + PollPeriod;
         while (!Terminated()) {
             ApplyDebug();
             if (port_->Name() != PortName()) {
@@ -100,24 +108,25 @@ void TthdCom::ConnectAndServe() {
                 port_->SetName(PortName());
                 break;
             }
-            if (lastHardwareId_ == 255) {
+            if (lastHardwareId_ == HardwareUnknown) {
                 Status(Translate(QStringLiteral("ConnectionError")));
                 if (!Pause(1000))
                     return;
                 port_->Close();
                 break;
             }
-            if (++passCounter >= PassesPerPoll) {
+            if (std::chrono::steady_clock::now() >= nextPoll) {
                 if (deviceReady_)
                     state_.Raise(rqPeriodicPoll);
                 else if (inBootloader_ && !bootInfoRefused_)
                     state_.Raise(rqFirmware);
                 else
                     GetDevice();
-                passCounter = 0;
+                nextPoll = std::chrono::steady_clock::now() + PollPeriod;
             }
             if (!ServeOneRequest())
-                msleep(IdleSleepMs);
+                state_.WaitForRequest(
+                    nextPoll, [this] { return Terminated() || port_->Name() != PortName(); });
         }
     }
 }
@@ -161,68 +170,101 @@ bool TthdCom::Pause(int ms) {
 }
 
 bool TthdCom::ServeOneRequest() {
-    TransferBuffer& buffer = transferBuffer_;
-    if (state_.Test(rqSetConfig)) {
-        ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength,
-                   [&] { LoadConfig(state_, buffer); });
-    } else if (state_.Test(rqGetConfig, rqSetConfig)) {
-        ServeRead(
-            "82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
-            &LinkHost::RefreshControls);
-    } else if (state_.Test(rqSetTime)) {
-        ServeSetInfo(rqSetTime);
-    } else if (state_.Test(rqSetChannels)) {
-        ServeSetInfo(rqSetChannels);
-    } else if (state_.Test(rqSetRow)) {
-        ServeSetInfo(rqSetRow);
-    } else if (state_.Test(rqGetInfo, rqSetInfoAny)) {
-        ServeRead(
-            "81", "GetInfo", InfoLength, [&] { StoreInfo(state_, buffer); },
-            &LinkHost::RefreshStatus);
-    } else if (state_.Test(rqSetExpert)) {
-        ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength,
-                   [&] { LoadExpert(state_, buffer); });
-    } else if (state_.Test(rqGetExpert, rqSetExpert)) {
-        ServeRead(
-            "85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
-            &LinkHost::RefreshExpertPage);
-    } else if (state_.Test(rqSetSchedule)) {
-        bool found = false;
-        Sync([&] { found = NextDirtyRow(state_, buffer); });
-        if (found)
-            ReportWrite(rqSetSchedule, Set("03", "SetSchedule", RowMessageLength));
-    } else if (state_.Test(rqGetSchedule, rqSetSchedule)) {
-        DownloadSchedule();
-    } else if (state_.Test(rqGetChart)) {
-        Status(Translate(QStringLiteral("ReadingChart")));
-        ServeRead(
-            "87", "GetChart", ChartLength, [&] { StoreChart(state_, buffer); },
-            &LinkHost::RefreshChart);
-        Status(Translate(QStringLiteral("Done")));
-    } else if (state_.Test(rqGetHealth)) {
-        ServeRead(
-            "88", "GetHealth", HealthLength, [&] { StoreHealth(state_, buffer); },
-            &LinkHost::RefreshHealth);
-        Status(Translate(QStringLiteral("Done")));
-    } else if (state_.Test(rqSetExpertWeather)) {
-        ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
-                   [&] { LoadExpertWeather(state_, buffer); });
-    } else if (state_.Test(rqGetExpertWeather, rqSetExpertWeather)) {
-        ServeRead(
-            "86", "GetExpertWeather", ExpertWeatherLength,
-            [&] { StoreExpertWeather(state_, buffer); }, &LinkHost::RefreshWeatherPages);
-    } else if (state_.Test(rqSaveEEPROM)) {
-        ServeDeviceCommand(rqSaveEEPROM, SubSaveEEPROM, "SaveEEPROM");
-    } else if (state_.Test(rqToggleCloud)) {
-        ServeDeviceCommand(rqToggleCloud, SubToggleCloud, "ToggleCloud");
-    } else if (state_.Test(rqToggleStorm)) {
-        ServeDeviceCommand(rqToggleStorm, SubToggleStorm, "ToggleStorm");
-    } else if (state_.Test(rqFirmware)) {
-        ServeFirmware();
-    } else {
-        return false;
+    // The service order: each pass serves the first request raised. The read of a block waits
+    // while its write is pending, so it reads back what was written.
+    struct Service {
+        uint32_t flag;
+        uint32_t notFlags;
+        void (*serve)(TthdCom& link);
+    };
+    static const Service order[] = {
+        {rqSetConfig, 0,
+         [](TthdCom& link) {
+             link.ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength,
+                             [&] { LoadConfig(link.state_, link.transferBuffer_); });
+         }},
+        {rqGetConfig, rqSetConfig,
+         [](TthdCom& link) {
+             link.ServeRead(
+                 "82", "GetConfig", ConfigLength,
+                 [&] { StoreConfig(link.state_, link.transferBuffer_); },
+                 &LinkHost::RefreshControls);
+         }},
+        {rqSetTime, 0, [](TthdCom& link) { link.ServeSetInfo(rqSetTime); }},
+        {rqSetChannels, 0, [](TthdCom& link) { link.ServeSetInfo(rqSetChannels); }},
+        {rqSetRow, 0, [](TthdCom& link) { link.ServeSetInfo(rqSetRow); }},
+        {rqGetInfo, rqSetInfoAny,
+         [](TthdCom& link) {
+             link.ServeRead(
+                 "81", "GetInfo", InfoLength, [&] { StoreInfo(link.state_, link.transferBuffer_); },
+                 &LinkHost::RefreshStatus);
+         }},
+        {rqSetExpert, 0,
+         [](TthdCom& link) {
+             link.ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength,
+                             [&] { LoadExpert(link.state_, link.transferBuffer_); });
+         }},
+        {rqGetExpert, rqSetExpert,
+         [](TthdCom& link) {
+             link.ServeRead(
+                 "85", "GetExpert", ExpertLength,
+                 [&] { StoreExpert(link.state_, link.transferBuffer_); },
+                 &LinkHost::RefreshExpertPage);
+         }},
+        {rqSetSchedule, 0,
+         [](TthdCom& link) {
+             bool found = false;
+             link.Sync([&] { found = NextDirtyRow(link.state_, link.transferBuffer_); });
+             if (found)
+                 link.ReportWrite(rqSetSchedule, link.Set("03", "SetSchedule", RowMessageLength));
+         }},
+        {rqGetSchedule, rqSetSchedule, [](TthdCom& link) { link.DownloadSchedule(); }},
+        {rqGetChart, 0,
+         [](TthdCom& link) {
+             link.Status(Translate(QStringLiteral("ReadingChart")));
+             link.ServeRead(
+                 "87", "GetChart", ChartLength,
+                 [&] { StoreChart(link.state_, link.transferBuffer_); }, &LinkHost::RefreshChart);
+             link.Status(Translate(QStringLiteral("Done")));
+         }},
+        {rqGetHealth, 0,
+         [](TthdCom& link) {
+             link.ServeRead(
+                 "88", "GetHealth", HealthLength,
+                 [&] { StoreHealth(link.state_, link.transferBuffer_); }, &LinkHost::RefreshHealth);
+             link.Status(Translate(QStringLiteral("Done")));
+         }},
+        {rqSetExpertWeather, 0,
+         [](TthdCom& link) {
+             link.ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
+                             [&] { LoadExpertWeather(link.state_, link.transferBuffer_); });
+         }},
+        {rqGetExpertWeather, rqSetExpertWeather,
+         [](TthdCom& link) {
+             link.ServeRead(
+                 "86", "GetExpertWeather", ExpertWeatherLength,
+                 [&] { StoreExpertWeather(link.state_, link.transferBuffer_); },
+                 &LinkHost::RefreshWeatherPages);
+         }},
+        {rqSaveEEPROM, 0,
+         [](TthdCom& link) { link.ServeDeviceCommand(rqSaveEEPROM, SubSaveEEPROM, "SaveEEPROM"); }},
+        {rqToggleCloud, 0,
+         [](TthdCom& link) {
+             link.ServeDeviceCommand(rqToggleCloud, SubToggleCloud, "ToggleCloud");
+         }},
+        {rqToggleStorm, 0,
+         [](TthdCom& link) {
+             link.ServeDeviceCommand(rqToggleStorm, SubToggleStorm, "ToggleStorm");
+         }},
+        {rqFirmware, 0, [](TthdCom& link) { link.ServeFirmware(); }},
+    };
+    for (const Service& service : order) {
+        if (state_.Test(service.flag, service.notFlags)) {
+            service.serve(*this);
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 bool TthdCom::Sync(const std::function<void()>& function) {

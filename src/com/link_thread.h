@@ -17,7 +17,8 @@
 namespace zel {
 
 // The link thread: owns the serial line, identifies the controller and serves the host's
-// requests one per pass of its loop. It touches records and the host only through the
+// requests one per pass of its loop. With nothing to do it sleeps until a request is raised or
+// the next periodic read is due. It touches records and the host only through the
 // host gate, and holds RequestLock only for a test, a clear or a copy.
 class TthdCom : public QThread {
     Q_OBJECT
@@ -37,7 +38,7 @@ public:
     // The last identification (255/255 while none), readable from any thread.
     DeviceId Identity() const;
     // Asks the thread to end; it stops at its next check (at most one transaction later).
-    void Terminate() { requestInterruption(); }
+    void Terminate();
 
     // The port name an entry stands for: the entry up to its first blank.
     static QString PortFromEntry(const QString& portEntry);
@@ -93,8 +94,8 @@ private:
     bool debug_ = false;
 
     TransferBuffer transferBuffer_{};
-    uint8_t lastHardwareId_ = 255;
-    uint8_t lastFirmwareVariant_ = 255;
+    uint8_t lastHardwareId_ = HardwareUnknown;
+    uint8_t lastFirmwareVariant_ = HardwareUnknown;
     bool deviceReady_ = false;
     bool inBootloader_ = false;
     bool bootInfoRefused_ = false; // this bootloader's figures ruled out an update

@@ -87,6 +87,20 @@ private slots:
         QCOMPARE(idle, QStringList({"82", "81", "82", "81", "82", "81"}));
     }
 
+    // An idle link sleeps until its next periodic read; a flag raised meanwhile is served first.
+    void ARaisedFlagWakesTheSleepingLink() {
+        SimController sim(Options(2));
+        RecordingHost host;
+        auto link = Connect(host, sim.Start());
+        QVERIFY(link);
+        const int polls = host.refreshes.value(QStringLiteral("Status"));
+        QVERIFY(WaitUntil([&] { return host.refreshes.value(QStringLiteral("Status")) > polls; }));
+        const int before = Requests(sim).size();
+        host.state.Raise(rqGetHealth);
+        QVERIFY(WaitUntil([&] { return Codes(Requests(sim).mid(before)).contains("88"); }));
+        QCOMPARE(Codes(Requests(sim).mid(before)).first(), QStringLiteral("88"));
+    }
+
     void AWriteGoesOutBeforeTheReadOfItsBlock() {
         SimController sim(Options(2));
         RecordingHost host;
