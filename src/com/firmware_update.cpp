@@ -138,6 +138,7 @@ void TthdCom::UpdateFirmware() {
         bootInfoRefused_ = true;
         Log(fault);
         Status(Translate(QStringLiteral("FirmwareUpdateFailed")));
+        Sync([&] { host_.FirmwareUpdateFinished(false); });
         return;
     }
     auto image = std::make_unique<FirmwareImage>();
@@ -178,7 +179,10 @@ void TthdCom::UpdateFirmware() {
                               },
                               [this](int ms) { return Pause(ms); },
                               [this] { return Terminated(); }};
-    TransferFirmware(*line_, *port_, bootInfo_, *image, first, last, hooks);
+    const TransferOutcome outcome =
+        TransferFirmware(*line_, *port_, bootInfo_, *image, first, last, hooks);
+    if (outcome != TransferOutcome::Stopped)
+        Sync([&] { host_.FirmwareUpdateFinished(outcome == TransferOutcome::Complete); });
 }
 
 } // namespace zel

@@ -45,6 +45,9 @@ public:
         Q_UNUSED(flag);
         Q_UNUSED(ok);
     }
+    // A firmware update has ended, after its status text: every block sent and acknowledged,
+    // or not. An update the link was stopped in the middle of reports nothing.
+    virtual void FirmwareUpdateFinished(bool ok) { Q_UNUSED(ok); }
 };
 
 // A log entry as the user sees it: every line of the text behind the same

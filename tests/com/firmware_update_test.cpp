@@ -86,7 +86,8 @@ private slots:
 
     void SmallPagesSendEveryBlockWithProgress() {
         Run run = StartUpdate(Bootloader(64), WriteFirmware(dir, 0, 4095));
-        QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 20000));
+        QVERIFY(WaitUntil([&] { return !run.host->firmwareUpdates.isEmpty(); }, 20000));
+        QCOMPARE(run.host->firmwareUpdates, QList<bool>{true});
         QVERIFY(run.host->status.contains(Translate("FirmwareUpdateSuccessful")));
         QVERIFY(run.host->log.contains(TranslateFormat("FlashSize", {"4095 / 31744"})));
         QVERIFY(run.host->status.contains(TranslateFormat("StartingFirmwareUpdate", {"4096"})));
@@ -147,7 +148,8 @@ private slots:
         SimOptions options = Bootloader(128);
         options.nackBlocks = {rule};
         Run run = StartUpdate(options, WriteFirmware(dir, 0, 255));
-        QVERIFY(WaitUntil([&] { return Ended(*run.host); }, 30000));
+        QVERIFY(WaitUntil([&] { return !run.host->firmwareUpdates.isEmpty(); }, 30000));
+        QCOMPARE(run.host->firmwareUpdates, QList<bool>{false});
         QVERIFY(run.host->status.contains(Translate("FirmwareUpdateFailed")));
         QCOMPARE(run.host->log.count(Translate("TransferError")), 1);
         const QStringList blocks = BlockAddresses(*run.sim);

@@ -20,6 +20,7 @@ public:
     QList<bool> connected;
     QMap<QString, int> refreshes;
     QList<std::pair<uint32_t, bool>> writes;
+    QList<bool> firmwareUpdates; // how each ended
     std::function<QString()> chooseFirmware = [] { return QString(); };
     QStringList backups;
 
@@ -41,6 +42,7 @@ public:
     QString ChooseFirmwareFile() override { return chooseFirmware(); }
     void BeforeFirmwareTransfer(const QString& portName) override { backups << portName; }
     void WriteFinished(uint32_t flag, bool ok) override { writes.append({flag, ok}); }
+    void FirmwareUpdateFinished(bool ok) override { firmwareUpdates << ok; }
 
     bool Connected() const { return !connected.isEmpty() && connected.last(); }
 };
