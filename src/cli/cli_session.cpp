@@ -48,7 +48,7 @@ void StatusJson(const DeviceState& state, JsonWriter& json) {
     };
     json.Key(u"Clock").String(ClockText(info)).Key(u"Channels").BeginObject();
     for (int channel = 0; channel < ChannelCount; ++channel)
-        json.Key(ChannelLetter(channel)).Number(info.Channel[channel] / 40.96, 2);
+        json.Key(ChannelLetter(channel)).Number(LevelPercent(info.Channel[channel]), 2);
     json.EndObject().Key(u"BoardTemperature");
     measurement(info.TempBoard, TemperatureValue(info.TempBoard, flag), 1);
     json.Key(u"WaterTemperature");
@@ -81,8 +81,13 @@ void CliSession::Start() {
         QTimer::singleShot(0, this, [this] { emit done(exitCode_); });
         return;
     }
+    QString error;
+    if (BuiltInController::Names(request_.Port) && !builtIn_.Ensure(error)) {
+        Fail(ExitNoController, QStringLiteral("the simulated controller cannot start: ") + error);
+        return;
+    }
     gate_ = std::make_unique<HostGate>(this);
-    link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug);
+    link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug, builtIn_.LineFactory());
     connect(link_, &QThread::finished, this, &CliSession::OnLinkEnded, Qt::QueuedConnection);
     // Guards the wait for the controller's answers; a running transfer or monitor is not cut.
     timeout_ = new QTimer(this);
@@ -141,7 +146,7 @@ QString CliSession::UnfinishedWork() {
             .arg(transferCompleted_)
             .arg(transferTotal_);
     if (request_.Command == QLatin1String("flash"))
-        return firmwareRequested_ || (link_ && link_->Identity().HardwareId == 6)
+        return firmwareRequested_ || (link_ && link_->Identity().HardwareId == HardwareBootloader)
                    ? QStringLiteral("nothing was flashed; the controller may be waiting in "
                                     "its bootloader")
                    : QStringLiteral("nothing was flashed");
@@ -215,20 +220,23 @@ void CliSession::LogMessage(const QString& text) {
     err_ << entry << Qt::endl;
 }
 
+void CliSession::FirmwareUpdateFinished(bool ok) {
+    if (ok)
+        Finish(ExitOk);
+    else
+        Fail(ExitFailed,
+             transferTotal_ > 0
+                 ? QStringLiteral("the firmware update failed; the controller has no complete "
+                                  "firmware: run flash again")
+                 : QStringLiteral("the firmware update failed before any block was sent"));
+}
+
 void CliSession::SetStatusText(const QString& text) {
     LogMessage(text);
     if (request_.Command == QLatin1String("flash")) {
-        if (text == Translate(QStringLiteral("FirmwareUpdateSuccessful")))
-            Finish(ExitOk);
-        else if (text == Translate(QStringLiteral("FirmwareUpdateFailed")))
-            Fail(ExitFailed,
-                 transferTotal_ > 0
-                     ? QStringLiteral("the firmware update failed; the controller has no "
-                                      "complete firmware: run flash again")
-                     : QStringLiteral("the firmware update failed before any block was sent"));
         // A controller on another firmware version is exactly the one to update.
-        const DeviceId id = link_ ? link_->Identity() : DeviceId{255, 255};
-        if (id.HardwareId == 7 && id.FirmwareVariant != 0)
+        const DeviceId id = link_ ? link_->Identity() : DeviceId{HardwareUnknown, HardwareUnknown};
+        if (id.HardwareId == HardwareApplication && id.FirmwareVariant != 0)
             RequestFirmware();
     }
     if (IsUnwantedIdentity())
@@ -240,11 +248,12 @@ bool CliSession::IsUnwantedIdentity() const {
     if (!link_)
         return false;
     const DeviceId id = link_->Identity();
-    if (id.HardwareId == 255 || (id.HardwareId == 7 && id.FirmwareVariant == 0))
+    if (id.HardwareId == HardwareUnknown ||
+        (id.HardwareId == HardwareApplication && id.FirmwareVariant == 0))
         return false;
     // Flashing takes the bootloader and any firmware version.
     return !(request_.Command == QLatin1String("flash") &&
-             (id.HardwareId == 6 || id.HardwareId == 7));
+             (id.HardwareId == HardwareBootloader || id.HardwareId == HardwareApplication));
 }
 
 void CliSession::RequestFirmware() {

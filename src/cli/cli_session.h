@@ -6,6 +6,7 @@
 #include "cli/settings_command.h"
 #include "com/link_host.h"
 #include "com/link_thread.h"
+#include "host/built_in_controller.h"
 
 #include <QObject>
 #include <QStringList>
@@ -30,8 +31,8 @@ public:
     void Start();
     // Stops the link and ends with the given code.
     void Finish(int exitCode);
-    // SIGINT or SIGTERM: stops the link; success only when the work was done (a monitor that
-    // runs counts), else a line says what was and was not done.
+    // SIGINT, SIGTERM or SIGHUP: stops the link; success only when the work was done (a monitor
+    // that runs counts), else a line says what was and was not done.
     void Interrupt();
 
     DeviceState& State() override { return state_; }
@@ -49,6 +50,7 @@ public:
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
     void WriteFinished(uint32_t flag, bool ok) override;
+    void FirmwareUpdateFinished(bool ok) override;
 
 signals:
     void done(int exitCode);
@@ -82,6 +84,7 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     DeviceState state_;
+    BuiltInController builtIn_; // the port "SIM"; outlives the link that may read it
     std::unique_ptr<RecordCommand> recordCommand_;
     ReadBack readBack_;
     std::unique_ptr<HostGate> gate_;

@@ -3,41 +3,10 @@
 #include "cli/bluetooth_command.h"
 #include "cli/cli_session.h"
 #include "cli/sunmoon_command.h"
+#include "host/signal_watch.h"
 #include "lang/translate.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <functional>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    // Nothing else is safe in a signal handler; the event loop picks the byte up.
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-// Runs `handler` on the event loop when SIGINT or SIGTERM arrives.
-void OnInterrupt(QCoreApplication& app, const std::function<void()>& handler) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [handler] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        handler();
-    });
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -80,7 +49,9 @@ int main(int argc, char** argv) {
         zel::BluetoothCommand command(install, err);
         QObject::connect(&command, &zel::BluetoothCommand::done, &app, &QCoreApplication::exit,
                          Qt::QueuedConnection);
-        OnInterrupt(app, [&] { command.Stop(); });
+        zel::SignalWatch signalWatch;
+        QObject::connect(&signalWatch, &zel::SignalWatch::Received, &command,
+                         &zel::BluetoothCommand::Stop);
         command.Start();
         return app.exec();
     }
@@ -88,7 +59,9 @@ int main(int argc, char** argv) {
     zel::CliSession session(request, out, err);
     QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    OnInterrupt(app, [&] { session.Interrupt(); });
+    zel::SignalWatch signalWatch;
+    QObject::connect(&signalWatch, &zel::SignalWatch::Received, &session,
+                     &zel::CliSession::Interrupt);
     session.Start();
     return app.exec();
 }

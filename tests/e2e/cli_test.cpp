@@ -112,6 +112,15 @@ private slots:
         QCOMPARE(ReceivedCodes(sim).mid(0, download.size()), download);
     }
 
+    // The port "SIM" is the built-in simulated controller, as in the window's port list.
+    void InfoRunsOnTheBuiltInController() {
+        const CliRun run =
+            RunCli({QStringLiteral("--port"), QStringLiteral("SIM"), QStringLiteral("info")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(run.LogLines().contains(QStringLiteral("Connected to ZELPHORIN 2.x.0 on SIM")));
+        QVERIFY(run.Out.contains(QStringLiteral("Controller: ZELPHORIN 2.x.0 on SIM")));
+    }
+
     void MissingPortGivesUpAfterFiveOpenings() {
         const QString port = FilePath(QStringLiteral("no-such-port"));
         const CliRun run = RunCli({QStringLiteral("--port"), port, QStringLiteral("info")});
