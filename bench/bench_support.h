@@ -71,6 +71,7 @@ public:
 // One exchange as the link's port saw it: when the request started to leave, how long it was,
 // when the reply was complete and how long that was.
 struct TimedExchange {
+    QByteArray code; // the request's first two characters
     Clock::time_point written;
     int sent = 0;
     Clock::time_point read;
@@ -103,19 +104,21 @@ public:
     void Purge() override { line_->Purge(); }
     void Write(const QByteArray& data) override {
         written_ = Clock::now();
+        code_ = data.left(2);
         sent_ = int(data.size());
         line_->Write(data);
     }
     QByteArray Read(int count) override {
         QByteArray data = line_->Read(count);
         const std::lock_guard<std::mutex> guard(record_->lock);
-        record_->exchanges.push_back({written_, sent_, Clock::now(), int(data.size())});
+        record_->exchanges.push_back({code_, written_, sent_, Clock::now(), int(data.size())});
         return data;
     }
 
 private:
     std::unique_ptr<SerialLine> line_;
     std::shared_ptr<Record> record_;
+    QByteArray code_;
     Clock::time_point written_;
     int sent_ = 0;
 };
