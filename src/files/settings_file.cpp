@@ -121,15 +121,24 @@ QString BackupPortName(const QString& entry) {
     return name;
 }
 
+namespace {
+// A folder of installed programs: one on PATH, or a prefix's bin folder (~/.local/bin whether
+// on PATH or not). Decided where the program runs, as one build may be installed anywhere.
+bool IsProgramsFolder(const QString& canonical) {
+    const QString name = QFileInfo(canonical).fileName();
+    if (name == QLatin1String("bin") || name == QLatin1String("sbin"))
+        return true;
+    const QStringList path =
+        qEnvironmentVariable("PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    return std::any_of(path.begin(), path.end(), [&](const QString& folder) {
+        return QFileInfo(folder).canonicalFilePath() == canonical;
+    });
+}
+} // namespace
+
 QString SettingsDirectory(const QString& programDir) {
-    static const QStringList sharedFolders = {QStringLiteral(ZEL_INSTALL_BINDIR),
-                                              QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
-                                              QStringLiteral("/usr/local/bin")};
     const QString canonical = QFileInfo(programDir).canonicalFilePath();
-    bool shared = false;
-    for (const QString& folder : sharedFolders)
-        shared = shared || canonical == QFileInfo(folder).canonicalFilePath();
-    if (!canonical.isEmpty() && !shared && QFileInfo(programDir).isWritable())
+    if (!canonical.isEmpty() && !IsProgramsFolder(canonical) && QFileInfo(programDir).isWritable())
         return programDir;
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     // A failure to create it shows when the backup is written, which reports it.

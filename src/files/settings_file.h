@@ -33,9 +33,9 @@ bool ImportSchedule(const QString& path, DeviceState& state);
 // first blank, reduced to its last path component. Empty when nothing usable is left.
 QString BackupPortName(const QString& entry);
 
-// The program directory when it is writable and not a folder shared by every installed program
-// (an installed program run as root must not write into /usr/bin), else the per-user data
-// directory (created). Backups go there and the settings file dialogs open there.
+// The program directory when it is writable and not a folder of installed programs (one on
+// PATH or any bin folder: an installed program run as root must not write into /usr/bin),
+// else the per-user data directory (created). Backups go there and the settings file dialogs open there.
 QString SettingsDirectory(const QString& programDir);
 QString SettingsDirectory(); // for this program
 

@@ -22,7 +22,7 @@ void ShowLauncherProgress(qint64 completed, qint64 total) {
     const QVariantMap properties{
         {QStringLiteral("progress"), running ? double(completed) / double(total) : 1.0},
         {QStringLiteral("progress-visible"), running}};
-    update << QStringLiteral("application://zelphorin.desktop") << properties;
+    update << QStringLiteral("application://io.github.zelphorin.zelphorin.desktop") << properties;
     bus.send(update);
 }
 

@@ -35,6 +35,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
 #include <QUrl>
@@ -163,6 +164,7 @@ void TfrmPHORIN::ConnectHandlers() {
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:software")); });
     OnSignal(menu_->mnuFAQ, &QAction::triggered,
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
+    OnSignal(menu_->mnuAbout, &QAction::triggered, [this] { mnuAboutClick(); });
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
     ConnectFileMenu();
@@ -346,6 +348,13 @@ void TfrmPHORIN::OpenWebPage(const QString& path) {
     const QUrl url(ManualSite + path);
     if (!QDesktopServices::openUrl(url))
         LogMessage(url.toString());
+}
+
+// The version, the licence and the credit of the world map the Geo page shows.
+void TfrmPHORIN::mnuAboutClick() {
+    QMessageBox::about(
+        this, Translate(QStringLiteral("AboutCaption")),
+        TranslateFormat(QStringLiteral("AboutText"), {QCoreApplication::applicationVersion()}));
 }
 
 // ---- Pages --------------------------------------------------------------------------------

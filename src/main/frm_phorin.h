@@ -138,6 +138,7 @@ private:
     void SystemSuspending();
     void SystemResumed();
     void OpenWebPage(const QString& path);
+    void mnuAboutClick();
     bool FormMouseWheel(int delta);
     void mnuCHMClick(QAction* entry);
     void imgHealthResize();

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.Version) {
-        std::puts("ZELPHORIN 2.x.0");
+        std::puts("zelphorin " ZEL_VERSION);
         return 0;
     }
 
@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     // line's ZELPHORIN2/zelphorin-cli.
     application.setOrganizationName(QStringLiteral("ZELPHORIN2"));
     application.setApplicationName(QStringLiteral("zelphorin"));
-    application.setDesktopFileName(QStringLiteral("zelphorin"));
+    application.setApplicationVersion(QStringLiteral(ZEL_VERSION));
+    application.setDesktopFileName(QStringLiteral("io.github.zelphorin.zelphorin"));
     // The icon lives in the window's static library, whose resources the linker would drop.
     Q_INIT_RESOURCE(window);
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/zelphorin.png")));

@@ -100,6 +100,8 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
     mnuHardware = AddEntry(mnuHelp, "mnuHardware", "&Hardware manual");
     mnuSoftware = AddEntry(mnuHelp, "mnuSoftware", "&Software manual / updates");
     mnuFAQ = AddEntry(mnuHelp, "mnuFAQ", "&FAQ / error tracking", Qt::Key_F1);
+    mnuHelp->addSeparator();
+    mnuAbout = AddEntry(mnuHelp, "mnuAbout", "&About");
 
     // Until their handlers come; one to a line, so that each leaves with its own change.
     // clang-format off

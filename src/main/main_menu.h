@@ -53,6 +53,7 @@ struct MainMenu {
     QAction* mnuHardware;
     QAction* mnuSoftware;
     QAction* mnuFAQ;
+    QAction* mnuAbout;
 
     // The mode entries by Config.Mode, 0 to 4.
     std::array<QAction*, 5> ModeEntries() const;

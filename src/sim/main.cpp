@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(zel::SimUsage()), stdout);
         return 0;
     }
+    if (commandLine.version) {
+        std::puts("zelphorin-sim " ZEL_VERSION);
+        return 0;
+    }
 
     // The signals are taken by sigtimedwait below; every thread started later inherits the mask.
     sigset_t stopSignals;

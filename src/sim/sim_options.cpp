@@ -90,6 +90,8 @@ SimCommandLine ParseSimArguments(const QStringList& arguments) {
 
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             result.help = plain();
+        } else if (name == QLatin1String("--version") || name == QLatin1String("-V")) {
+            result.version = plain();
         } else if (name == QLatin1String("--rows")) {
             o.rows = int(number(0, MaxSimRows));
         } else if (name == QLatin1String("--seed")) {
@@ -202,7 +204,8 @@ QString SimUsage() {
         "  --misstore LIST     store a byte of a write one higher than sent: CODE:BYTE\n"
         "                      (CODE 02, 03, 05 or 06; BYTE of the payload), separated by\n"
         "                      commas, e.g. 02:3 stores Config.FanHigh + 1\n"
-        "  --help              this text\n");
+        "  --help              this text\n"
+        "  --version           the version\n");
 }
 
 } // namespace zel

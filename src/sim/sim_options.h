@@ -66,6 +66,7 @@ struct SimCommandLine {
     SimOptions options;
     QString linkPath;
     bool help = false;
+    bool version = false;
 };
 
 // Throws std::invalid_argument with a one-line message naming the offending option.

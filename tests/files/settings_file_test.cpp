@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -427,15 +428,26 @@ private slots:
     }
 
     // A build tree or an unpacked folder keeps its backups beside the program; the folders of
-    // installed programs never do, even for root, who may write there.
+    // installed programs never do, even for root, who may write there: any bin folder (an
+    // install prefix's, on PATH or not) and any folder on PATH, wherever the build meant to go.
     void BackupsStayOutOfTheFoldersOfInstalledPrograms() {
         QTemporaryDir dir;
-        QCOMPARE(SettingsDirectory(dir.path()), dir.path());
+        const QString onPath = dir.filePath(QStringLiteral("tools"));
+        const QString prefixBin = dir.filePath(QStringLiteral("prefix/bin"));
+        QVERIFY(QDir().mkpath(onPath) && QDir().mkpath(prefixBin));
+        const auto restorePath = qScopeGuard([path = qgetenv("PATH")] { qputenv("PATH", path); });
+        qputenv("PATH", "/usr/bin:" + QFile::encodeName(onPath) + ":/bin");
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        for (const QString& installed :
-             {QStringLiteral("/usr/bin"), QStringLiteral("/bin"), QStringLiteral("/usr/local/bin")})
-            QCOMPARE(SettingsDirectory(installed), data);
-        QCOMPARE(SettingsDirectory(dir.filePath(QStringLiteral("gone"))), data);
+        const std::pair<QString, QString> cases[] = {
+            {dir.path(), dir.path()},
+            {QStringLiteral("/usr/bin"), data},
+            {QStringLiteral("/usr/local/bin"), data},
+            {onPath, data},
+            {prefixBin, data},
+            {dir.filePath(QStringLiteral("gone")), data},
+        };
+        for (const auto& [programDir, expected] : cases)
+            QCOMPARE(SettingsDirectory(programDir), expected);
     }
 
     void BackupReplacesTheKeysOfThePreviousBackup() {

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -286,6 +287,23 @@ private slots:
             for (QMenu* menu : window->findChildren<QMenu*>())
                 QVERIFY2(!menu->actions().contains(Entry(*window, name)), name);
         }
+    }
+
+    // Help / About names the version, the licence and the world map's credit.
+    void AboutNamesVersionLicenceAndMapCredit() {
+        auto window = ShownWindow();
+        QString text;
+        QTimer::singleShot(0, window.get(), [&text] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            text = box->text();
+            box->accept();
+        });
+        QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+        Entry(*window, "mnuAbout")->trigger();
+        for (const char* part : {"version 9.8.7", "GNU General Public License", "Credit: NASA"})
+            QVERIFY2(text.contains(QLatin1String(part)), qPrintable(text));
     }
 
     void HiddenDebugEntryWorksByShortcut() {
