@@ -13,7 +13,8 @@ namespace zel {
 
 // The page "Weather" (tsWeather): how often and how long clouds and thunderstorms come, how
 // dark they get, and lightning. The count and duration of a group are edited as slider
-// positions; the controller's probabilities are always computed from the two sliders.
+// positions; the controller's probabilities are computed from the two sliders, unless a
+// slider already stands for its stored figure.
 class WeatherPage : public QWidget {
     Q_OBJECT
 public:

@@ -279,6 +279,9 @@ private:
     bool SchedulePending() const;
     void NoteRow(int row);
     bool SentBefore(int row, const ScheduleRow& content) const;
+    bool KeyOnChannelSlider(QWidget* page, const std::function<QSlider*(int)>& sliderOf,
+                            const std::function<int(int)>& level,
+                            std::array<int, ChannelCount>& lastSent);
     void PressOnSlider(QSlider* slider, int current, int lastSent);
     void Requested(int Watched::*field, int value);
     bool WaitForWrites(int timeoutMs);
@@ -658,18 +661,28 @@ bool Soak::FanOnTheConfigurationPage() {
     return true;
 }
 
+// A key on a random channel's slider of a page; `level` reads the channel's value the slider
+// edits. False when the value did not change.
+bool Soak::KeyOnChannelSlider(QWidget* page, const std::function<QSlider*(int)>& sliderOf,
+                              const std::function<int(int)>& level,
+                              std::array<int, ChannelCount>& lastSent) {
+    window_->ShowPage(page);
+    const int channel = Rand(0, ChannelCount - 1);
+    const int current = level(channel);
+    PressOnSlider(sliderOf(channel), current, lastSent[size_t(channel)]);
+    const int now = level(channel);
+    if (now == current)
+        return false;
+    lastSent[size_t(channel)] = now;
+    return true;
+}
+
 // A channel's level by keys on its slider, which only Manual mode enables.
 bool Soak::ChannelLevelFromTheKeyboard() {
     auto* page = window_->findChild<ChannelsPage*>();
-    window_->ShowPage(page);
-    const int channel = Rand(0, ChannelCount - 1);
-    const int current = window_->State().Info.Channel[channel];
-    PressOnSlider(page->Row(channel).trb, current, lastLevels_[size_t(channel)]);
-    const int now = window_->State().Info.Channel[channel];
-    if (now == current)
-        return false;
-    lastLevels_[size_t(channel)] = now;
-    return true;
+    return KeyOnChannelSlider(
+        page, [page](int channel) { return page->Row(channel).trb; },
+        [this](int channel) { return int(window_->State().Info.Channel[channel]); }, lastLevels_);
 }
 
 // A whole percentage pasted into a channel's edit, which only Manual mode enables.
@@ -720,16 +733,13 @@ bool Soak::CloudsOnTheWeatherPage() {
 }
 
 bool Soak::MoonLevelFromTheKeyboard() {
-    window_->ShowPage(window_->findChild<QWidget*>(QStringLiteral("tsMoon")));
-    const int channel = Rand(0, ChannelCount - 1);
-    auto* slider = window_->findChild<QSlider*>(QStringLiteral("trbMoon%1").arg(channel));
-    const int current = window_->State().ExpertWeather.MoonColor16[channel];
-    PressOnSlider(slider, current, lastMoon_[size_t(channel)]);
-    const int now = window_->State().ExpertWeather.MoonColor16[channel];
-    if (now == current)
-        return false;
-    lastMoon_[size_t(channel)] = now;
-    return true;
+    return KeyOnChannelSlider(
+        window_->findChild<QWidget*>(QStringLiteral("tsMoon")),
+        [this](int channel) {
+            return window_->findChild<QSlider*>(QStringLiteral("trbMoon%1").arg(channel));
+        },
+        [this](int channel) { return int(window_->State().ExpertWeather.MoonColor16[channel]); },
+        lastMoon_);
 }
 
 bool Soak::RandomSeedTyped() {
