@@ -707,16 +707,19 @@ bool Soak::ChannelLevelTyped() {
     return true;
 }
 
-// A page of clouds per day more or fewer, to a CloudP other than the current one and the one
-// last sent.
+// A page of clouds per day more or fewer, or the slider's end, to a CloudP other than the
+// current one and the one last sent (every controller starts with the same figures).
 bool Soak::CloudsOnTheWeatherPage() {
     auto* slider = window_->findChild<QSlider*>(QStringLiteral("trbCloudCount"));
     window_->ShowPage(window_->findChild<QWidget*>(QStringLiteral("tsWeather")));
     const int before = window_->State().Config.CloudP;
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_PageUp, slider->value() + slider->pageStep()},
+        {Qt::Key_PageDown, slider->value() - slider->pageStep()},
+        {Qt::Key_Home, slider->minimum()},
+        {Qt::Key_End, slider->maximum()}};
     std::vector<Qt::Key> useful;
-    for (const auto& [key, step] : {std::pair{Qt::Key_PageUp, slider->pageStep()},
-                                    std::pair{Qt::Key_PageDown, -slider->pageStep()}}) {
-        const int position = slider->value() + step;
+    for (const auto& [key, position] : keys) {
         const int64_t cloudP = CloudPFromCount(position);
         if (position >= slider->minimum() && position <= slider->maximum() && cloudP != before &&
             cloudP != lastCloudP_)
