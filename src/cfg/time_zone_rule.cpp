@@ -39,20 +39,22 @@ std::optional<TimeZoneRule> TimeZoneRuleOf(const QTimeZone& zone, int year) {
     const QDateTime end(QDate(year + 1, 1, 1), QTime(0, 0), Qt::UTC);
     TimeZoneRule rule;
     rule.Bias = int16_t(zone.standardTimeOffset(start) / 60);
-    std::optional<QDateTime> toDaylight;
-    std::optional<QDateTime> toStandard;
+    // The change to the higher offset is the controller's daylight saving time, whatever the
+    // zone calls it: some zones keep a negative daylight saving time in winter.
+    std::optional<QTimeZone::OffsetData> toDaylight;
+    std::optional<QTimeZone::OffsetData> toStandard;
     for (const QTimeZone::OffsetData& transition : zone.transitions(start, end.addSecs(-1))) {
-        if (transition.daylightTimeOffset > 0) {
-            if (!toDaylight)
-                toDaylight = transition.atUtc;
-        } else if (!toStandard) {
-            toStandard = transition.atUtc;
-        }
+        const bool higher =
+            transition.offsetFromUtc > zone.offsetFromUtc(transition.atUtc.addSecs(-1));
+        std::optional<QTimeZone::OffsetData>& first = higher ? toDaylight : toStandard;
+        if (!first)
+            first = transition;
     }
     // Both changes or none: a zone that gave up daylight saving this year keeps one offset.
     if (toDaylight && toStandard) {
-        rule.Daylight = ChangeAt(zone, *toDaylight);
-        rule.Standard = ChangeAt(zone, *toStandard);
+        rule.Bias = int16_t(toStandard->offsetFromUtc / 60);
+        rule.Daylight = ChangeAt(zone, toDaylight->atUtc);
+        rule.Standard = ChangeAt(zone, toStandard->atUtc);
     }
     return rule;
 }

@@ -737,11 +737,14 @@ void TfrmPHORIN::mnuOptionsClick() {
 
 // ---- Undo and redo of schedule edits -------------------------------------------------------
 
+// A cell being edited would go on showing the typed text over the row restored.
 void TfrmPHORIN::mnuUndoClick() {
+    tsSchedule->CloseCellEditor();
     history_->Undo();
 }
 
 void TfrmPHORIN::mnuRedoClick() {
+    tsSchedule->CloseCellEditor();
     history_->Redo();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <tuple>
+
 using namespace zel;
 
 namespace {
@@ -23,14 +25,19 @@ bool Same(const ZoneChange& change, int month, int day, int hour, int dayOfWeek)
 class TimeZoneRuleTest : public QObject {
     Q_OBJECT
 private slots:
-    // Summer time from the last Sunday of March at 2 o'clock to the last Sunday of October at
-    // 3 o'clock (the clock's hour just before each change), one hour east of UTC.
+    // Summer time from the last Sunday of March to the last Sunday of October (the clock's hour
+    // just before each change). Dublin's tz entry calls winter a negative daylight saving time
+    // and summer its standard time; the controller knows only summer time, as for London.
     void LastSundayOfMarch() {
-        for (int year : {2024, 2026}) {
-            const TimeZoneRule rule = RuleOf("Europe/Berlin", year);
-            QCOMPARE(rule.Bias, int16_t(60));
-            QVERIFY(Same(rule.Daylight, 3, 31, 2, 0));
-            QVERIFY(Same(rule.Standard, 10, 31, 3, 0));
+        const std::tuple<const char*, int, int, int> zones[] = {
+            {"Europe/Berlin", 60, 2, 3}, {"Europe/London", 0, 1, 2}, {"Europe/Dublin", 0, 1, 2}};
+        for (const auto& [zone, bias, daylightHour, standardHour] : zones) {
+            for (int year : {2024, 2026}) {
+                const TimeZoneRule rule = RuleOf(zone, year);
+                QCOMPARE(rule.Bias, int16_t(bias));
+                QVERIFY2(Same(rule.Daylight, 3, 31, daylightHour, 0), zone);
+                QVERIFY2(Same(rule.Standard, 10, 31, standardHour, 0), zone);
+            }
         }
     }
 

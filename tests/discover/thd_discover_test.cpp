@@ -38,7 +38,7 @@ BluetoothDeviceInfo Device(uint64_t address, const QString& name, bool paired = 
 }
 
 QString Error() {
-    return QStringLiteral("Windows error org.bluez.Error.Failed: \"Failed\".");
+    return QStringLiteral("Bluetooth error (BlueZ) org.bluez.Error.Failed: \"Failed\".");
 }
 
 QStringList Repeated(const QString& line, int times) {
@@ -158,10 +158,11 @@ private slots:
                         QStringLiteral("No such device: no Bluetooth adapter")};
         QVERIFY(Run(host, script, true));
         QCOMPARE(host.log,
-                 QStringList({Scan(),
-                              QStringLiteral("Windows error 19: \"No such device: no Bluetooth "
-                                             "adapter\"."),
-                              QStringLiteral("Is Bluetooth available and active?"), ScanEnd()}));
+                 QStringList(
+                     {Scan(),
+                      QStringLiteral("Bluetooth error (BlueZ) 19: \"No such device: no Bluetooth "
+                                     "adapter\"."),
+                      QStringLiteral("Is Bluetooth available and active?"), ScanEnd()}));
         QVERIFY(!succeeded_);
 
         RecordingDiscoverHost listing;

@@ -91,6 +91,23 @@ private slots:
         }
     }
 
+    // The texts send the user to this system's own tools, in both languages.
+    void TextsNameLinuxNotAnotherSystem() {
+        const QStringList foreign = {"Windows", "control pan", "Systemsteuerung"};
+        for (int language : {LanguageEnglish, LanguageGerman})
+            for (const Section* section : {&MessageTexts(language), &FormTexts(language)})
+                for (const auto& [key, value] : *section)
+                    for (const QString& word : foreign)
+                        QVERIFY2(!value.contains(word), qPrintable(key + QLatin1Char('=') + value));
+        SelectLanguage(LanguageEnglish);
+        QVERIFY(Translate(QStringLiteral("TryColdStart")).endsWith("restart Bluetooth."));
+        QVERIFY(Translate(QStringLiteral("DiscoveryCompleted")).contains("bluetoothctl"));
+        QCOMPARE(FormValue(LanguageEnglish, "btnApplyTZI.Caption"),
+                 QStringLiteral("Get from this computer"));
+        QCOMPARE(FormValue(LanguageGerman, "btnApplyTZI.Caption"),
+                 QStringLiteral("Von diesem Computer übernehmen"));
+    }
+
     void ArgumentsFillThePlacesInOrder_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QString>("expected");

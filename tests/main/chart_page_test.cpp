@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -88,6 +89,10 @@ private slots:
         page_->mnuCHMTempBoard->trigger();
         QCOMPARE(int(State().Expert.ChartMode), int(ChartTempBoard));
         QCOMPARE(State().Snapshot(), uint32_t(rqSetExpert | rqGetChart));
+        // The source already chosen sends nothing.
+        State().Replace(0);
+        page_->mnuCHMTempBoard->trigger();
+        QCOMPARE(State().Snapshot(), 0u);
     }
 
     void SavesTheSamplesAsTableOrPicture() {
@@ -130,6 +135,35 @@ private slots:
         QVERIFY(page_->SampleTip(right).endsWith(QStringLiteral("12:00 PM  25.0°C")));
         const int x1 = qRound((1 - 1 / 39.0) * (page_->imgTemp->width() - 80) + 40);
         QVERIFY(page_->SampleTip(x1).isEmpty());
+    }
+
+    // Without a controller the chart shown can still be read and saved, not read again.
+    void ShownChartStaysUsableWhileDisconnected() {
+        State().Info.Hour = 12;
+        State().Info.Minute = 0;
+        ShowChart({{0, 250}});
+        window_->SetConnectedState(false);
+        State().Replace(0);
+        QWidget* chart = page_->imgTemp;
+        const QPointF newest(chart->width() - 40, 50);
+        QMouseEvent hover(QEvent::MouseMove, newest, chart->mapToGlobal(newest), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(chart, &hover);
+        QVERIFY(QToolTip::text().endsWith(QStringLiteral("25.0°C")));
+
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, newest.toPoint(),
+                               chart->mapToGlobal(newest.toPoint()));
+        QApplication::sendEvent(chart, &menu);
+        QTRY_VERIFY(page_->pumChart->isVisible());
+        QVERIFY(page_->mnuSaveChart->isEnabled());
+        QVERIFY(!page_->mnuCHMTempBoard->isEnabled());
+        page_->pumChart->hide();
+        const QString table = folder_.filePath("offline.csv");
+        page_->SaveChartDialog = [&] { return table; };
+        page_->mnuSaveChart->trigger();
+        QVERIFY(QFile::exists(table));
+        QTest::mouseClick(chart, Qt::LeftButton, {}, newest.toPoint());
+        QCOMPARE(State().Snapshot(), 0u);
     }
 
     void HealthEntryShowsTheExpertPagesAndReadsHealth() {

@@ -9,6 +9,7 @@
 #include "support/window_controls.h"
 #include "support/window_settings.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -220,6 +221,35 @@ private slots:
         Radio("rbtJMPTimer")->click();
         QCOMPARE(ByValue(State().Expert.JMPMode), uint8_t(6));
         QCOMPARE(State().Snapshot(), 0u);
+    }
+
+    // A click on the button already chosen, or the language already shown, sends nothing.
+    void ChoosingWhatIsChosenSendsNothing() {
+        State().Config.Flag = Flag12Hour | FlagDisplay20x4 | FlagFahrenheit;
+        State().Expert.FanMode = 1;
+        State().Expert.ChartMode = 2;
+        State().Expert.JMPMode = 4;
+        const std::pair<const char*, const char*> chosen[] = {
+            {"tsExpert", "rbtFMOWater"},   {"tsExpert", "rbtCHMVoltage"},
+            {"tsExpert", "rbtFahrenheit"}, {"tsExpert", "rbt12h"},
+            {"tsExpert", "rbt20x4"},       {"tsJMP", "rbtJMPHeater"}};
+        for (const auto& [page, name] : chosen) {
+            Open(page);
+            QVERIFY2(Radio(name)->isChecked(), name);
+            Click(Radio(name));
+            QVERIFY2(Radio(name)->hasFocus(), name);
+            QVERIFY2(State().Snapshot() == 0, name);
+        }
+        Open("tsExpert");
+        auto* language = Control<QComboBox>(*window_, "cmbLanguage");
+        QVERIFY(test::Focus(language));
+        language->showPopup();
+        QTRY_VERIFY(language->view()->isVisible());
+        QTest::keyClick(language->view(), Qt::Key_Return);
+        QTRY_VERIFY(!language->view()->isVisible());
+        QCOMPARE(State().Snapshot(), 0u);
+        QCOMPARE(ByValue(State().Config.Flag),
+                 uint8_t(Flag12Hour | FlagDisplay20x4 | FlagFahrenheit));
     }
 
     void FanModeDecidesWhichLevelsCount() {

@@ -439,6 +439,21 @@ private slots:
         QCOMPARE(int(State().Schedule[2].Minute), 30);
     }
 
+    // From the Options menu while the editor is still open: the cell shows the row restored.
+    void UndoAndRedoFromTheMenuCloseTheCellEditor() {
+        Open(4);
+        QVERIFY(StartTyping(1, ColTimer, QStringLiteral("77")));
+        QCOMPARE(int(State().Schedule[1].Timer), 77);
+        window_->findChild<QAction*>(QStringLiteral("mnuUndo"))->trigger();
+        QCOMPARE(int(State().Schedule[1].Timer), 1);
+        QCOMPARE(Text(1, ColTimer), QStringLiteral("1"));
+        QTRY_VERIFY(!grid_->findChild<QLineEdit*>());
+        QVERIFY(StartTyping(1, ColTimer, QStringLiteral("1"))); // what it holds: no edit
+        window_->findChild<QAction*>(QStringLiteral("mnuRedo"))->trigger();
+        QCOMPARE(int(State().Schedule[1].Timer), 77);
+        QCOMPARE(Text(1, ColTimer), QStringLiteral("77"));
+    }
+
     void UndoTakesBackALineMoveAndAPaste() {
         Open(6);
         const std::vector<ScheduleRow> before = State().Schedule;

@@ -96,6 +96,17 @@ private slots:
         history.Record(RowChange(1, 0), RowChange(1, 0));
         QCOMPARE(history.Count(), 0);
         QVERIFY(!history.CanUndo());
+
+        // Nor do they end the redo history.
+        history.Make(RowChange(2, 30));
+        history.Undo();
+        QSignalSpy availability(&history, &ScheduleHistory::AvailabilityChanged);
+        history.Make(RowChange(1, 0));
+        history.Make(RowChange(3, 0), 4);
+        QVERIFY(history.CanRedo());
+        QVERIFY(availability.isEmpty());
+        history.Redo();
+        QCOMPARE(LevelOf(2), 30);
     }
 
     void KeystrokesOfOneCellAreOneEdit() {

@@ -145,6 +145,33 @@ private slots:
         QCOMPARE(ByValue(State().Config.StormD), uint16_t(13981));
     }
 
+    // A count shows one step lower than it was set (CloudP 14 is 23 clouds a day, though 24
+    // set it; StormP 9 is 6 thunderstorms a week, though 7 set it). Neither the refreshes nor
+    // the changes of the duration beside it may take that lower step back into the record.
+    void CountsNobodyTouchedAreNeverRewritten() {
+        State().Config.CloudP = 14;
+        State().Config.StormP = 9;
+        Open("tsWeather");
+        for (int change = 0; change < 3; ++change) {
+            QVERIFY(Press(Slider("trbCloudSeconds"), Qt::Key_Right));
+            QVERIFY(Press(Slider("trbStormMinutes"), Qt::Key_Right));
+            window_->RefreshControls();
+        }
+        QCOMPARE(ByValue(State().Config.CloudP), uint16_t(14));
+        QCOMPARE(ByValue(State().Config.StormP), uint16_t(9));
+
+        // Set by the user, the count stays where the user put it.
+        QVERIFY(Type(Edit("edtCloudCount"), "24"));
+        QVERIFY(Type(Edit("edtStormCount"), "7"));
+        QVERIFY(Press(Slider("trbCloudSeconds"), Qt::Key_Right));
+        window_->RefreshControls();
+        QCOMPARE(Slider("trbCloudCount")->value(), 24);
+        QCOMPARE(Edit("edtCloudCount")->text(), QStringLiteral("24"));
+        QCOMPARE(Slider("trbStormCount")->value(), 7);
+        QCOMPARE(ByValue(State().Config.CloudP), uint16_t(14));
+        QCOMPARE(ByValue(State().Config.StormP), uint16_t(9));
+    }
+
     void WeatherEffectsAreCutToTheirFields() {
         Open("tsWeather");
         QVERIFY(Type(Edit("edtCloudAlpha"), "300"));

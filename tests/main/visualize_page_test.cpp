@@ -165,6 +165,39 @@ private slots:
         QVERIFY(!State().Test(rqSetSchedule));
     }
 
+    void RowsTheGridCannotSendAreNotDragged() {
+        std::vector<ScheduleRow> rows(130, Row(1, 0, 0));
+        rows[129] = Row(20, 0, 2048);
+        State().ResizeSchedule(int(rows.size()));
+        State().Schedule = rows;
+        window_->FillScheduleGrid();
+        Uploaded();
+        Drag(129, QPoint(30, 20));
+        QVERIFY(SameRow(State().Schedule[129], Row(20, 0, 2048)));
+        QCOMPARE(State().RowDirty[129], uint8_t(0));
+        QVERIFY(!State().Test(rqSetSchedule));
+        QVERIFY(!Entry("mnuUndo")->isEnabled());
+    }
+
+    // The curves take a new colour at once, whether the user or the controller renamed it.
+    void NewChannelNamesRedrawTheCurves() {
+        State().Config.ColorName[0] = 1; // white, as the code 0 is
+        window_->RefreshControls();
+        window_->FillScheduleGrid();
+        const QImage drawn = img_->Picture();
+        auto* name = window_->findChild<QComboBox*>("cmbName0");
+        window_->ShowPage(window_->findChild<QWidget*>("tsChannels"));
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Down);
+        QCOMPARE(int(State().Config.ColorName[0]), 2); // light red
+        QVERIFY(img_->Picture() != drawn);
+
+        const QImage renamed = img_->Picture();
+        State().Config.ColorName[0] = 4;
+        window_->RefreshControls();
+        QVERIFY(img_->Picture() != renamed);
+    }
+
     void WheelChoosesTheChannelOnThisPageOnly() {
         auto* list = window_->findChild<QComboBox*>("cmbVisualize");
         Wheel(img_, -120);

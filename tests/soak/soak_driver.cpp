@@ -7,6 +7,7 @@
 //
 //     soak_driver --seconds 1800 [--seed N] [--work DIR]
 
+#include "cfg/conversions.h"
 #include "cfg/device_state.h"
 #include "files/ini_document.h"
 #include "files/settings_file.h"
@@ -14,8 +15,12 @@
 #include "main/pages/channels_page.h"
 #include "main/pages/config_page.h"
 #include "main/frm_phorin.h"
-#include "main/pages/geo_page.h"
 #include "host/port_watch.h"
+#include "main/pages/geo_page.h"
+#include "main/pages/schedule_cells.h"
+#include "main/pages/schedule_page.h"
+#include "main/pages/visualize_page.h"
+#include "main/views/image_box.h"
 #include "main/views/scalable_image_view.h"
 #include "sim/sim_controller.h"
 #include "sim/sim_options.h"
@@ -32,17 +37,22 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QMap>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -223,6 +233,7 @@ public:
     Soak(int seconds, uint32_t seed, const QString& work)
         : seconds_(seconds), random_(seed), work_(work) {
         lastLevels_.fill(-1);
+        lastMoon_.fill(-1);
         windowLink_ = QDir(work_).filePath(QStringLiteral("window-port"));
         cliLink_ = QDir(work_).filePath(QStringLiteral("cli-port"));
         importFile_ = QDir(work_).filePath(QStringLiteral("import.ini"));
@@ -259,6 +270,19 @@ private:
     bool ModeFromTheKeyboard();
     bool FanOnTheConfigurationPage();
     bool ChannelLevelFromTheKeyboard();
+    bool ChannelLevelTyped();
+    bool CloudsOnTheWeatherPage();
+    bool MoonLevelFromTheKeyboard();
+    bool RandomSeedTyped();
+    bool ScheduleCellEdited();
+    bool CurvePointDragged();
+    bool UndoOrRedoFromTheMenu();
+    bool SchedulePending() const;
+    void NoteRow(int row);
+    bool SentBefore(int row, const ScheduleRow& content) const;
+    bool KeyOnChannelSlider(QWidget* page, const std::function<QSlider*(int)>& sliderOf,
+                            const std::function<int(int)>& level,
+                            std::array<int, ChannelCount>& lastSent);
     void PressOnSlider(QSlider* slider, int current, int lastSent);
     void Requested(int Watched::*field, int value);
     bool WaitForWrites(int timeoutMs);
@@ -293,6 +317,9 @@ private:
     uint32_t failedWrites_ = 0; // blocks whose last write failed
     std::optional<Watched> lastRequested_;
     std::array<int, ChannelCount> lastLevels_; // the channel levels last sent
+    std::array<int, ChannelCount> lastMoon_;   // the moon levels last sent
+    int lastCloudP_ = -1;
+    std::vector<ScheduleRow> lastRows_; // each row as the user's last change of it left it
     qint64 nextActionMs_ = 0;
 
     std::unique_ptr<test::SimProcess> cliSim_;
@@ -453,6 +480,20 @@ std::vector<Soak::UserAction> Soak::Actions() {
         // Possible in Manual mode only: picked more often to be made as often as the others.
         {QStringLiteral("channel level from the keyboard"), rqSetChannels, rqSetChannels,
          [this] { return ChannelLevelFromTheKeyboard(); }, 3},
+        {QStringLiteral("channel level typed"), rqSetChannels, rqSetChannels,
+         [this] { return ChannelLevelTyped(); }, 3},
+        {QStringLiteral("clouds per day on the Weather page"), rqSetConfig, rqSetConfig,
+         [this] { return CloudsOnTheWeatherPage(); }},
+        {QStringLiteral("moon level on the Moon page"), rqSetExpertWeather, rqSetExpertWeather,
+         [this] { return MoonLevelFromTheKeyboard(); }},
+        {QStringLiteral("random seed typed on the Expert page"), rqSetExpert, rqSetExpert,
+         [this] { return RandomSeedTyped(); }},
+        {QStringLiteral("schedule cell edited in the grid"), rqSetSchedule, rqSetSchedule,
+         [this] { return ScheduleCellEdited(); }, 2},
+        {QStringLiteral("curve point dragged on the visualisation"), rqSetSchedule, rqSetSchedule,
+         [this] { return CurvePointDragged(); }, 2},
+        {QStringLiteral("undo or redo from the Options menu"), rqSetSchedule, rqSetSchedule,
+         [this] { return UndoOrRedoFromTheMenu(); }},
     };
 }
 
@@ -621,18 +662,218 @@ bool Soak::FanOnTheConfigurationPage() {
     return true;
 }
 
+// A key on a random channel's slider of a page; `level` reads the channel's value the slider
+// edits. False when the value did not change.
+bool Soak::KeyOnChannelSlider(QWidget* page, const std::function<QSlider*(int)>& sliderOf,
+                              const std::function<int(int)>& level,
+                              std::array<int, ChannelCount>& lastSent) {
+    window_->ShowPage(page);
+    const int channel = Rand(0, ChannelCount - 1);
+    const int current = level(channel);
+    PressOnSlider(sliderOf(channel), current, lastSent[size_t(channel)]);
+    const int now = level(channel);
+    if (now == current)
+        return false;
+    lastSent[size_t(channel)] = now;
+    return true;
+}
+
 // A channel's level by keys on its slider, which only Manual mode enables.
 bool Soak::ChannelLevelFromTheKeyboard() {
     auto* page = window_->findChild<ChannelsPage*>();
+    return KeyOnChannelSlider(
+        page, [page](int channel) { return page->Row(channel).trb; },
+        [this](int channel) { return int(window_->State().Info.Channel[channel]); }, lastLevels_);
+}
+
+// A whole percentage pasted into a channel's edit, which only Manual mode enables.
+bool Soak::ChannelLevelTyped() {
+    auto* page = window_->findChild<ChannelsPage*>();
     window_->ShowPage(page);
     const int channel = Rand(0, ChannelCount - 1);
+    QLineEdit* edit = page->Row(channel).edt;
     const int current = window_->State().Info.Channel[channel];
-    PressOnSlider(page->Row(channel).trb, current, lastLevels_[size_t(channel)]);
-    const int now = window_->State().Info.Channel[channel];
-    if (now == current)
+    const int percent = Rand(0, 100);
+    const int level = int(std::nearbyint(percent * 40.96));
+    if (!edit->isEnabled() || level == current || level == lastLevels_[size_t(channel)] ||
+        !test::Paste(edit, QString::number(percent)))
         return false;
-    lastLevels_[size_t(channel)] = now;
+    if (window_->State().Info.Channel[channel] != level) {
+        figures.Fail(QStringLiteral("typing %1 % stored level %2")
+                         .arg(percent)
+                         .arg(window_->State().Info.Channel[channel]));
+        return false;
+    }
+    lastLevels_[size_t(channel)] = level;
     return true;
+}
+
+// A page of clouds per day more or fewer, or the slider's end, to a CloudP other than the
+// current one and the one last sent (every controller starts with the same figures).
+bool Soak::CloudsOnTheWeatherPage() {
+    auto* slider = window_->findChild<QSlider*>(QStringLiteral("trbCloudCount"));
+    window_->ShowPage(window_->findChild<QWidget*>(QStringLiteral("tsWeather")));
+    const int before = window_->State().Config.CloudP;
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_PageUp, slider->value() + slider->pageStep()},
+        {Qt::Key_PageDown, slider->value() - slider->pageStep()},
+        {Qt::Key_Home, slider->minimum()},
+        {Qt::Key_End, slider->maximum()}};
+    std::vector<Qt::Key> useful;
+    for (const auto& [key, position] : keys) {
+        const int64_t cloudP = CloudPFromCount(position);
+        if (position >= slider->minimum() && position <= slider->maximum() && cloudP != before &&
+            cloudP != lastCloudP_)
+            useful.push_back(key);
+    }
+    if (!slider->isEnabled() || useful.empty() || !test::Focus(slider))
+        return false;
+    QTest::keyClick(slider, useful[size_t(Rand(0, int(useful.size()) - 1))]);
+    const int now = window_->State().Config.CloudP;
+    if (now == before)
+        return false;
+    lastCloudP_ = now;
+    return true;
+}
+
+bool Soak::MoonLevelFromTheKeyboard() {
+    return KeyOnChannelSlider(
+        window_->findChild<QWidget*>(QStringLiteral("tsMoon")),
+        [this](int channel) {
+            return window_->findChild<QSlider*>(QStringLiteral("trbMoon%1").arg(channel));
+        },
+        [this](int channel) { return int(window_->State().ExpertWeather.MoonColor16[channel]); },
+        lastMoon_);
+}
+
+bool Soak::RandomSeedTyped() {
+    auto* edit = window_->findChild<QLineEdit*>(QStringLiteral("edtRandomInit"));
+    window_->ShowPage(window_->findChild<QWidget*>(QStringLiteral("tsExpert")));
+    const int current = window_->State().Expert.RandomInit;
+    const int seed = Rand(0, 255);
+    if (!edit->isEnabled() || seed == current ||
+        (lastRequested_ && seed == lastRequested_->randomInit) ||
+        !test::Paste(edit, QString::number(seed)))
+        return false;
+    Requested(&Watched::randomInit, seed);
+    return true;
+}
+
+// ---- Schedule edits: grid, curves, undo and redo ----
+//
+// Each changes one row into a content other than the one the user's last change left in it,
+// so its upload never repeats the row's last write line.
+
+bool Soak::SchedulePending() const {
+    const DeviceState& state = window_->State();
+    return state.ScheduleDownloadPending() || state.Schedule.empty();
+}
+
+void Soak::NoteRow(int row) {
+    if (size_t(row) >= lastRows_.size())
+        lastRows_.resize(size_t(row) + 1, ScheduleRow{});
+    lastRows_[size_t(row)] = window_->State().Schedule[size_t(row)];
+}
+
+bool Soak::SentBefore(int row, const ScheduleRow& content) const {
+    return size_t(row) < lastRows_.size() &&
+           std::memcmp(&lastRows_[size_t(row)], &content, sizeof content) == 0;
+}
+
+// A channel's level typed into its cell (F2, the new percentage pasted, Return), or a switch
+// cell clicked.
+bool Soak::ScheduleCellEdited() {
+    auto* page = window_->findChild<SchedulePage*>(QStringLiteral("tsSchedule"));
+    window_->ShowPage(page);
+    if (SchedulePending())
+        return false;
+    DeviceState& state = window_->State();
+    QTableWidget* grid = page->sgSchedule;
+    const int row = Rand(0, int(state.Schedule.size()) - 1);
+    ScheduleRow next = state.Schedule[size_t(row)];
+    if (Rand(0, 2) == 0) {
+        const int column = Rand(ColDisplay, ColStorms);
+        next.Switch ^= uint8_t(0x20 << (column - ColDisplay));
+        if (SentBefore(row, next))
+            return false;
+        grid->scrollTo(grid->model()->index(row, column));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row, column)).center());
+    } else {
+        const int channel = Rand(0, ChannelCount - 1);
+        const int percent = Rand(0, 100);
+        next.Color16[channel] = int16_t(std::nearbyint(percent * 40.96));
+        if (next.Color16[channel] == state.Schedule[size_t(row)].Color16[channel] ||
+            SentBefore(row, next))
+            return false;
+        grid->setCurrentCell(row, ColFirstChannel + channel);
+        if (!test::Press(grid, Qt::Key_F2))
+            return false;
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        if (!editor || !test::Paste(editor, QString::number(percent)))
+            return false;
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    if (std::memcmp(&state.Schedule[size_t(row)], &next, sizeof next) != 0) {
+        figures.Fail(
+            QStringLiteral("an edit of schedule row %1 in the grid did not take").arg(row));
+        return false;
+    }
+    NoteRow(row);
+    return true;
+}
+
+// A point of the visualised channel dragged to places until its row is new, then let go.
+bool Soak::CurvePointDragged() {
+    auto* page = window_->findChild<VisualizePage*>(QStringLiteral("tsVisualize"));
+    window_->ShowPage(page);
+    DeviceState& state = window_->State();
+    const size_t rows = std::min(state.Schedule.size(), state.PointCache.size());
+    if (SchedulePending() || rows == 0)
+        return false;
+    const PointCacheEntry& cached = state.PointCache[size_t(Rand(0, int(rows) - 1))];
+    const QPoint from(qRound(cached[0]), qRound(cached[size_t(page->VisualisedChannel()) + 1]));
+    QTest::mousePress(page->img, Qt::LeftButton, {}, from);
+    const int row = page->DragPoint();
+    if (row < 0) {
+        QTest::mouseRelease(page->img, Qt::LeftButton, {}, from);
+        return false;
+    }
+    const ScheduleRow start = state.Schedule[size_t(row)];
+    QPoint to = from;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        to = QPoint(Rand(0, page->img->width() - 1), Rand(0, page->img->height() - 1));
+        QTest::mouseMove(page->img, to);
+        const ScheduleRow& now = state.Schedule[size_t(row)];
+        if (std::memcmp(&now, &start, sizeof now) != 0 && !SentBefore(row, now))
+            break;
+        to = from;
+        QTest::mouseMove(page->img, to);
+    }
+    QTest::mouseRelease(page->img, Qt::LeftButton, {}, to);
+    NoteRow(row);
+    return std::memcmp(&state.Schedule[size_t(row)], &start, sizeof start) != 0;
+}
+
+bool Soak::UndoOrRedoFromTheMenu() {
+    std::vector<QAction*> entries;
+    for (const char* name : {"mnuUndo", "mnuRedo"})
+        if (Entry(name)->isEnabled())
+            entries.push_back(Entry(name));
+    if (entries.empty() || SchedulePending())
+        return false;
+    const std::vector<ScheduleRow> before = window_->State().Schedule;
+    entries[size_t(Rand(0, int(entries.size()) - 1))]->trigger();
+    const std::vector<ScheduleRow>& after = window_->State().Schedule;
+    bool changed = false;
+    for (size_t row = 0; row < std::min(before.size(), after.size()); ++row)
+        if (std::memcmp(&before[row], &after[row], sizeof(ScheduleRow)) != 0) {
+            NoteRow(int(row));
+            changed = true;
+        }
+    if (!changed)
+        figures.Fail(QStringLiteral("an undo or redo from the menu changed no row"));
+    return changed;
 }
 
 // Disconnecting writes the backup, which must then be whole; connecting again is picked from
@@ -821,7 +1062,8 @@ int Soak::Run() {
     if (!cli_.waitForStarted())
         figures.Fail(QStringLiteral("zelphorin-cli did not start: ") + cli_.errorString());
 
-    window_ = std::make_unique<SoakWindow>(QStringList{windowLink_, QStringLiteral("-english")});
+    window_ = std::make_unique<SoakWindow>(
+        QStringList{windowLink_, QStringLiteral("-english"), QStringLiteral("-expert")});
     window_->ProgramDir = work_;
     window_->OnWriteFinished = [this](uint32_t flag, bool ok) { OnWriteFinished(flag, ok); };
     window_->OnIdentified = [this] {
@@ -842,6 +1084,12 @@ int Soak::Run() {
         figures.Fail(QStringLiteral("the window did not become active"));
     if (!WaitReconnected())
         return Report();
+    // Every page drawn once before the first memory sample, which would count the pictures
+    // of pages first shown after it as growth.
+    auto* pages = window_->findChild<QTabWidget*>(QStringLiteral("pc"));
+    for (int page = 0; page < pages->count(); ++page)
+        window_->ShowPage(pages->widget(page));
+    ProcessEventsFor(500);
     if (!test::WaitUntil([&] { return cliLines_ > 0; }, ReconnectTimeoutMs))
         figures.Fail(QStringLiteral("the monitor printed nothing on a good controller"));
 

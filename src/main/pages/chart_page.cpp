@@ -63,8 +63,10 @@ ChartPage::ChartPage(DeviceState& state, QWidget* parent) : QWidget(parent), sta
     });
 }
 
+// The chart shown stays readable and can be saved without a controller; only reading it
+// again and choosing its source need one.
 void ChartPage::SetConnected(bool connected) {
-    imgTemp->setEnabled(connected);
+    connected_ = connected;
 }
 
 void ChartPage::RefreshChart() {
@@ -85,7 +87,8 @@ QString ChartPage::SampleTip(int x) const {
 }
 
 void ChartPage::imgTempClick() {
-    state_.Raise(rqGetChart);
+    if (connected_)
+        state_.Raise(rqGetChart);
 }
 
 void ChartPage::imgTempMouseEnter() {
@@ -110,13 +113,18 @@ void ChartPage::imgTempResize() {
 }
 
 void ChartPage::pumChartPopup() {
-    mnuCHMTempWater->setEnabled(state_.Info.TempWater != NoMeasurement);
-    for (QAction* entry : {mnuCHMTempWater, mnuCHMTempBoard, mnuCHMVoltage, mnuCHMTempSlave})
+    for (QAction* entry : {mnuCHMTempWater, mnuCHMTempBoard, mnuCHMVoltage, mnuCHMTempSlave}) {
         entry->setChecked(entry->data().toInt() == state_.Expert.ChartMode);
+        entry->setEnabled(connected_);
+    }
+    mnuCHMTempWater->setEnabled(connected_ && state_.Info.TempWater != NoMeasurement);
 }
 
 void ChartPage::mnuCHMClick(QAction* entry) {
-    state_.Expert.ChartMode = uint8_t(entry->data().toInt());
+    const int source = entry->data().toInt();
+    if (source == state_.Expert.ChartMode)
+        return;
+    state_.Expert.ChartMode = uint8_t(source);
     state_.Raise(rqChartSource);
 }
 

@@ -44,7 +44,8 @@ public:
     void imgTempMouseMove(QPoint point);
     void imgTempResize();
     void pumChartPopup();
-    // Expert.ChartMode := the entry's source; Expert is written and the chart read again.
+    // Expert.ChartMode := the entry's source; Expert is written and the chart read again. The
+    // source already chosen changes nothing.
     void mnuCHMClick(QAction* entry);
     // A ".csv" file gets the samples as a table, any other the picture as PNG. Throws
     // std::runtime_error when the file cannot be written; an existing file is then unchanged.
@@ -56,6 +57,7 @@ private:
 
     DeviceState& state_;
     ChartData data_;
+    bool connected_ = false;
 };
 
 } // namespace zel

@@ -192,12 +192,14 @@ void ExpertPage::BindFields() {
     BindFormatButton(rbt20x4, FlagDisplay20x4, true);
 }
 
-// A clock or display format button: its bit of Config.Flag, sent when the user clicked it.
+// A clock or display format button: its bit of Config.Flag, sent when the user clicked it and
+// the bit changed.
 void ExpertPage::BindFormatButton(QRadioButton* button, uint8_t bit, bool set) {
     connect(button, &QRadioButton::clicked, this, [this, button, bit, set] {
-        if (!button->hasFocus())
+        const uint8_t flag = uint8_t(set ? state_.Config.Flag | bit : state_.Config.Flag & ~bit);
+        if (!button->hasFocus() || flag == state_.Config.Flag)
             return;
-        state_.Config.Flag = uint8_t(set ? state_.Config.Flag | bit : state_.Config.Flag & ~bit);
+        state_.Config.Flag = flag;
         state_.Raise(rqSetConfig);
     });
 }
@@ -264,19 +266,18 @@ void ExpertPage::btnApplyTZIClick() {
 
 // Connected to the box's activated signal, which only the user's choice emits.
 void ExpertPage::cmbLanguageChange() {
-    if (cmbLanguage->currentIndex() < 0)
+    if (cmbLanguage->currentIndex() < 0 || cmbLanguage->currentIndex() == state_.Expert.Language)
         return;
     state_.Expert.Language = uint8_t(cmbLanguage->currentIndex());
     state_.Raise(rqSetExpert);
 }
 
 void ExpertPage::rbtCelsiusClick(QRadioButton* button) {
-    if (!button->hasFocus())
+    const uint8_t flag = uint8_t(button == rbtFahrenheit ? state_.Config.Flag | FlagFahrenheit
+                                                         : state_.Config.Flag & ~FlagFahrenheit);
+    if (!button->hasFocus() || flag == state_.Config.Flag)
         return;
-    if (button == rbtFahrenheit)
-        state_.Config.Flag |= FlagFahrenheit;
-    else
-        state_.Config.Flag &= uint8_t(~FlagFahrenheit);
+    state_.Config.Flag = flag;
     emit UnitChanged();
     state_.Raise(rqSetConfig);
 }

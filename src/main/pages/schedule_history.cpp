@@ -92,11 +92,11 @@ void ScheduleHistory::Record(const ScheduleChange& before, const ScheduleChange&
 }
 
 void ScheduleHistory::Keep(ScheduleChange before, ScheduleChange after, int mergeKey) {
-    // A change that changed nothing is not kept, but may still end a merged edit.
-    const bool nothing = SameChange(before, after);
-    auto* command = new ChangeCommand(road_, std::move(before), std::move(after), mergeKey);
-    command->setObsolete(nothing);
-    stack_.push(command);
+    // A change that changed nothing is not an edit: it keeps the redo history, which any
+    // push would end.
+    if (SameChange(before, after))
+        return;
+    stack_.push(new ChangeCommand(road_, std::move(before), std::move(after), mergeKey));
 }
 
 // While a download is pending the rows are about to be replaced: nothing is written.

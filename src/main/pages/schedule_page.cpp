@@ -264,6 +264,16 @@ void SchedulePage::CommitScheduleRow(int index, int mergeKey) {
                   mergeKey);
 }
 
+// Every keystroke has committed the editor's text already; once closed, the cell shows what
+// comes next (an undo's row) instead of the text typed.
+void SchedulePage::CloseCellEditor() {
+    if (QWidget* editor = edited_.isValid() ? sgSchedule->indexWidget(edited_) : nullptr) {
+        emit sgSchedule->itemDelegate()->commitData(editor);
+        emit sgSchedule->itemDelegate()->closeEditor(editor);
+    }
+    edited_ = QPersistentModelIndex();
+}
+
 void SchedulePage::ApplyScheduleChange(const ScheduleChange& change) {
     int count = 0;
     for (const ScheduleRow& row : change.Rows) {

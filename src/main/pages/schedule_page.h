@@ -66,6 +66,8 @@ public:
     // upload and raises rqSetSchedule (with ColorNames also Config's names and rqSetConfig) in
     // one locked step. The user's changes reach it through the history.
     void ApplyScheduleChange(const ScheduleChange& change);
+    // Closes an open cell editor, its text committed, so that the cell shows the row again.
+    void CloseCellEditor();
 
     // Schedule row shown by table row `tableRow`; -1 for the empty line of an empty schedule.
     int ScheduleRowOf(int tableRow) const;

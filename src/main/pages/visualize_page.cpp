@@ -1,5 +1,6 @@
 #include "main/pages/visualize_page.h"
 
+#include "main/pages/schedule_page.h"
 #include "main/widgets/widgets.h"
 
 #include <QHBoxLayout>
@@ -44,12 +45,18 @@ VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidg
 }
 
 void VisualizePage::SetChannelNames(const QStringList& names) {
+    QStringList shown;
+    for (int item = 0; item < cmbVisualize->count(); ++item)
+        shown.append(cmbVisualize->itemText(item));
     const QSignalBlocker quiet(cmbVisualize);
     cmbVisualize->setUpdatesEnabled(false);
     cmbVisualize->clear();
     cmbVisualize->addItems(names);
     cmbVisualize->setUpdatesEnabled(true);
     cmbVisualize->setCurrentIndex(visualisedChannel_);
+    // A name names the colour the channel's curve is drawn in.
+    if (names != shown)
+        Redraw();
 }
 
 void VisualizePage::SetConnected(bool connected) {
@@ -89,7 +96,9 @@ void VisualizePage::imgMouseDown(QPoint point) {
     if (state_.ScheduleDownloadPending())
         return;
     tmrVisualize->start();
-    const size_t count = std::min(state_.Schedule.size(), state_.PointCache.size());
+    // Rows the grid refuses to send are not dragged either.
+    const size_t count = std::min(
+        {state_.Schedule.size(), state_.PointCache.size(), size_t(SchedulePage::FirstRowNotSent)});
     for (size_t k = 0; k < count; ++k) {
         const PointCacheEntry& cached = state_.PointCache[k];
         if (std::fabs(point.x() - cached[0]) <= HitDistance &&

@@ -33,7 +33,8 @@ public:
 
     int VisualisedChannel() const { return visualisedChannel_; }
     int DragPoint() const { return dragPoint_; }
-    // The channel names as the list offers them; the visualised channel stays selected.
+    // The channel names as the list offers them; the visualised channel stays selected. New
+    // names redraw the curves in their colours.
     void SetChannelNames(const QStringList& names);
     void SetConnected(bool connected);
 

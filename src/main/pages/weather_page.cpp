@@ -50,6 +50,38 @@ Field SliderField(QAbstractSlider* slider) {
                 slider->setValue(int(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
             }};
 }
+
+// How a count or duration slider stands for its stored figure. Both conversions round down,
+// so a figure set from a position shows one position lower (24 clouds a day are CloudP 14,
+// shown as 23).
+struct FigureScale {
+    int64_t (*Shown)(uint16_t stored); // negative: no position stands for it
+    int64_t (*Stored)(int64_t position);
+};
+constexpr FigureScale CloudCountScale{CloudsPerDay, CloudPFromCount};
+constexpr FigureScale CloudSecondsScale{zel::CloudSeconds, CloudDFromSeconds};
+constexpr FigureScale StormCountScale{StormsPerWeek, StormPFromCount};
+constexpr FigureScale StormMinutesScale{zel::StormMinutes, StormDFromMinutes};
+
+bool StandsFor(const FigureScale& scale, int position, uint16_t stored) {
+    return scale.Stored(position) == stored || scale.Shown(stored) == position;
+}
+
+// The figure of a slider position; a position that already stands for the stored figure keeps
+// it, so that a figure the user did not touch is never rewritten one step lower.
+uint16_t FigureAt(const FigureScale& scale, const SliderPair& pair, uint16_t stored) {
+    const int position = pair.Slider->value();
+    return StandsFor(scale, position, stored) ? stored : uint16_t(scale.Stored(position));
+}
+
+// The slider stays where it is while its position stands for the stored figure. The edit
+// shows the slider's position, so a figure beyond the slider's range shows clamped.
+void ShowFigure(const SliderPair& pair, const FigureScale& scale, uint16_t stored) {
+    const int64_t shown = scale.Shown(stored);
+    if (shown >= 0 && !StandsFor(scale, pair.Slider->value(), stored))
+        SetPositionUnlessFocused(pair.Slider, int(std::min<int64_t>(shown, INT32_MAX)));
+    SetTextUnlessFocused(pair.Edit, QString::number(pair.Slider->value()));
+}
 } // namespace
 
 WeatherPage::WeatherPage(DeviceState& state, QWidget* parent)
@@ -104,15 +136,17 @@ void WeatherPage::BindFields() {
 }
 
 void WeatherPage::UpdateCloudFigures() {
-    state_.Config.CloudP = uint16_t(CloudPFromCount(CloudCount.Slider->value()));
-    state_.Config.CloudD = uint16_t(CloudDFromSeconds(CloudSeconds.Slider->value()));
+    ConfigBlock& config = state_.Config;
+    config.CloudP = FigureAt(CloudCountScale, CloudCount, config.CloudP);
+    config.CloudD = FigureAt(CloudSecondsScale, CloudSeconds, config.CloudD);
     RefreshWeatherInfo();
     state_.Raise(rqSetConfig);
 }
 
 void WeatherPage::UpdateStormFigures() {
-    state_.Config.StormP = uint16_t(StormPFromCount(StormCount.Slider->value()));
-    state_.Config.StormD = uint16_t(StormDFromMinutes(StormMinutes.Slider->value()));
+    ConfigBlock& config = state_.Config;
+    config.StormP = FigureAt(StormCountScale, StormCount, config.StormP);
+    config.StormD = FigureAt(StormMinutesScale, StormMinutes, config.StormD);
     RefreshWeatherInfo();
     state_.Raise(rqSetConfig);
 }
@@ -123,20 +157,10 @@ void WeatherPage::RefreshWeatherInfo() {
 }
 
 void WeatherPage::ShowFigures(const ConfigBlock& config) {
-    ShowFigurePair(CloudCount, CloudsPerDay(config.CloudP), CloudSeconds,
-                   zel::CloudSeconds(config.CloudD));
-    ShowFigurePair(StormCount, StormsPerWeek(config.StormP), StormMinutes,
-                   zel::StormMinutes(config.StormD));
-}
-
-// The edits show the sliders' positions, so a figure beyond a slider's range shows clamped.
-void WeatherPage::ShowFigurePair(const SliderPair& count, int64_t countValue,
-                                 const SliderPair& duration, int64_t durationValue) {
-    SetPositionUnlessFocused(count.Slider, int(std::min<int64_t>(countValue, INT32_MAX)));
-    if (durationValue >= 0)
-        SetPositionUnlessFocused(duration.Slider, int(std::min<int64_t>(durationValue, INT32_MAX)));
-    SetTextUnlessFocused(count.Edit, QString::number(count.Slider->value()));
-    SetTextUnlessFocused(duration.Edit, QString::number(duration.Slider->value()));
+    ShowFigure(CloudCount, CloudCountScale, config.CloudP);
+    ShowFigure(CloudSeconds, CloudSecondsScale, config.CloudD);
+    ShowFigure(StormCount, StormCountScale, config.StormP);
+    ShowFigure(StormMinutes, StormMinutesScale, config.StormD);
 }
 
 void WeatherPage::SetConnected(bool connected, uint8_t mode) {

@@ -13,7 +13,8 @@ namespace zel {
 
 // The page "Weather" (tsWeather): how often and how long clouds and thunderstorms come, how
 // dark they get, and lightning. The count and duration of a group are edited as slider
-// positions; the controller's probabilities are always computed from the two sliders.
+// positions; the controller's probabilities are computed from the two sliders, unless a
+// slider already stands for its stored figure.
 class WeatherPage : public QWidget {
     Q_OBJECT
 public:
@@ -36,7 +37,8 @@ public:
     QLabel* lblStormRatio;
 
     // Clouds per day, their mean seconds, thunderstorms per week and their mean minutes from
-    // Config, each unless focused. A duration of 0 leaves its slider where it is.
+    // Config, each unless focused. A slider whose position already stands for its figure, and
+    // a duration of 0, leave the slider where it is.
     void ShowFigures(const ConfigBlock& config);
     // Alpha, step and lightning from ExpertWeather, each unless focused.
     void ShowFields(uint32_t request) { fields_->Show(request); }
@@ -51,8 +53,6 @@ public:
     void UpdateStormFigures();
 
 private:
-    void ShowFigurePair(const SliderPair& count, int64_t countValue, const SliderPair& duration,
-                        int64_t durationValue);
     void BindFields();
 
     DeviceState& state_;

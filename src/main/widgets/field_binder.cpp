@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace zel {
 
@@ -84,8 +85,12 @@ void FieldBinder::BindChoice(QAbstractButton* button, const Field& field, int64_
         if (changed)
             changed();
     });
-    connect(button, &QAbstractButton::clicked, this, [this, button, request] {
-        if (button->hasFocus())
+    // Choosing the button already chosen changes nothing and sends nothing.
+    auto wasChosen = std::make_shared<bool>(false);
+    connect(button, &QAbstractButton::pressed, this,
+            [button, wasChosen] { *wasChosen = button->isChecked(); });
+    connect(button, &QAbstractButton::clicked, this, [this, button, request, wasChosen] {
+        if (button->hasFocus() && !*wasChosen)
             state_.Raise(request);
     });
 }

@@ -79,7 +79,7 @@ public:
 
     // A radio button that stands for `value` of the field. Selecting it, by the user or by a
     // refresh, stores the value and runs `changed`; only the user's own click, with the
-    // button focused, raises the request.
+    // button focused, on a button not chosen before raises the request.
     void BindChoice(QAbstractButton* button, const Field& field, int64_t value, uint32_t request,
                     const std::function<void()>& changed = {});
 
