@@ -54,7 +54,7 @@ const QList<CliCommand>& CliCommands() {
                         "[--rows N] [--apply]"),
          QStringLiteral("print the rows and the daily dose, change row N (Color160=2048) and "
                         "read it back, or design a day that follows the sun (no port needed "
-                        "with --lat, --lon and --rows; --apply sends it)")},
+                        "with --lat and --lon, --rows defaults to 32; --apply sends it)")},
         {QStringLiteral("acclimate"), 8, 12,
          QStringLiteral("acclimate --baseline FILE --start YYYY-MM-DD --days N --from P [--to P] "
                         "[--today YYYY-MM-DD]"),
@@ -213,7 +213,7 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
         error = QStringLiteral("usage: zelphorin-cli ... ") + command->Synopsis;
         return false;
     }
-    // A day is designed without a controller when --rows stands for it (checked where it runs).
+    // A day is designed without a controller too (checked where it runs).
     const bool design = request.Command == QLatin1String("schedule") &&
                         request.Arguments.value(0) == QLatin1String("design");
     if (request.Port.isEmpty() && !design) {

@@ -268,12 +268,12 @@ int RunOfflineDesign(const QStringList& arguments, bool json, QTextStream& out, 
         const DesignOptions options = ParseDesignOptions(arguments);
         if (options.Apply)
             Refuse(QStringLiteral("schedule design: --apply needs --port PORT"));
-        if (!options.Rows || !options.Latitude)
-            Refuse(QStringLiteral("schedule design: without --port give --lat, --lon and "
-                                  "--rows N"));
-        PrintSchedule(
-            Design(options, *options.Latitude, *options.Longitude, *options.Rows, {}).Rows, false,
-            json, out);
+        if (!options.Latitude)
+            Refuse(QStringLiteral("schedule design: without --port give --lat and --lon"));
+        PrintSchedule(Design(options, *options.Latitude, *options.Longitude,
+                             options.Rows.value_or(DefaultDesignRows), {})
+                          .Rows,
+                      false, json, out);
         return ExitOk;
     } catch (const std::exception& error) {
         err << "zelphorin-cli: " << error.what() << Qt::endl;

@@ -16,7 +16,8 @@ namespace zel {
 // place; --apply sends the rows that differ from the controller's.
 std::unique_ptr<RecordCommand> ParseDesignCommand(const QStringList& arguments, bool json);
 
-// `schedule design` without a port: --rows N stands for the controller's rows. Prints the
+// `schedule design` without a port: --rows N (32 when not given) stands for the controller's
+// rows. Prints the
 // rows and returns the exit code; bad input is one line on err and ExitBadFile.
 int RunOfflineDesign(const QStringList& arguments, bool json, QTextStream& out, QTextStream& err);
 

@@ -168,7 +168,6 @@ DaylightCurve DesignDaylight(const DaylightRequest& request) {
     curve.SolarNoonMinutes = SolarNoon(sun);
     curve.NoonMinutes = request.NoonMinutes.value_or(curve.SolarNoonMinutes);
     const double noonAltitude = sun.Altitude(curve.SolarNoonMinutes);
-    curve.NoonAltitudeDegrees = noonAltitude * DegreesPerRadian;
     curve.PolarNight = noonAltitude <= 0;
 
     // The sun at each minute from half a day before its noon to half a day after.

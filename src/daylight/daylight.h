@@ -41,10 +41,9 @@ struct DaylightRequest {
 
 // The designed levels at every minute 0..1440 of the day (1440 is the next midnight).
 struct DaylightCurve {
-    bool PolarNight = false;     // the sun never rises: every level is zero
-    double SolarNoonMinutes = 0; // when the sun culminates on the date, local time
-    double NoonMinutes = 0;      // the designed noon (solar noon plus the shift)
-    double NoonAltitudeDegrees = 0;
+    bool PolarNight = false;             // the sun never rises: every level is zero
+    double SolarNoonMinutes = 0;         // when the sun culminates on the date, local time
+    double NoonMinutes = 0;              // the designed noon (solar noon plus the shift)
     std::vector<double> AltitudeDegrees; // the sun of each minute's shifted moment
     std::array<std::vector<double>, ChannelCount> Levels;
 };

@@ -5,6 +5,7 @@
 #include "main/widgets.h"
 
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -54,7 +55,9 @@ VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidg
         const double par = settings.value(ParKey(channel)).toDouble(&ok);
         if (ok && par > 0) {
             par_[size_t(channel)] = par;
-            edtPar[size_t(channel)]->setText(FormatNumber(par, 2));
+            // Shortest form: parsed back it is the same number.
+            edtPar[size_t(channel)]->setText(
+                QLocale().toString(par, 'g', QLocale::FloatingPointShortest));
         }
         connect(edtPar[size_t(channel)], &QLineEdit::textEdited, this,
                 [this, channel] { edtParChange(channel); });

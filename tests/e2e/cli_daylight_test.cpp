@@ -95,7 +95,8 @@ private slots:
             << Equinox + QStringList{"--rows", "8", "--max", "W=120"} << "--max";
         QTest::newRow("no channel")
             << Equinox + QStringList{"--rows", "8", "--dawn", "X=20"} << "--dawn";
-        QTest::newRow("no rows") << Equinox << "--rows";
+        QTest::newRow("no place") << QStringList{"schedule", "design", "--date", "2024-03-20"}
+                                  << "--lat";
         QTest::newRow("too few rows") << Equinox + QStringList{"--rows", "3"} << "needs";
         QTest::newRow("polar night")
             << QStringList{"schedule", "design", "--lat",      "80",     "--lon",

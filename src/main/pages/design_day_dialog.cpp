@@ -182,8 +182,9 @@ void DesignDayDialog::DrawPreview() {
 }
 
 void DesignDayDialog::btnDesignApplyClick() {
-    // The schedule may have been resized by a download while the dialog was open.
-    if (rows_.empty() || rows_.size() > state_.Schedule.size())
+    // A download on its way would overwrite the rows; one may also have resized the schedule
+    // while the dialog was open.
+    if (rows_.empty() || rows_.size() > state_.Schedule.size() || state_.ScheduleDownloadPending())
         return;
     history_.Make(ScheduleChange{0, rows_, std::nullopt});
     accept();
