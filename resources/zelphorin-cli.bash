@@ -45,7 +45,7 @@ _zelphorin_cli() {
             words='--port --timeout --debug --english --german --help'
         else
             words='info monitor get set schedule keys mode channels set-time save cloud storm
-                   export import-config import-schedule flash sunmoon bluetooth'
+                   export import-config import-schedule flash sunmoon bluetooth acclimate'
         fi
         ;;
     info | monitor) words='--json' ;;
@@ -64,13 +64,23 @@ _zelphorin_cli() {
         ;;
     schedule)
         if ((COMP_CWORD == at + 1)); then
-            words='set --json'
+            words='set design --json'
+        elif [[ ${COMP_WORDS[at + 1]} == design ]]; then
+            words='--lat --lon --date --tz --noon --max --dawn --dusk --rows --json --apply'
         elif [[ ${COMP_WORDS[at + 1]} == set ]] && ((COMP_CWORD > at + 2)); then
             words=$(_zelphorin_cli_names | sed -n 's/^N\.\(.*\)$/\1=/p')
             compopt -o nospace 2>/dev/null
         fi
         ;;
     sunmoon) words='--lat --lon --date --time --tz --json --english --german' ;;
+    acclimate)
+        if [[ ${COMP_WORDS[COMP_CWORD - 1]} == --baseline ]]; then
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return
+        fi
+        words='--baseline --start --days --from --to --today'
+        ;;
     flash | export | import-config | import-schedule)
         if ((COMP_CWORD == at + 1)); then
             compopt -o filenames 2>/dev/null

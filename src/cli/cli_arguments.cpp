@@ -48,8 +48,18 @@ const QList<CliCommand>& CliCommands() {
         {QStringLiteral("set"), 1, CliCommand::AnyNumber, QStringLiteral("set KEY=VALUE..."),
          QStringLiteral("change settings (Config.FanHigh=80) and read them back")},
         {QStringLiteral("schedule"), 0, CliCommand::AnyNumber,
-         QStringLiteral("schedule [--json] | schedule set N FIELD=VALUE..."),
-         QStringLiteral("print the rows, or change row N (Color160=2048), read back")},
+         QStringLiteral("schedule [--json] | schedule set N FIELD=VALUE... | schedule design "
+                        "--date YYYY-MM-DD [--lat D --lon D] [--tz ZONE] [--noon HH:MM] "
+                        "[--max W=P,R=P,G=P,B=P] [--dawn W=MIN,...] [--dusk W=MIN,...] "
+                        "[--rows N] [--apply]"),
+         QStringLiteral("print the rows and the daily dose, change row N (Color160=2048) and "
+                        "read it back, or design a day that follows the sun (no port needed "
+                        "with --lat and --lon, --rows defaults to 32; --apply sends it)")},
+        {QStringLiteral("acclimate"), 8, 12,
+         QStringLiteral("acclimate --baseline FILE --start YYYY-MM-DD --days N --from P [--to P] "
+                        "[--today YYYY-MM-DD]"),
+         QStringLiteral("send today's step of a ramp from P % of a baseline schedule file to "
+                        "--to % (100) over N days; a second run on one day sends nothing")},
         {QStringLiteral("keys"), 0, 0, QStringLiteral("keys"),
          QStringLiteral("list the setting names; N stands for a row (no port needed)"), false},
         {QStringLiteral("flash"), 1, 1, QStringLiteral("flash FILE"),
@@ -203,7 +213,10 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
         error = QStringLiteral("usage: zelphorin-cli ... ") + command->Synopsis;
         return false;
     }
-    if (request.Port.isEmpty()) {
+    // A day is designed without a controller too (checked where it runs).
+    const bool design = request.Command == QLatin1String("schedule") &&
+                        request.Arguments.value(0) == QLatin1String("design");
+    if (request.Port.isEmpty() && !design) {
         error = QStringLiteral("no port given: use --port PORT");
         return false;
     }

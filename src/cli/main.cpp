@@ -2,6 +2,7 @@
 
 #include "cli/bluetooth_command.h"
 #include "cli/cli_session.h"
+#include "cli/daylight_command.h"
 #include "cli/sunmoon_command.h"
 #include "host/signal_watch.h"
 #include "lang/translate.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     }
     if (request.Command == QLatin1String("sunmoon"))
         return zel::RunSunMoonCommand(arguments, out, err);
+    if (request.Command == QLatin1String("schedule") && request.Port.isEmpty())
+        return zel::RunOfflineDesign(request.Arguments.mid(1), request.Json, out, err);
     if (request.Command == QLatin1String("keys")) {
         out << zel::SettingNamesText();
         return zel::ExitOk;

@@ -1,7 +1,9 @@
 #include "cli/schedule_command.h"
 
 #include "cfg/conversions.h"
+#include "cli/daylight_command.h"
 #include "cli/json_writer.h"
+#include "daylight/daylight.h"
 #include "lang/translate.h"
 
 #include <QRegularExpression>
@@ -28,78 +30,90 @@ QString TimeText(const ScheduleRow& row) {
         .arg(int(row.Minute), 2, 10, QLatin1Char('0'));
 }
 
+// The names of the columns, the text table's header and the JSON object's keys alike.
+QStringList Columns(bool geo) {
+    return {QStringLiteral("Line"),    geo ? QStringLiteral("Alt") : QStringLiteral("Time"),
+            ChannelLetter(0),          ChannelLetter(1),
+            ChannelLetter(2),          ChannelLetter(3),
+            QStringLiteral("Clouds"),  QStringLiteral("Thunderstorms"),
+            QStringLiteral("Display"), QStringLiteral("JMPPin")};
+}
+
+void PrintTable(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream& out) {
+    std::vector<QStringList> lines = {Columns(geo)};
+    for (size_t index = 0; index < schedule.size(); ++index) {
+        const ScheduleRow& row = schedule[index];
+        QStringList cells = {QString::number(index),
+                             geo ? QString::number(AltitudeDegrees(row.Alt).value_or(0), 'f', 2)
+                                 : TimeText(row)};
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            cells << Percent(row.Color16[channel]);
+        cells << OnOff(row.Switch & SwitchClouds) << OnOff(row.Switch & SwitchStorms)
+              << OnOff(row.Switch & SwitchDisplay) << QString::number(row.Timer);
+        lines.push_back(cells);
+    }
+    std::vector<qsizetype> widths(size_t(lines.front().size()), 0);
+    for (const QStringList& cells : lines)
+        for (qsizetype column = 0; column < cells.size(); ++column)
+            widths[size_t(column)] = std::max(widths[size_t(column)], cells[column].size());
+    for (const QStringList& cells : lines) {
+        QStringList padded;
+        for (qsizetype column = 0; column < cells.size(); ++column)
+            padded << cells[column].rightJustified(widths[size_t(column)]);
+        out << padded.join(QStringLiteral("  ")) << '\n';
+    }
+    out << "Dose (hours at full level):";
+    if (const auto dose = DailyDoseHours(schedule)) {
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            out << ' ' << ChannelLetter(channel) << ' '
+                << QString::number((*dose)[size_t(channel)], 'f', 2);
+        out << '\n';
+    } else {
+        out << " - (the rows are not a day in time order)\n";
+    }
+}
+
+void PrintJson(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream& out) {
+    const QStringList names = Columns(geo);
+    JsonWriter json;
+    json.BeginObject().Key(u"Rows").BeginArray();
+    for (size_t index = 0; index < schedule.size(); ++index) {
+        const ScheduleRow& row = schedule[index];
+        json.BeginObject().Key(names[0]).Number(int64_t(index)).Key(names[1]);
+        if (geo)
+            json.Number(AltitudeDegrees(row.Alt).value_or(0), 2);
+        else
+            json.String(TimeText(row));
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            json.Key(names[2 + channel]).Number(LevelPercent(row.Color16[channel]), 2);
+        json.Key(names[6]).Bool(row.Switch & SwitchClouds);
+        json.Key(names[7]).Bool(row.Switch & SwitchStorms);
+        json.Key(names[8]).Bool(row.Switch & SwitchDisplay);
+        json.Key(names[9]).Number(int64_t(row.Timer));
+        json.EndObject();
+    }
+    json.EndArray().Key(u"Dose");
+    if (const auto dose = DailyDoseHours(schedule)) {
+        json.BeginObject();
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            json.Key(ChannelLetter(channel)).Number((*dose)[size_t(channel)], 2);
+        json.EndObject();
+    } else {
+        json.Null();
+    }
+    out << json.EndObject().Text() << '\n';
+}
+
 class ShowSchedule : public RecordCommand {
 public:
     explicit ShowSchedule(bool json) : json_(json) {}
 
     void Run(DeviceState& state, QTextStream& out) override {
         const SettingsRecords records = CopyRecords(state);
-        const bool geo = records.Config.Mode == ModeGeo;
-        if (json_)
-            PrintJson(records.Schedule, geo, out);
-        else
-            PrintTable(records.Schedule, geo, out);
-        out.flush();
+        PrintSchedule(records.Schedule, records.Config.Mode == ModeGeo, json_, out);
     }
 
 private:
-    // The names of the columns, the text table's header and the JSON object's keys alike.
-    static QStringList Columns(bool geo) {
-        return {QStringLiteral("Line"),    geo ? QStringLiteral("Alt") : QStringLiteral("Time"),
-                ChannelLetter(0),          ChannelLetter(1),
-                ChannelLetter(2),          ChannelLetter(3),
-                QStringLiteral("Clouds"),  QStringLiteral("Thunderstorms"),
-                QStringLiteral("Display"), QStringLiteral("JMPPin")};
-    }
-
-    static void PrintTable(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream& out) {
-        std::vector<QStringList> lines = {Columns(geo)};
-        for (size_t index = 0; index < schedule.size(); ++index) {
-            const ScheduleRow& row = schedule[index];
-            QStringList cells = {QString::number(index),
-                                 geo ? QString::number(AltitudeDegrees(row.Alt).value_or(0), 'f', 2)
-                                     : TimeText(row)};
-            for (int channel = 0; channel < ChannelCount; ++channel)
-                cells << Percent(row.Color16[channel]);
-            cells << OnOff(row.Switch & SwitchClouds) << OnOff(row.Switch & SwitchStorms)
-                  << OnOff(row.Switch & SwitchDisplay) << QString::number(row.Timer);
-            lines.push_back(cells);
-        }
-        std::vector<qsizetype> widths(size_t(lines.front().size()), 0);
-        for (const QStringList& cells : lines)
-            for (qsizetype column = 0; column < cells.size(); ++column)
-                widths[size_t(column)] = std::max(widths[size_t(column)], cells[column].size());
-        for (const QStringList& cells : lines) {
-            QStringList padded;
-            for (qsizetype column = 0; column < cells.size(); ++column)
-                padded << cells[column].rightJustified(widths[size_t(column)]);
-            out << padded.join(QStringLiteral("  ")) << '\n';
-        }
-    }
-
-    static void PrintJson(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream& out) {
-        const QStringList names = Columns(geo);
-        JsonWriter json;
-        json.BeginObject().Key(u"Rows").BeginArray();
-        for (size_t index = 0; index < schedule.size(); ++index) {
-            const ScheduleRow& row = schedule[index];
-            json.BeginObject().Key(names[0]).Number(int64_t(index)).Key(names[1]);
-            if (geo)
-                json.Number(AltitudeDegrees(row.Alt).value_or(0), 2);
-            else
-                json.String(TimeText(row));
-            for (int channel = 0; channel < ChannelCount; ++channel)
-                json.Key(names[2 + channel]).Number(LevelPercent(row.Color16[channel]), 2);
-            json.Key(names[6]).Bool(row.Switch & SwitchClouds);
-            json.Key(names[7]).Bool(row.Switch & SwitchStorms);
-            json.Key(names[8]).Bool(row.Switch & SwitchDisplay);
-            json.Key(names[9]).Number(int64_t(row.Timer));
-            json.EndObject();
-        }
-        json.EndArray().EndObject();
-        out << json.Text() << '\n';
-    }
-
     bool json_;
 };
 
@@ -129,12 +143,23 @@ private:
 
 } // namespace
 
+void PrintSchedule(const std::vector<ScheduleRow>& rows, bool geo, bool json, QTextStream& out) {
+    if (json)
+        PrintJson(rows, geo, out);
+    else
+        PrintTable(rows, geo, out);
+    out.flush();
+}
+
 std::unique_ptr<RecordCommand> ParseScheduleCommand(const QStringList& arguments, bool json,
                                                     QTextStream& err) {
     if (arguments.isEmpty())
         return std::make_unique<ShowSchedule>(json);
+    if (arguments.first() == QLatin1String("design"))
+        return ParseDesignCommand(arguments.mid(1), json);
     if (arguments.first() != QLatin1String("set") || json)
-        Refuse(QStringLiteral("schedule takes no arguments but --json, or set N FIELD=VALUE..."));
+        Refuse(QStringLiteral("schedule takes no arguments but --json, set N FIELD=VALUE... or "
+                              "design ..."));
     static const QRegularExpression index(QStringLiteral("^[0-9]{1,3}$"));
     const QString row = arguments.value(1);
     if (!index.match(row).hasMatch() || row.toInt() > LastSendableRow)

@@ -1,5 +1,7 @@
 #include "cli/settings_command.h"
 
+#include "cli/daylight_command.h"
+
 #include "cli/json_writer.h"
 #include "cli/schedule_command.h"
 
@@ -183,6 +185,8 @@ std::unique_ptr<RecordCommand> ParseRecordCommand(const QString& command,
     }
     if (command == QLatin1String("schedule"))
         return ParseScheduleCommand(arguments, json, err);
+    if (command == QLatin1String("acclimate"))
+        return ParseAcclimateCommand(arguments);
     return nullptr;
 }
 

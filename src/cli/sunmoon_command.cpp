@@ -29,32 +29,11 @@ struct SunMoonOptions {
     int Language = LanguageNotGiven;
 };
 
-// JulianDay has no century correction: outside these dates every result would be a day off.
-const QDate FirstValidDate(1900, 3, 1);
-const QDate LastValidDate(2100, 2, 28);
 constexpr int WestmostZone = -12;
 constexpr int EastmostZone = 14;
 
-double ParseDegrees(const QString& option, const QString& text, int limit) {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !(std::fabs(value) <= limit)) // also refuses nan and inf
-        throw UsageError{QStringLiteral("%1 must be a number of degrees from -%2 to %2, not \"%3\"")
-                             .arg(option)
-                             .arg(limit)
-                             .arg(text)};
-    return value;
-}
-
 void ParseDate(const QString& text, GeoMoment& moment) {
-    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    if (!date.isValid())
-        throw UsageError{
-            QStringLiteral("--date must be an existing date YYYY-MM-DD, not \"%1\"").arg(text)};
-    if (date < FirstValidDate || date > LastValidDate)
-        throw UsageError{QStringLiteral("--date must lie between %1 and %2, not \"%3\"")
-                             .arg(FirstValidDate.toString(Qt::ISODate),
-                                  LastValidDate.toString(Qt::ISODate), text)};
+    const QDate date = ParseDateArgument(QStringLiteral("--date"), text);
     moment.Year = date.year();
     moment.Month = date.month();
     moment.Day = date.day();
@@ -117,8 +96,8 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
         if (!values.contains(required))
             throw UsageError{QStringLiteral("%1 is missing").arg(required)};
     }
-    options.Latitude = ParseDegrees(QStringLiteral("--lat"), values.value("--lat"), 90);
-    options.Longitude = ParseDegrees(QStringLiteral("--lon"), values.value("--lon"), 180);
+    options.Latitude = ParseDegreesArgument(QStringLiteral("--lat"), values.value("--lat"), 90);
+    options.Longitude = ParseDegreesArgument(QStringLiteral("--lon"), values.value("--lon"), 180);
     ParseDate(values.value("--date"), options.Moment);
     ParseTime(values.value("--time"), options.Moment);
     if (values.contains("--tz"))
@@ -128,12 +107,47 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
 
 } // namespace
 
+// JulianDay has no century correction: outside these dates every result would be a day off.
+const QDate FirstValidDate(1900, 3, 1);
+const QDate LastValidDate(2100, 2, 28);
+
+double ParseDegreesArgument(const QString& option, const QString& text, int limit) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(std::fabs(value) <= limit)) // also refuses nan and inf
+        throw std::invalid_argument(
+            QStringLiteral("%1 must be a number of degrees from -%2 to %2, not \"%3\"")
+                .arg(option)
+                .arg(limit)
+                .arg(text)
+                .toStdString());
+    return value;
+}
+
+QDate ParseDateArgument(const QString& option, const QString& text) {
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        throw std::invalid_argument(
+            QStringLiteral("%1 must be an existing date YYYY-MM-DD, not \"%2\"")
+                .arg(option, text)
+                .toStdString());
+    if (date < FirstValidDate || date > LastValidDate)
+        throw std::invalid_argument(QStringLiteral("%1 must lie between %2 and %3, not \"%4\"")
+                                        .arg(option, FirstValidDate.toString(Qt::ISODate),
+                                             LastValidDate.toString(Qt::ISODate), text)
+                                        .toStdString());
+    return date;
+}
+
 int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     SunMoonOptions options;
     try {
         options = ParseArguments(arguments);
     } catch (const UsageError& error) {
         err << "sunmoon: " << error.Message << Qt::endl;
+        return 2;
+    } catch (const std::invalid_argument& error) {
+        err << "sunmoon: " << error.what() << Qt::endl;
         return 2;
     }
     if (options.Language != LanguageNotGiven)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QStringList>
 #include <QTextStream>
 
@@ -13,5 +14,11 @@ namespace zel {
 // language in use stays. Numbers are written with "." whatever the locale, so scripts can read
 // them. Returns 0, 2 for bad arguments (one line on err), 1 when the computation failed.
 int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+// The place and date options the astronomy takes, shared by the commands that compute with
+// them. Each throws std::invalid_argument with one line naming the option.
+double ParseDegreesArgument(const QString& option, const QString& text, int limit);
+// An existing date YYYY-MM-DD within the astronomy's range (1900-03-01 to 2100-02-28).
+QDate ParseDateArgument(const QString& option, const QString& text);
 
 } // namespace zel

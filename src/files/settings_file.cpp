@@ -109,6 +109,26 @@ bool ImportSchedule(const QString& path, DeviceState& state) {
     return true;
 }
 
+std::vector<ScheduleRow> ReadScheduleRows(const QString& path, size_t count) {
+    const IniDocument document = IniDocument::FromFile(path);
+    std::vector<ScheduleRow> rows(count, ScheduleRow{});
+    for (size_t row = 0; row < count; ++row) {
+        const QString section = QString::number(row);
+        auto* bytes = reinterpret_cast<unsigned char*>(&rows[row]);
+        for (const SettingsKey& key : RowKeys()) {
+            const std::optional<QString> text = document.Value(section, key.Key);
+            QString error = QStringLiteral("missing");
+            const std::optional<uint64_t> value =
+                text ? ParseSettingValue(key, *text, error) : std::nullopt;
+            if (!value)
+                throw FileError(QStringLiteral("%1: row %2, %3: %4")
+                                    .arg(QDir::toNativeSeparators(path), section, key.Key, error));
+            StoreField(bytes, key, *value);
+        }
+    }
+    return rows;
+}
+
 QString BackupPortName(const QString& entry) {
     const QString port = entry.section(QLatin1Char(' '), 0, 0);
     // Only a bare name may reach the path: "/dev/ttyUSB0" gives "ttyUSB0", "../../x" gives "x".

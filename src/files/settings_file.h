@@ -29,6 +29,11 @@ void ImportConfiguration(const QString& path, DeviceState& state);
 // or has no section of those rows.
 bool ImportSchedule(const QString& path, DeviceState& state);
 
+// Rows 0 to count - 1 of a settings file, for a schedule that is read as a plan, not imported:
+// every row key must be there and hold a value within its field's range. Throws FileError
+// naming the first row and key that is missing or out of range.
+std::vector<ScheduleRow> ReadScheduleRows(const QString& path, size_t count);
+
 // The port part of a connection entry as it may appear in a file name: the entry up to its
 // first blank, reduced to its last path component. Empty when nothing usable is left.
 QString BackupPortName(const QString& entry);

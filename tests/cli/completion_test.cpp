@@ -59,7 +59,7 @@ private slots:
             << QStringList{"zelphorin-cli", "--port", "p", "set", "Config.FanHigh", "=", "8"}
             << QStringList{};
         QTest::newRow("schedule") << QStringList{"zelphorin-cli", "--port", "p", "schedule", ""}
-                                  << QStringList{"set", "--json"};
+                                  << QStringList{"set", "design", "--json"};
         QTest::newRow("row fields")
             << QStringList{"zelphorin-cli", "--port", "p", "schedule", "set", "3", "Ti"}
             << QStringList{"Timer="};

@@ -304,7 +304,15 @@ private slots:
         QVERIFY2(table.ExitCode == 0 && rows.ExitCode == 0, qPrintable(rows.Describe()));
         QCOMPARE(rows.Out.size(), 1);
         const QJsonArray array = ParseObject(rows.Out[0])[QStringLiteral("Rows")].toArray();
-        QCOMPARE(table.Out.size(), 1 + 3);
+        QCOMPARE(table.Out.size(), 1 + 3 + 1);
+        // "Dose (hours at full level): W 1.23 R ..." holds the JSON form's Dose.
+        const QStringList dose = table.Out.last().split(QLatin1Char(' '));
+        QCOMPARE(dose.mid(0, 5).join(QLatin1Char(' ')),
+                 QStringLiteral("Dose (hours at full level):"));
+        const QJsonObject doses = ParseObject(rows.Out[0])[QStringLiteral("Dose")].toObject();
+        QCOMPARE(doses.size(), ChannelCount);
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            QCOMPARE(dose[6 + 2 * channel].toDouble(), doses[dose[5 + 2 * channel]].toDouble());
         const QStringList header = table.Out[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QCOMPARE(array.size(), 3);
         for (int index = 0; index < 3; ++index) {

@@ -3,6 +3,7 @@
 #include "lang/translate.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/widgets.h"
+#include "main/pages/design_day_dialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -128,9 +130,20 @@ SchedulePage::SchedulePage(DeviceState& state, ScheduleHistory& history, QWidget
     connect(mnuPasteCol, &QAction::triggered, this, &SchedulePage::mnuPasteColClick);
     connect(mnuSwapCol, &QAction::triggered, this, &SchedulePage::mnuSwapColClick);
 
+    btnDesignDay = Named(new QPushButton(this), QStringLiteral("btnDesignDay"));
+    btnScaleLevels = Named(new QPushButton(this), QStringLiteral("btnScaleLevels"));
+    connect(btnDesignDay, &QPushButton::clicked, this,
+            [this] { OpenDesignDayDialog(state_, history_, this); });
+    connect(btnScaleLevels, &QPushButton::clicked, this,
+            [this] { OpenScaleLevelsDialog(state_, history_, this); });
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(memDescription, 1);
+    side->addWidget(btnDesignDay);
+    side->addWidget(btnScaleLevels);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(sgSchedule, 1);
-    layout->addWidget(memDescription);
+    layout->addLayout(side);
 }
 
 void SchedulePage::BuildHeader() {

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
 
@@ -36,6 +37,8 @@ public:
     QAction* mnuCopyCol;
     QAction* mnuPasteCol;
     QAction* mnuSwapCol;
+    QPushButton* btnDesignDay;
+    QPushButton* btnScaleLevels;
 
     // The channel index (column - 2) of the last right click, and the one "Copy" remembered
     // (-1: nothing copied).

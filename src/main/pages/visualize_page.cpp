@@ -2,14 +2,28 @@
 
 #include "main/pages/schedule_page.h"
 #include "main/widgets/widgets.h"
+#include "cfg/conversions.h"
+#include "lang/translate.h"
 
 #include <QHBoxLayout>
+#include <QLocale>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <cmath>
 
 namespace zel {
+
+namespace {
+// The window's settings, beside the port it remembers.
+const QString WindowSettings = QStringLiteral("ZELPHORIN2");
+
+// Where the window's settings keep a channel's PAR at full level.
+QString ParKey(int channel) {
+    return QStringLiteral("Par") + ChannelLetter(channel);
+}
+} // namespace
 
 VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidget* parent)
     : QWidget(parent), state_(state), history_(history) {
@@ -28,9 +42,33 @@ VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidg
     top->addWidget(cmbVisualize);
     top->addStretch(1);
     top->addWidget(cbxTimeLock);
+    btnVisualizeDesignDay = Named(new QPushButton(this), QStringLiteral("btnVisualizeDesignDay"));
+    top->addWidget(btnVisualizeDesignDay);
+    auto* dose = new QHBoxLayout;
+    const QSettings settings(WindowSettings);
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        lblDose[size_t(channel)] =
+            Named(new QLabel(this), QStringLiteral("lblDose") + QString::number(channel));
+        edtPar[size_t(channel)] =
+            Named(new QLineEdit(this), QStringLiteral("edtPar") + QString::number(channel));
+        edtPar[size_t(channel)]->setPlaceholderText(Translate(QStringLiteral("ParHint")));
+        bool ok = false;
+        const double par = settings.value(ParKey(channel)).toDouble(&ok);
+        if (ok && par > 0) {
+            par_[size_t(channel)] = par;
+            // Shortest form: parsed back it is the same number.
+            edtPar[size_t(channel)]->setText(
+                QLocale().toString(par, 'g', QLocale::FloatingPointShortest));
+        }
+        connect(edtPar[size_t(channel)], &QLineEdit::textEdited, this,
+                [this, channel] { edtParChange(channel); });
+        dose->addWidget(lblDose[size_t(channel)]);
+        dose->addWidget(edtPar[size_t(channel)]);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(img, 1);
+    layout->addLayout(dose);
 
     connect(img, &ImageBox::MouseDown, this,
             [this](Qt::MouseButton, QPoint point) { imgMouseDown(point); });
@@ -42,6 +80,35 @@ VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidg
     connect(img, &ImageBox::Resized, this, &VisualizePage::imgResize);
     connect(tmrVisualize, &QTimer::timeout, this, &VisualizePage::tmrVisualizeTimer);
     connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);
+    connect(btnVisualizeDesignDay, &QPushButton::clicked, this,
+            [this] { OpenDesignDayDialog(state_, history_, this); });
+}
+
+void VisualizePage::edtParChange(int channel) {
+    QSettings settings(WindowSettings);
+    const QString text = edtPar[size_t(channel)]->text().trimmed();
+    std::optional<double> par;
+    if (!text.isEmpty()) {
+        try {
+            par = ParseNumber(text);
+        } catch (const ConversionError&) {
+            return; // not a number: what was kept stays
+        }
+        if (!(*par > 0))
+            return;
+    }
+    par_[size_t(channel)] = par;
+    if (par)
+        settings.setValue(ParKey(channel), *par);
+    else
+        settings.remove(ParKey(channel));
+    ShowDose();
+}
+
+void VisualizePage::ShowDose() {
+    const QStringList texts = DoseTexts(state_.Schedule, par_);
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        lblDose[size_t(channel)]->setText(texts.value(channel));
 }
 
 void VisualizePage::SetChannelNames(const QStringList& names) {
@@ -90,6 +157,7 @@ void VisualizePage::Redraw() {
     img->Draw([&](QImage& picture) {
         renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);
     });
+    ShowDose();
 }
 
 void VisualizePage::imgMouseDown(QPoint point) {

@@ -4,13 +4,18 @@
 #include "main/views/image_box.h"
 #include "main/pages/schedule_history.h"
 #include "main/views/visualize_view.h"
+#include "main/pages/design_day_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
 
 namespace zel {
 
@@ -30,6 +35,11 @@ public:
     QCheckBox* cbxTimeLock;
     ImageBox* img;
     QTimer* tmrVisualize;
+    QPushButton* btnVisualizeDesignDay;
+    // Each channel's daily dose, and the PAR at full level that turns it into a daily light
+    // integral (kept in the window's settings).
+    std::array<QLabel*, ChannelCount> lblDose{};
+    std::array<QLineEdit*, ChannelCount> edtPar{};
 
     int VisualisedChannel() const { return visualisedChannel_; }
     int DragPoint() const { return dragPoint_; }
@@ -51,12 +61,16 @@ public:
     void imgResize();
     void tmrVisualizeTimer();
     void cmbVisualizeChange(int index);
+    // A PAR typed: kept when it is a number above 0, forgotten when empty.
+    void edtParChange(int channel);
     // A wheel turn while this page is active: the next or previous channel. False (left to
     // others) while a point is dragged.
     bool FormMouseWheel(int delta);
 
 private:
     std::optional<double> Marker() const;
+    void ShowDose();
+    ChannelPar par_;
     DeviceState& state_;
     ScheduleHistory& history_;
     VisualizeRenderer renderer_;
