@@ -1,5 +1,7 @@
 #include "cli/cli_arguments.h"
 
+#include "com/serial_line.h"
+#include "discover/bluetooth_stack.h"
 #include "lang/translate.h"
 
 #include <QLocale>
@@ -25,6 +27,11 @@ QString ArgumentError(const CliRequest& request) {
                 return QStringLiteral("channel levels are percentages from 0 to 100, not ") + level;
         }
     }
+    uint64_t address = 0;
+    if (request.Port.startsWith(BluetoothPortPrefix) &&
+        !ParseBluetoothAddress(request.Port.mid(BluetoothPortPrefix.size()), address))
+        return QStringLiteral("--port %1 is no Bluetooth port name: rfcomm:AA:BB:CC:DD:EE:FF")
+            .arg(request.Port);
     return QString();
 }
 
@@ -109,9 +116,9 @@ QString CliUsage() {
                       "JSON object (monitor: one a line). Log lines go to stderr, results to\n"
                       "stdout.\n"
                       "Exit status: 0 done, 1 a write or the update failed, a value read back\n"
-                      "differs or the work was interrupted, 2 no controller or time-out,\n"
-                      "3 another device answered, 4 a file, a setting or a value could not be\n"
-                      "used.\n");
+                      "differs, the work was interrupted or the result could not be written,\n"
+                      "2 no controller or time-out, 3 another device answered, 4 a file, a\n"
+                      "setting or a value could not be used, 64 a malformed command line.\n");
 }
 
 QString CliCommandUsage(const CliCommand& command) {
@@ -132,8 +139,8 @@ bool ParsePercent(const QString& text, double& percent) {
     return ok && percent >= 0 && percent <= 100;
 }
 
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help) {
+int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
+                      bool& help) {
     help = false;
     int i = 0;
     for (; i < arguments.size(); ++i) {
@@ -142,10 +149,10 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
             break;
         if (argument == QLatin1String("--help")) {
             help = true;
-            return true;
+            return ExitOk;
         } else if (argument == QLatin1String("--version")) {
             request.Version = true;
-            return true;
+            return ExitOk;
         } else if (argument == QLatin1String("--debug")) {
             request.Debug = true;
         } else if (argument == QLatin1String("--english")) {
@@ -155,7 +162,7 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
         } else if (argument == QLatin1String("--port") || argument == QLatin1String("--timeout")) {
             if (++i >= arguments.size()) {
                 error = argument + QStringLiteral(" needs a value");
-                return false;
+                return ExitUsage;
             }
             if (argument == QLatin1String("--port")) {
                 request.Port = arguments[i];
@@ -168,31 +175,31 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
                                            "%1, not %2")
                                 .arg(MaxTimeoutSeconds)
                                 .arg(arguments[i]);
-                    return false;
+                    return ExitBadFile;
                 }
             }
         } else {
             error = QStringLiteral("unknown option ") + argument;
-            return false;
+            return ExitUsage;
         }
     }
     if (i >= arguments.size()) {
         error = QStringLiteral("no command given (see --help)");
-        return false;
+        return ExitUsage;
     }
     request.Command = arguments[i];
     request.Arguments = arguments.mid(i + 1);
     const CliCommand* command = FindCliCommand(request.Command);
     if (!command) {
         error = QStringLiteral("unknown command ") + request.Command;
-        return false;
+        return ExitUsage;
     }
     if (request.Arguments.contains(QStringLiteral("--help"))) {
         help = true;
-        return true;
+        return ExitOk;
     }
     if (!command->NeedsPort)
-        return true; // its own arguments are checked where it runs
+        return ExitOk; // its own arguments are checked where it runs
     static const QStringList jsonCommands = {QStringLiteral("info"), QStringLiteral("monitor"),
                                              QStringLiteral("get"), QStringLiteral("schedule")};
     if (jsonCommands.contains(request.Command))
@@ -201,14 +208,14 @@ bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QStrin
         (command->MaxArguments != CliCommand::AnyNumber &&
          request.Arguments.size() > command->MaxArguments)) {
         error = QStringLiteral("usage: zelphorin-cli ... ") + command->Synopsis;
-        return false;
+        return ExitUsage;
     }
     if (request.Port.isEmpty()) {
         error = QStringLiteral("no port given: use --port PORT");
-        return false;
+        return ExitUsage;
     }
     error = ArgumentError(request);
-    return error.isEmpty();
+    return error.isEmpty() ? ExitOk : ExitBadFile;
 }
 
 } // namespace zel

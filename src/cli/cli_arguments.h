@@ -14,6 +14,8 @@ enum CliExit {
     ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
     ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
     ExitBadFile = 4,      // a settings or firmware file, a setting or a value cannot be used
+    ExitUsage = 64,       // the command line is malformed: an unknown command or option, a
+                          // missing argument (64 as sysexits.h has it)
 };
 
 // One command of the command line: its word, how many arguments follow it, and its help.
@@ -48,11 +50,12 @@ struct CliRequest {
     bool Version = false; // --version: print it and do nothing else
 };
 
-// Parses the command line (without the program name) into a request; on an error returns
-// false with the message in `error`. `help` is set for --help, before or after the command
-// (then `request.Command` names the command to explain).
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help);
+// Parses the command line (without the program name) into a request: ExitOk, or on an error
+// ExitUsage (a malformed command line) or ExitBadFile (a value that cannot be used) with the
+// message in `error`. `help` is set for --help, before or after the command (then
+// `request.Command` names the command to explain).
+int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
+                      bool& help);
 // The whole usage text, or the usage of one command.
 QString CliUsage();
 QString CliCommandUsage(const CliCommand& command);

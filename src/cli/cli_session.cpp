@@ -23,6 +23,11 @@ const QStringList ModeKeys = {QStringLiteral("ModeManual"), QStringLiteral("Mode
                               QStringLiteral("ModeGeo"), QStringLiteral("ModeRGBDemo"),
                               QStringLiteral("ModeFlash")};
 
+// A mode by its command word; a mode this system does not know by its number.
+QString ModeWord(uint8_t mode) {
+    return mode < CliModeNames().size() ? CliModeNames()[mode] : QString::number(mode);
+}
+
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
 
 QString ClockText(const InfoBlock& info) {
@@ -281,6 +286,9 @@ void CliSession::RefreshStatus() {
     } else if (monitoring_) {
         out_ << StatusLine() << Qt::endl;
     }
+    // Nobody reads a monitor whose lines cannot be written; the caller says why.
+    if (monitoring_ && out_.status() != QTextStream::Ok)
+        Finish(ExitFailed);
 }
 
 void CliSession::BlockRead(int bit) {
@@ -331,6 +339,13 @@ void CliSession::OnFirstDownload() {
         } else if (command == QLatin1String("mode")) {
             SelectModeRequest(state_, uint8_t(CliModeNames().indexOf(file)));
         } else if (command == QLatin1String("channels")) {
+            // In any other mode the controller drives the channels itself and ignores levels.
+            if (state_.Config.Mode != ModeManual)
+                throw std::invalid_argument(
+                    QStringLiteral("the controller is in mode %1, and channel levels are set "
+                                   "only in mode manual: zelphorin-cli mode manual")
+                        .arg(ModeWord(state_.Config.Mode))
+                        .toStdString());
             std::array<int, ChannelCount> levels{};
             for (int channel = 0; channel < ChannelCount; ++channel) {
                 double percent = 0;

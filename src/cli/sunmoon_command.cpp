@@ -1,5 +1,6 @@
 #include "cli/sunmoon_command.h"
 
+#include "cli/cli_arguments.h"
 #include "lang/translate.h"
 #include "sunmoon/geo_report.h"
 
@@ -15,9 +16,11 @@
 namespace zel {
 namespace {
 
-// A bad command line; Message is the line for stderr.
+// A bad command line; Message is the line for stderr, Status the exit status: a malformed
+// command line, or a value that cannot be used.
 struct UsageError {
     QString Message;
+    int Status = ExitUsage;
 };
 
 struct SunMoonOptions {
@@ -42,7 +45,8 @@ double ParseDegrees(const QString& option, const QString& text, int limit) {
         throw UsageError{QStringLiteral("%1 must be a number of degrees from -%2 to %2, not \"%3\"")
                              .arg(option)
                              .arg(limit)
-                             .arg(text)};
+                             .arg(text),
+                         ExitBadFile};
     return value;
 }
 
@@ -50,11 +54,13 @@ void ParseDate(const QString& text, GeoMoment& moment) {
     const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid())
         throw UsageError{
-            QStringLiteral("--date must be an existing date YYYY-MM-DD, not \"%1\"").arg(text)};
+            QStringLiteral("--date must be an existing date YYYY-MM-DD, not \"%1\"").arg(text),
+            ExitBadFile};
     if (date < FirstValidDate || date > LastValidDate)
         throw UsageError{QStringLiteral("--date must lie between %1 and %2, not \"%3\"")
                              .arg(FirstValidDate.toString(Qt::ISODate),
-                                  LastValidDate.toString(Qt::ISODate), text)};
+                                  LastValidDate.toString(Qt::ISODate), text),
+                         ExitBadFile};
     moment.Year = date.year();
     moment.Month = date.month();
     moment.Day = date.day();
@@ -66,8 +72,8 @@ void ParseTime(const QString& text, GeoMoment& moment) {
     const QTime time =
         match.hasMatch() ? QTime(match.captured(1).toInt(), match.captured(2).toInt()) : QTime();
     if (!time.isValid())
-        throw UsageError{
-            QStringLiteral("--time must be a time of day HH:MM, not \"%1\"").arg(text)};
+        throw UsageError{QStringLiteral("--time must be a time of day HH:MM, not \"%1\"").arg(text),
+                         ExitBadFile};
     moment.Hour = time.hour();
     moment.Minute = time.minute();
 }
@@ -79,7 +85,8 @@ int ParseTz(const QString& text) {
         throw UsageError{QStringLiteral("--tz must be whole hours from %1 to %2, not \"%3\"")
                              .arg(WestmostZone)
                              .arg(EastmostZone)
-                             .arg(text)};
+                             .arg(text),
+                         ExitBadFile};
     return hours;
 }
 
@@ -134,7 +141,7 @@ int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStrea
         options = ParseArguments(arguments);
     } catch (const UsageError& error) {
         err << "sunmoon: " << error.Message << Qt::endl;
-        return 2;
+        return error.Status;
     }
     if (options.Language != LanguageNotGiven)
         SelectLanguage(options.Language);

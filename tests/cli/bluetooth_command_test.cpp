@@ -75,8 +75,9 @@ private slots:
             QVERIFY(!ParseBluetoothArguments(bad, install, error));
         CliRequest request;
         bool help = false;
-        QVERIFY(ParseCliArguments({QStringLiteral("bluetooth"), QStringLiteral("install")}, request,
-                                  error, help));
+        QCOMPARE(ParseCliArguments({QStringLiteral("bluetooth"), QStringLiteral("install")},
+                                   request, error, help),
+                 int(ExitOk));
         QCOMPARE(request.Command, QStringLiteral("bluetooth"));
     }
 

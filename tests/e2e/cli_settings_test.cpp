@@ -142,11 +142,15 @@ private slots:
     void BadInputIsRefusedBeforeAnythingIsSent_data() {
         QTest::addColumn<QStringList>("command");
         QTest::addColumn<QString>("said");
-        QTest::newRow("out of range") << QStringList{"set", "Config.FanHigh=300"} << "0 to 255";
+        QTest::newRow("out of range") << QStringList{"set", "Config.FanHigh=300"} << "0 to 100";
+        QTest::newRow("within the type, not the meaning")
+            << QStringList{"set", "Config.Lat=901"} << "-900 to 900";
+        QTest::newRow("an hour past the day")
+            << QStringList{"schedule", "set", "0", "Hour=25"} << "0 to 24";
         QTest::newRow("below a signed range")
             << QStringList{"set", "Config.TempOffset=-129"} << "-128 to 127";
         QTest::newRow("hex wider than the field")
-            << QStringList{"set", "Weather.MoonColor160=0x10000"} << "0 to 65535";
+            << QStringList{"set", "Weather.MoonColor160=0x10000"} << "0 to 4096";
         QTest::newRow("empty value") << QStringList{"set", "Config.FanHigh="} << "no value";
         QTest::newRow("no key") << QStringList{"set", "=5"} << "names no setting";
         QTest::newRow("no equals sign") << QStringList{"set", "Config.FanHigh"} << "KEY=VALUE";
