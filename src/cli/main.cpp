@@ -21,21 +21,21 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
-    const char byte = 1;
+void OnSignal(int signal) {
+    const char byte = char(signal);
     // Nothing else is safe in a signal handler; the event loop picks the byte up.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-// Runs `handler` on the event loop when SIGINT or SIGTERM arrives.
-void OnInterrupt(QCoreApplication& app, const std::function<void()>& handler) {
+// Runs `handler` with the signal on the event loop when SIGINT or SIGTERM arrives.
+void OnInterrupt(QCoreApplication& app, const std::function<void(int)>& handler) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [handler] {
         char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        handler();
+        if (::read(signalPipe[0], &byte, 1) == 1)
+            handler(byte);
     });
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -75,7 +75,7 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
         return zel::ExitOk;
     }
     if (request.Command == QLatin1String("sunmoon"))
-        return zel::RunSunMoonCommand(arguments, out, err);
+        return zel::RunSunMoonCommand(request.Arguments, out, err);
     if (request.Command == QLatin1String("keys")) {
         out << zel::SettingNamesText();
         return zel::ExitOk;
@@ -88,9 +88,10 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
             return zel::ExitUsage;
         }
         zel::BluetoothCommand command(install, err);
+        command.SetQuiet(request.Quiet);
         QObject::connect(&command, &zel::BluetoothCommand::done, &app, &QCoreApplication::exit,
                          Qt::QueuedConnection);
-        OnInterrupt(app, [&] { command.Stop(); });
+        OnInterrupt(app, [&](int signal) { command.Stop(signal); });
         command.Start();
         return app.exec();
     }
@@ -98,7 +99,7 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
     zel::CliSession session(request, out, err);
     QObject::connect(&session, &zel::CliSession::done, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-    OnInterrupt(app, [&] { session.Interrupt(); });
+    OnInterrupt(app, [&](int signal) { session.Interrupt(signal); });
     session.Start();
     return app.exec();
 }

@@ -98,7 +98,14 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
     QMap<QString, QString> values;
     bool commandSeen = false;
     for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
+        QString argument = arguments.at(i);
+        // "--lat=50" is "--lat 50".
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        QString joined;
+        if (argument.startsWith(QLatin1String("--")) && equals > 0) {
+            joined = argument.mid(equals + 1);
+            argument.truncate(equals);
+        }
         if (argument == QLatin1String("sunmoon") && !commandSeen) {
             commandSeen = true;
         } else if (argument == QLatin1String("--json")) {
@@ -114,6 +121,8 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
             throw UsageError{QStringLiteral("unknown argument \"%1\"").arg(argument)};
         } else if (values.contains(argument)) {
             throw UsageError{QStringLiteral("%1 is given twice").arg(argument)};
+        } else if (equals > 0) {
+            values.insert(argument, joined);
         } else if (i + 1 >= arguments.size()) {
             throw UsageError{QStringLiteral("%1 needs a value").arg(argument)};
         } else {

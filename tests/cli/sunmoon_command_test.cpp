@@ -87,11 +87,13 @@ private slots:
         const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         const QJsonObject json = document.object();
-        QCOMPARE(json.keys(), QStringList({"moon", "moon_events", "sun", "sun_events"}));
-        QCOMPARE(json["sun_events"].toObject()["set"].toString(), QStringLiteral("21:33"));
-        QCOMPARE(json["moon_events"].toObject()["rise"].toString(), QStringLiteral("21:58"));
-        QCOMPARE(json["moon"].toObject()["phase"].toString(), QStringLiteral("Vollmond"));
-        const double azimuth = json["sun"].toObject()["azimuth_deg"].toDouble();
+        QCOMPARE(json.keys(), QStringList({"Moon", "MoonEvents", "Sun", "SunEvents"}));
+        QCOMPARE(json["SunEvents"].toObject()["Set"].toString(), QStringLiteral("21:33"));
+        QCOMPARE(json["MoonEvents"].toObject()["Rise"].toString(), QStringLiteral("21:58"));
+        QCOMPARE(json["Moon"].toObject()["Phase"].toString(), QStringLiteral("FullMoon"));
+        const double azimuth = json["Sun"].toObject()["AzimuthDeg"].toDouble();
+        QCOMPARE(RunSunMoon(Midsummer + QStringList{"--tz", "2", "--json", "--german"}).out,
+                 run.out);
         QVERIFY(azimuth > 139.15 && azimuth < 139.25);
     }
 
@@ -158,8 +160,8 @@ private slots:
                                     "--time", "07:00", "--tz", "-5", "--json"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-        QCOMPARE(json["sun_events"].toObject()["rise"].toString(), QStringLiteral("06:11"));
-        QCOMPARE(json["moon_events"].toObject()["set"].toString(), QStringLiteral("00:57"));
+        QCOMPARE(json["SunEvents"].toObject()["Rise"].toString(), QStringLiteral("06:11"));
+        QCOMPARE(json["MoonEvents"].toObject()["Set"].toString(), QStringLiteral("00:57"));
     }
 };
 

@@ -280,7 +280,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "82").size() == 2; }));
         set.terminate();
         const CliRun run = Finish(set);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QVERIFY2(run.Err.last().contains(QLatin1String("reading it back was not finished")),
                  qPrintable(run.Describe()));
     }
@@ -303,30 +303,20 @@ private slots:
             QCOMPARE(value.toInteger(), line.section(QLatin1Char('='), 1).toLongLong());
         }
 
-        const CliRun table = RunOn(sim, {QStringLiteral("schedule")});
+        // The rows by the names and values of the settings file, as get gives them.
         const CliRun rows = RunOn(sim, {QStringLiteral("schedule"), QStringLiteral("--json")});
-        QVERIFY2(table.ExitCode == 0 && rows.ExitCode == 0, qPrintable(rows.Describe()));
+        QVERIFY2(rows.ExitCode == 0, qPrintable(rows.Describe()));
         QCOMPARE(rows.Out.size(), 1);
         const QJsonArray array = ParseObject(rows.Out[0])[QStringLiteral("Rows")].toArray();
-        QCOMPARE(table.Out.size(), 1 + 3);
-        const QStringList header = table.Out[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QCOMPARE(array.size(), 3);
         for (int index = 0; index < 3; ++index) {
-            const QStringList cells =
-                table.Out[1 + index].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            const QJsonObject row = array[index].toObject();
-            QCOMPARE(row.keys().size(), header.size());
-            QCOMPARE(cells.size(), header.size());
-            for (int column = 0; column < header.size(); ++column) {
-                const QJsonValue value = row[header[column]];
-                const QString cell = cells[column];
-                if (value.isBool())
-                    QCOMPARE(cell, value.toBool() ? QStringLiteral("ON") : QStringLiteral("OFF"));
-                else if (value.isString())
-                    QCOMPARE(cell, value.toString());
-                else
-                    QCOMPARE(cell.toDouble(), value.toDouble());
-            }
+            QJsonObject row = array[index].toObject();
+            QCOMPARE(row.take(QStringLiteral("Row")).toInt(), index);
+            const int switches = row[QStringLiteral("Switch")].toInt();
+            QCOMPARE(row.take(QStringLiteral("Clouds")).toBool(), (switches & 0x40) != 0);
+            QCOMPARE(row.take(QStringLiteral("Thunderstorms")).toBool(), (switches & 0x80) != 0);
+            QCOMPARE(row.take(QStringLiteral("Display")).toBool(), (switches & 0x20) != 0);
+            QCOMPARE(row, settings[QString::number(index)].toObject());
         }
 
         const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
@@ -342,11 +332,16 @@ private slots:
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
                                            QStringLiteral("--no-water")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        // The controller shows °F; JSON keeps to °C.
+        const CliRun fahrenheit =
+            RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.Flag=4")});
+        QVERIFY2(fahrenheit.ExitCode == 0, qPrintable(fahrenheit.Describe()));
+        const qsizetype infoReplies = Lines(sim, "OUT", "81").size();
         const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
         QVERIFY2(info.ExitCode == 0, qPrintable(info.Describe()));
         QCOMPARE(info.Out.size(), 1);
         const QJsonObject summary = ParseObject(info.Out[0]);
-        const auto reply = As<InfoBlock>(FirstPayload(sim, "OUT", "81"));
+        const auto reply = As<InfoBlock>(Payload(Lines(sim, "OUT", "81").value(infoReplies)));
         const QJsonObject channels = summary[QStringLiteral("Channels")].toObject();
         const char* letters[] = {"W", "R", "G", "B"};
         for (int channel = 0; channel < ChannelCount; ++channel) {
@@ -354,9 +349,10 @@ private slots:
             QCOMPARE(channels[QLatin1String(letters[channel])].toDouble(),
                      QString::number(level / 40.96, 'f', 2).toDouble());
         }
-        QVERIFY(summary[QStringLiteral("WaterTemperature")].isNull());
+        QVERIFY(summary[QStringLiteral("WaterTemperatureC")].isNull());
         const int board = reply.TempBoard;
-        QCOMPARE(summary[QStringLiteral("BoardTemperature")].toDouble(), board / 10.0);
+        QCOMPARE(summary[QStringLiteral("BoardTemperatureC")].toDouble(), board / 10.0);
+        QVERIFY(!summary.contains(QStringLiteral("TemperatureUnit")));
         QCOMPARE(summary[QStringLiteral("ScheduleRows")].toInt(), 1);
     }
 

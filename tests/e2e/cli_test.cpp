@@ -545,7 +545,8 @@ private slots:
         QVERIFY(run.Err.isEmpty());
     }
 
-    // SIGINT or SIGTERM before the work is done: exit 1 and a line saying what is left.
+    // SIGINT or SIGTERM before the work is done: exit 130 or 143, as a shell has it, and a line
+    // saying what is left.
     void AMonitorThatNeverConnectedIsNotASuccess() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--silent")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
@@ -555,7 +556,7 @@ private slots:
         QVERIFY(sim.WaitForEvent(QStringLiteral("IN 80")));
         ::kill(pid_t(monitor.processId()), SIGINT);
         const CliRun run = Finish(monitor);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 130, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: the controller was not "
                                                         "read; nothing was changed")),
@@ -576,7 +577,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "02").size() >= 3; }));
         flash.terminate();
         const CliRun run = Finish(flash);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         static const QRegularExpression cut(QStringLiteral(
             "interrupted: the firmware transfer stopped after \\d+ of 8064 bytes; the controller "
@@ -598,7 +599,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return !Lines(sim, "IN", "02").isEmpty(); }, 15000));
         import.terminate();
         const CliRun run = Finish(import);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: ")) &&
                      run.Err.first().contains(QLatin1String("change(s) acknowledged")) &&
@@ -606,7 +607,7 @@ private slots:
                  qPrintable(run.Describe()));
     }
 
-    void ExportWritesEverySection() {
+    void ExportWritesEverySectionToAFileOrStdout() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QString file = FilePath(QStringLiteral("export.ini"));
@@ -632,6 +633,13 @@ private slots:
             FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("8302")));
         QCOMPARE(written.Integer(u"2", u"Color161"),
                  std::optional<uint64_t>(uint64_t(row.Data.Color16[1])));
+
+        // "-" is stdout, and --quiet leaves out the log lines: nothing but the file.
+        const CliRun piped =
+            RunOn(sim, {QStringLiteral("export"), QStringLiteral("-"), QStringLiteral("--quiet")});
+        QVERIFY2(piped.ExitCode == 0, qPrintable(piped.Describe()));
+        QCOMPARE(piped.Out, Lines(text));
+        QVERIFY(piped.Log.isEmpty() && piped.Err.isEmpty());
     }
 
     void ImportConfigSendsTheThreeBlocks() {
