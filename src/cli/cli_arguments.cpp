@@ -190,11 +190,10 @@ QString CliUsage() {
         "capitalised words; units are part of a name (TemperatureC: always degrees Celsius). "
         "Log lines go to stderr, results to stdout.");
     const QString status = QStringLiteral(
-        "Exit status: 0 done, 1 a write or the update failed, a value read back differs, the "
-        "result could not be written or the work was interrupted (130 after SIGINT, 143 after "
-        "SIGTERM; a running monitor ends with 0), 2 no controller or time-out, 3 another device "
-        "answered, 4 a file, a setting or a value could not be used, 64 a malformed command "
-        "line.");
+        "Exit status: 0 done, 1 a write or the update failed, a value read back differs or the "
+        "result could not be written, 2 no controller or time-out, 3 another device answered, "
+        "4 a file, a setting or a value could not be used, 64 a malformed command line, 130 or "
+        "143 interrupted by SIGINT or SIGTERM (a running monitor ends with 0).");
     return text + QLatin1Char('\n') + Wrapped(QString(), notes, 0) + Wrapped(QString(), status, 0);
 }
 

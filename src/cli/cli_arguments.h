@@ -9,8 +9,8 @@ namespace zel {
 // Exit codes of the command line.
 enum CliExit {
     ExitOk = 0,
-    ExitFailed = 1,       // a write, its read-back or the firmware update failed, or the work
-                          // was interrupted
+    ExitFailed = 1,       // a write, its read-back or the firmware update failed, or the
+                          // result could not be written
     ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
     ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
     ExitBadFile = 4,      // a settings or firmware file, a setting or a value cannot be used
