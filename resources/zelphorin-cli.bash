@@ -42,7 +42,7 @@ _zelphorin_cli() {
     case $command in
     '')
         if [[ $cur == -* ]]; then
-            words='--port --timeout --debug --english --german --help'
+            words='--port --timeout --json --quiet --debug --english --german --help --version'
         else
             words='info monitor get set schedule keys mode channels set-time save cloud storm
                    export import-config import-schedule flash sunmoon bluetooth acclimate'

@@ -20,13 +20,15 @@ void BluetoothCommand::Start() {
     connect(thread_.get(), &QThread::finished, this, &BluetoothCommand::OnFinished);
 }
 
-void BluetoothCommand::Stop() {
-    stopped_ = true;
+void BluetoothCommand::Stop(int signal) {
+    stopSignal_ = signal;
     if (thread_)
         thread_->Terminate();
 }
 
 void BluetoothCommand::LogMessage(const QString& text) {
+    if (quiet_)
+        return;
     QString entry = LogEntry(text, QDateTime::currentDateTime());
     entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     // Log lines go to stderr, as every command's do; this command's result is its exit status.
@@ -34,9 +36,9 @@ void BluetoothCommand::LogMessage(const QString& text) {
 }
 
 void BluetoothCommand::OnFinished() {
-    if (stopped_) {
+    if (stopSignal_ != 0) {
         err_ << "zelphorin-cli: interrupted; the lines above tell what was done" << Qt::endl;
-        emit done(ExitFailed);
+        emit done(ExitSignal + stopSignal_);
         return;
     }
     emit done(thread_->Succeeded() ? ExitOk : ExitFailed);

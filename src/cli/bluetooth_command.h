@@ -21,7 +21,10 @@ public:
 
     void Start();
     // Ends the procedure early (SIGINT, SIGTERM); `done` follows with 1.
-    void Stop();
+    // Ends the work for a signal: `done` carries 128 + signal.
+    void Stop(int signal);
+    // Log lines are not printed; the exit status tells the outcome.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
 
     void LogMessage(const QString& text) override;
 
@@ -36,7 +39,8 @@ private:
     TthdDiscover::StackFactory createStack_;
     HostGate gate_{this};
     std::unique_ptr<TthdDiscover> thread_;
-    bool stopped_ = false;
+    int stopSignal_ = 0; // the signal that stopped the work; 0 while none did
+    bool quiet_ = false;
 };
 
 // "install" or "remove", nothing else; false with the message otherwise.

@@ -1,5 +1,7 @@
 #include "cli/cli_arguments.h"
 
+#include "com/serial_line.h"
+#include "discover/bluetooth_stack.h"
 #include "lang/translate.h"
 
 #include <QLocale>
@@ -11,8 +13,82 @@ namespace zel {
 
 namespace {
 
-const QString Options = QStringLiteral("[--debug] [--english|--german] [--timeout SECONDS] "
-                                       "--port PORT");
+// The width a help text keeps to.
+constexpr qsizetype Columns = 80;
+
+// `text` broken at blanks into lines of at most Columns characters, the first one after
+// `lead` (which may hold lines of its own), every further one after `indent` blanks.
+QString Wrapped(const QString& lead, const QString& text, qsizetype indent) {
+    QString result = lead;
+    qsizetype lineStart = result.lastIndexOf(QLatin1Char('\n')) + 1;
+    bool lineHasWords = false;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (lineHasWords && result.size() - lineStart + 1 + word.size() > Columns) {
+            result += QLatin1Char('\n');
+            lineStart = result.size();
+            result += QString(indent, QLatin1Char(' '));
+            lineHasWords = false;
+        }
+        if (lineHasWords)
+            result += QLatin1Char(' ');
+        result += word;
+        lineHasWords = true;
+    }
+    return result + QLatin1Char('\n');
+}
+
+// One entry of a list: its names from column 2, its help from column HelpColumn, on the next
+// line when the names reach that far.
+QString ListEntry(const QString& names, const QString& help) {
+    constexpr qsizetype HelpColumn = 22;
+    QString lead = Wrapped(QStringLiteral("  "), names, 4);
+    lead.chop(1);
+    const qsizetype lastLine = lead.size() - (lead.lastIndexOf(QLatin1Char('\n')) + 1);
+    lead += lastLine < HelpColumn ? QString(HelpColumn - lastLine, QLatin1Char(' '))
+                                  : QLatin1Char('\n') + QString(HelpColumn, QLatin1Char(' '));
+    return Wrapped(lead, help, HelpColumn);
+}
+
+// The options every command takes, before or after the command word: name, value, help.
+struct CliOption {
+    QString Names;
+    QString Help;
+};
+const QList<CliOption>& CliOptions() {
+    static const QList<CliOption> options = {
+        {QStringLiteral("--port PORT"),
+         QStringLiteral("the controller's port: a name (ttyUSB0), a path (/dev/ttyUSB0) or "
+                        "rfcomm:AA:BB:CC:DD:EE:FF")},
+        {QStringLiteral("--timeout SECONDS"),
+         QStringLiteral("the longest wait for the controller's answers (default 30, at most "
+                        "86400)")},
+        {QStringLiteral("--json"),
+         QStringLiteral("info, monitor, get, schedule and sunmoon print JSON")},
+        {QStringLiteral("--quiet"), QStringLiteral("print nothing but results and errors")},
+        {QStringLiteral("--debug"), QStringLiteral("log every exchange with the controller")},
+        {QStringLiteral("--english, --german"), QStringLiteral("the language of the log")},
+        {QStringLiteral("-h, --help"), QStringLiteral("this help; COMMAND --help explains one")},
+        {QStringLiteral("-V, --version"), QStringLiteral("the version")},
+        {QStringLiteral("--"),
+         QStringLiteral("ends the options: what follows is the command's, even a word that "
+                        "starts with -")},
+    };
+    return options;
+}
+
+// The commands that print JSON for --json; sunmoon reads its own options.
+bool TakesJson(const QString& command) {
+    static const QStringList commands = {QStringLiteral("info"), QStringLiteral("monitor"),
+                                         QStringLiteral("get"), QStringLiteral("schedule")};
+    return commands.contains(command);
+}
+
+// An argument that reads as an option rather than a value: "-x" or "--x", but not "-" (stdout)
+// or a negative number.
+bool LooksLikeOption(const QString& argument) {
+    return argument.size() > 1 && argument[0] == QLatin1Char('-') && !argument[1].isDigit() &&
+           argument[1] != QLatin1Char('.');
+}
 
 // Checks the arguments of the commands that take words or numbers; empty when they are fine.
 QString ArgumentError(const CliRequest& request) {
@@ -25,6 +101,11 @@ QString ArgumentError(const CliRequest& request) {
                 return QStringLiteral("channel levels are percentages from 0 to 100, not ") + level;
         }
     }
+    uint64_t address = 0;
+    if (request.Port.startsWith(BluetoothPortPrefix) &&
+        !ParseBluetoothAddress(request.Port.mid(BluetoothPortPrefix.size()), address))
+        return QStringLiteral("--port %1 is no Bluetooth port name: rfcomm:AA:BB:CC:DD:EE:FF")
+            .arg(request.Port);
     return QString();
 }
 
@@ -77,7 +158,7 @@ const QList<CliCommand>& CliCommands() {
         {QStringLiteral("channels"), 4, 4, QStringLiteral("channels W R G B"),
          QStringLiteral("set the four channel levels in percent, 12.5 or 12,5 (mode Manual)")},
         {QStringLiteral("export"), 1, 1, QStringLiteral("export FILE"),
-         QStringLiteral("write configuration and schedule to an INI file")},
+         QStringLiteral("write configuration and schedule to an INI file; - is stdout")},
         {QStringLiteral("import-config"), 1, 1, QStringLiteral("import-config FILE"),
          QStringLiteral("send the configuration of an INI file")},
         {QStringLiteral("import-schedule"), 1, 1, QStringLiteral("import-schedule FILE"),
@@ -103,31 +184,34 @@ const CliCommand* FindCliCommand(const QString& name) {
 }
 
 QString CliUsage() {
-    QString text = QStringLiteral("Usage: zelphorin-cli %1 COMMAND [ARGS]\n").arg(Options) +
-                   QStringLiteral("       zelphorin-cli COMMAND --help\n"
-                                  "       zelphorin-cli --version\n\nCommands:\n");
-    for (const CliCommand& command : CliCommands()) {
-        const QString synopsis =
-            command.Synopsis.size() <= 22 ? command.Synopsis : command.Name + " ...";
-        text += QStringLiteral("  %1 %2\n").arg(synopsis.leftJustified(22), command.Summary);
-    }
-    return text + QStringLiteral(
-                      "\nPORT is a name (ttyUSB0) or a path (/dev/ttyUSB0). --timeout limits the\n"
-                      "wait for the controller's answers (default 30 s, at most 86400 s).\n"
-                      "KEY is Section.Key of the settings file, case-blind; a VALUE is decimal,\n"
-                      "or hexadecimal after 0x or $, within the field's range. --json gives one\n"
-                      "JSON object (monitor: one a line). Log lines go to stderr, results to\n"
-                      "stdout.\n"
-                      "Exit status: 0 done, 1 a write or the update failed, a value read back\n"
-                      "differs or the work was interrupted, 2 no controller or time-out,\n"
-                      "3 another device answered, 4 a file, a setting or a value could not be\n"
-                      "used.\n");
+    QString text = QStringLiteral("Usage: zelphorin-cli [OPTION...] COMMAND [ARGUMENT...]\n"
+                                  "       zelphorin-cli COMMAND --help\n\n"
+                                  "Options, before or after the command (--name=VALUE or --name "
+                                  "VALUE):\n");
+    for (const CliOption& option : CliOptions())
+        text += ListEntry(option.Names, option.Help);
+    text += QStringLiteral("\nCommands:\n");
+    for (const CliCommand& command : CliCommands())
+        text += ListEntry(command.Synopsis, command.Summary);
+    const QString notes = QStringLiteral(
+        "KEY is Section.Key of the settings file, case-blind; a VALUE is decimal, or "
+        "hexadecimal after 0x or $, within the field's range. JSON is one object (monitor: one a "
+        "line) whose names are those of the settings file where a value has one, else "
+        "capitalised words; units are part of a name (TemperatureC: always degrees Celsius). "
+        "Log lines go to stderr, results to stdout.");
+    const QString status = QStringLiteral(
+        "Exit status: 0 done, 1 a write or the update failed, a value read back differs or the "
+        "result could not be written, 2 no controller or time-out, 3 another device answered, "
+        "4 a file, a setting or a value could not be used, 64 a malformed command line, 130 or "
+        "143 interrupted by SIGINT or SIGTERM (a running monitor ends with 0).");
+    return text + QLatin1Char('\n') + Wrapped(QString(), notes, 0) + Wrapped(QString(), status, 0);
 }
 
 QString CliCommandUsage(const CliCommand& command) {
-    return QStringLiteral("Usage: zelphorin-cli %1%2\n  %3\n")
-        .arg(command.NeedsPort ? Options + QLatin1Char(' ') : QString(), command.Synopsis,
-             command.Summary);
+    const QString port = command.NeedsPort ? QStringLiteral("--port PORT [OPTION...] ") : QString();
+    return Wrapped(QStringLiteral("Usage: "),
+                   QStringLiteral("zelphorin-cli ") + port + command.Synopsis, 7) +
+           Wrapped(QStringLiteral("  "), command.Summary, 2);
 }
 
 bool ParsePercent(const QString& text, double& percent) {
@@ -142,86 +226,112 @@ bool ParsePercent(const QString& text, double& percent) {
     return ok && percent >= 0 && percent <= 100;
 }
 
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help) {
+int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
+                      bool& help) {
     help = false;
-    int i = 0;
-    for (; i < arguments.size(); ++i) {
+    QStringList words; // the command and its arguments, the options taken out
+    bool optionsEnded = false;
+    bool json = false;
+    for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (!argument.startsWith(QLatin1String("--")))
-            break;
-        if (argument == QLatin1String("--help")) {
+        const qsizetype equals =
+            argument.startsWith(QLatin1String("--")) ? argument.indexOf(QLatin1Char('=')) : -1;
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        // sunmoon's options are its arguments; the ones every command takes count there too.
+        const bool sunmoon = !words.isEmpty() && words.first() == QLatin1String("sunmoon");
+        const bool valueOption =
+            name == QLatin1String("--port") || name == QLatin1String("--timeout");
+        if (optionsEnded || !LooksLikeOption(argument)) {
+            words << argument;
+        } else if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (valueOption) {
+            QString value = argument.mid(equals + 1);
+            if (equals < 0) {
+                if (++i >= arguments.size()) {
+                    error = name + QStringLiteral(" needs a value");
+                    return ExitUsage;
+                }
+                value = arguments[i];
+            }
+            if (name == QLatin1String("--port")) {
+                request.Port = value;
+                continue;
+            }
+            bool ok = false;
+            request.TimeoutSeconds = value.toInt(&ok);
+            if (!ok || request.TimeoutSeconds <= 0 || request.TimeoutSeconds > MaxTimeoutSeconds) {
+                error = QStringLiteral("--timeout needs a whole number of seconds from 1 to %1, "
+                                       "not %2")
+                            .arg(MaxTimeoutSeconds)
+                            .arg(value);
+                return ExitBadFile;
+            }
+        } else if (sunmoon && name != QLatin1String("--help") && name != QLatin1String("-h") &&
+                   name != QLatin1String("--version") && name != QLatin1String("-V") &&
+                   name != QLatin1String("--debug") && name != QLatin1String("--quiet")) {
+            words << argument;
+        } else if (equals >= 0) {
+            error = name + QStringLiteral(" takes no value");
+            return ExitUsage;
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             help = true;
-            return true;
-        } else if (argument == QLatin1String("--version")) {
+        } else if (argument == QLatin1String("--version") || argument == QLatin1String("-V")) {
             request.Version = true;
-            return true;
+            return ExitOk;
         } else if (argument == QLatin1String("--debug")) {
             request.Debug = true;
+        } else if (argument == QLatin1String("--quiet")) {
+            request.Quiet = true;
+        } else if (argument == QLatin1String("--json")) {
+            json = true;
         } else if (argument == QLatin1String("--english")) {
             SelectLanguage(LanguageEnglish);
         } else if (argument == QLatin1String("--german")) {
             SelectLanguage(LanguageGerman);
-        } else if (argument == QLatin1String("--port") || argument == QLatin1String("--timeout")) {
-            if (++i >= arguments.size()) {
-                error = argument + QStringLiteral(" needs a value");
-                return false;
-            }
-            if (argument == QLatin1String("--port")) {
-                request.Port = arguments[i];
-            } else {
-                bool ok = false;
-                request.TimeoutSeconds = arguments[i].toInt(&ok);
-                if (!ok || request.TimeoutSeconds <= 0 ||
-                    request.TimeoutSeconds > MaxTimeoutSeconds) {
-                    error = QStringLiteral("--timeout needs a whole number of seconds from 1 to "
-                                           "%1, not %2")
-                                .arg(MaxTimeoutSeconds)
-                                .arg(arguments[i]);
-                    return false;
-                }
-            }
         } else {
-            error = QStringLiteral("unknown option ") + argument;
-            return false;
+            error = QStringLiteral("unknown option ") + name;
+            return ExitUsage;
         }
     }
-    if (i >= arguments.size()) {
+    if (words.isEmpty()) {
         error = QStringLiteral("no command given (see --help)");
-        return false;
+        return help ? ExitOk : ExitUsage;
     }
-    request.Command = arguments[i];
-    request.Arguments = arguments.mid(i + 1);
+    request.Command = words.takeFirst();
+    request.Arguments = words;
     const CliCommand* command = FindCliCommand(request.Command);
     if (!command) {
         error = QStringLiteral("unknown command ") + request.Command;
-        return false;
+        return ExitUsage;
     }
-    if (request.Arguments.contains(QStringLiteral("--help"))) {
-        help = true;
-        return true;
+    if (help)
+        return ExitOk;
+    if (json && request.Command == QLatin1String("sunmoon")) {
+        request.Arguments << QStringLiteral("--json");
+    } else if (json && !TakesJson(request.Command)) {
+        error = QStringLiteral("--json: only info, monitor, get, schedule and sunmoon print JSON");
+        return ExitUsage;
+    } else {
+        request.Json = json;
     }
-    if (!command->NeedsPort)
-        return true; // its own arguments are checked where it runs
-    static const QStringList jsonCommands = {QStringLiteral("info"), QStringLiteral("monitor"),
-                                             QStringLiteral("get"), QStringLiteral("schedule")};
-    if (jsonCommands.contains(request.Command))
-        request.Json = request.Arguments.removeAll(QStringLiteral("--json")) > 0;
     if (request.Arguments.size() < command->MinArguments ||
         (command->MaxArguments != CliCommand::AnyNumber &&
          request.Arguments.size() > command->MaxArguments)) {
         error = QStringLiteral("usage: zelphorin-cli ... ") + command->Synopsis;
-        return false;
+        return ExitUsage;
     }
+    if (!command->NeedsPort)
+        return ExitOk; // its own arguments are checked where it runs
     // A day is designed without a controller too (checked where it runs).
     const bool design = request.Command == QLatin1String("schedule") &&
                         request.Arguments.value(0) == QLatin1String("design");
     if (request.Port.isEmpty() && !design) {
         error = QStringLiteral("no port given: use --port PORT");
-        return false;
+        return ExitUsage;
     }
     error = ArgumentError(request);
-    return error.isEmpty();
+    return error.isEmpty() ? ExitOk : ExitBadFile;
 }
 
 } // namespace zel

@@ -9,11 +9,14 @@ namespace zel {
 // Exit codes of the command line.
 enum CliExit {
     ExitOk = 0,
-    ExitFailed = 1,       // a write, its read-back or the firmware update failed, or the work
-                          // was interrupted
+    ExitFailed = 1,       // a write, its read-back or the firmware update failed, or the
+                          // result could not be written
     ExitNoController = 2, // nothing answered, the link gave up, or the time ran out
     ExitOtherDevice = 3,  // another firmware, the bootloader or another product answered
     ExitBadFile = 4,      // a settings or firmware file, a setting or a value cannot be used
+    ExitUsage = 64,       // the command line is malformed: an unknown command or option, a
+                          // missing argument (64 as sysexits.h has it)
+    ExitSignal = 128,     // + the number of the signal that ended the work, as a shell has it
 };
 
 // One command of the command line: its word, how many arguments follow it, and its help.
@@ -43,16 +46,19 @@ struct CliRequest {
     QString Command;
     QStringList Arguments;
     bool Debug = false;
-    bool Json = false; // info, monitor, get and schedule print JSON
+    bool Json = false;  // info, monitor, get and schedule print JSON
+    bool Quiet = false; // no log lines: results and errors only
     int TimeoutSeconds = 30;
     bool Version = false; // --version: print it and do nothing else
 };
 
-// Parses the command line (without the program name) into a request; on an error returns
-// false with the message in `error`. `help` is set for --help, before or after the command
-// (then `request.Command` names the command to explain).
-bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
-                       bool& help);
+// Parses the command line (without the program name) into a request: ExitOk, or on an error
+// ExitUsage (a malformed command line) or ExitBadFile (a value that cannot be used) with the
+// message in `error`. The options may come before or after the command, a value after a blank
+// or "="; "--" ends them. `help` is set for --help or -h (then `request.Command` names the
+// command to explain, if any).
+int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,
+                      bool& help);
 // The whole usage text, or the usage of one command.
 QString CliUsage();
 QString CliCommandUsage(const CliCommand& command);

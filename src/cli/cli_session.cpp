@@ -23,6 +23,11 @@ const QStringList ModeKeys = {QStringLiteral("ModeManual"), QStringLiteral("Mode
                               QStringLiteral("ModeGeo"), QStringLiteral("ModeRGBDemo"),
                               QStringLiteral("ModeFlash")};
 
+// A mode by its command word; a mode this system does not know by its number.
+QString ModeWord(uint8_t mode) {
+    return mode < CliModeNames().size() ? CliModeNames()[mode] : QString::number(mode);
+}
+
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
 
 QString ClockText(const InfoBlock& info) {
@@ -35,26 +40,26 @@ QString ClockText(const InfoBlock& info) {
         .arg(info.Second, 2, 10, QLatin1Char('0'));
 }
 
-// The status fields of info and monitor as members of an open JSON object. Temperatures are in
-// the controller's unit; a missing measurement is null.
+// The status fields of info and monitor as members of an open JSON object, each unit in its
+// name: temperatures always in °C, whatever unit the controller's display uses, so that a
+// script reads the same number after a change of that unit. A missing measurement is null.
 void StatusJson(const DeviceState& state, JsonWriter& json) {
     const InfoBlock& info = state.Info;
-    const uint8_t flag = state.Config.Flag;
-    const auto measurement = [&json](int16_t value, double shown, int decimals) {
+    const auto measurement = [&json](int16_t value, double scale, int decimals) {
         if (value == NoMeasurement)
             json.Null();
         else
-            json.Number(shown, decimals);
+            json.Number(value / scale, decimals);
     };
     json.Key(u"Clock").String(ClockText(info)).Key(u"Channels").BeginObject();
     for (int channel = 0; channel < ChannelCount; ++channel)
         json.Key(ChannelLetter(channel)).Number(LevelPercent(info.Channel[channel]), 2);
-    json.EndObject().Key(u"BoardTemperature");
-    measurement(info.TempBoard, TemperatureValue(info.TempBoard, flag), 1);
-    json.Key(u"WaterTemperature");
-    measurement(info.TempWater, TemperatureValue(info.TempWater, flag), 1);
-    json.Key(u"TemperatureUnit").String(TemperatureUnitText(flag)).Key(u"InputVoltage");
-    measurement(info.Voltage, info.Voltage / 100.0, 2);
+    json.EndObject().Key(u"BoardTemperatureC");
+    measurement(info.TempBoard, 10, 1);
+    json.Key(u"WaterTemperatureC");
+    measurement(info.TempWater, 10, 1);
+    json.Key(u"InputVoltageV");
+    measurement(info.Voltage, 100, 2);
 }
 
 } // namespace
@@ -128,14 +133,14 @@ bool CliSession::CheckFirmwareFile() {
     return false;
 }
 
-void CliSession::Interrupt() {
+void CliSession::Interrupt(int signal) {
     if (finishing_)
         return;
     if (monitoring_) {
         Finish(ExitOk);
         return;
     }
-    Fail(ExitFailed, QStringLiteral("interrupted: ") + UnfinishedWork());
+    Fail(ExitSignal + signal, QStringLiteral("interrupted: ") + UnfinishedWork());
 }
 
 // What an interruption leaves undone, for the line that reports it.
@@ -214,6 +219,8 @@ void CliSession::OnLinkEnded() {
 }
 
 void CliSession::LogMessage(const QString& text) {
+    if (request_.Quiet)
+        return;
     QString entry = LogEntry(text, QDateTime::currentDateTime());
     entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     // Results alone go to stdout, so a pipe gets nothing but what it asked for.
@@ -290,6 +297,9 @@ void CliSession::RefreshStatus() {
     } else if (monitoring_) {
         out_ << StatusLine() << Qt::endl;
     }
+    // Nobody reads a monitor whose lines cannot be written; the caller says why.
+    if (monitoring_ && out_.status() != QTextStream::Ok)
+        Finish(ExitFailed);
 }
 
 void CliSession::BlockRead(int bit) {
@@ -340,6 +350,13 @@ void CliSession::OnFirstDownload() {
         } else if (command == QLatin1String("mode")) {
             SelectModeRequest(state_, uint8_t(CliModeNames().indexOf(file)));
         } else if (command == QLatin1String("channels")) {
+            // In any other mode the controller drives the channels itself and ignores levels.
+            if (state_.Config.Mode != ModeManual)
+                throw std::invalid_argument(
+                    QStringLiteral("the controller is in mode %1, and channel levels are set "
+                                   "only in mode manual: zelphorin-cli mode manual")
+                        .arg(ModeWord(state_.Config.Mode))
+                        .toStdString());
             std::array<int, ChannelCount> levels{};
             for (int channel = 0; channel < ChannelCount; ++channel) {
                 double percent = 0;
@@ -349,8 +366,13 @@ void CliSession::OnFirstDownload() {
             SetChannelLevels(state_, levels);
         } else if (command == QLatin1String("export")) {
             awaitingWrites_ = false;
-            WriteSettingsFile(file, state_);
-            LogMessage(QStringLiteral("Exported to ") + QFileInfo(file).absoluteFilePath());
+            if (file == QLatin1String("-")) {
+                out_ << QString::fromUtf8(SettingsFileBytes(state_));
+                out_.flush();
+            } else {
+                WriteSettingsFile(file, state_);
+                LogMessage(QStringLiteral("Exported to ") + QFileInfo(file).absoluteFilePath());
+            }
             Finish(ExitOk);
         } else if (command == QLatin1String("import-config")) {
             ImportConfiguration(file, state_);

@@ -31,9 +31,9 @@ public:
     void Start();
     // Stops the link and ends with the given code.
     void Finish(int exitCode);
-    // SIGINT, SIGTERM or SIGHUP: stops the link; success only when the work was done (a monitor
-    // that runs counts), else a line says what was and was not done.
-    void Interrupt();
+    // SIGINT, SIGTERM or SIGHUP: stops the link. A monitor that runs ends as it should, with 0;
+    // any other work with 128 + signal and a line saying what was and was not done.
+    void Interrupt(int signal);
 
     DeviceState& State() override { return state_; }
     void LogMessage(const QString& text) override;

@@ -73,23 +73,19 @@ void PrintTable(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream&
     }
 }
 
-void PrintJson(const std::vector<ScheduleRow>& schedule, bool geo, QTextStream& out) {
-    const QStringList names = Columns(geo);
+// The rows by the names and values of the settings file, so that what a script reads it can
+// give back to "schedule set"; the switches of Switch also by name.
+void PrintJson(const std::vector<ScheduleRow>& schedule, QTextStream& out) {
     JsonWriter json;
     json.BeginObject().Key(u"Rows").BeginArray();
     for (size_t index = 0; index < schedule.size(); ++index) {
         const ScheduleRow& row = schedule[index];
-        json.BeginObject().Key(names[0]).Number(int64_t(index)).Key(names[1]);
-        if (geo)
-            json.Number(AltitudeDegrees(row.Alt).value_or(0), 2);
-        else
-            json.String(TimeText(row));
-        for (int channel = 0; channel < ChannelCount; ++channel)
-            json.Key(names[2 + channel]).Number(LevelPercent(row.Color16[channel]), 2);
-        json.Key(names[6]).Bool(row.Switch & SwitchClouds);
-        json.Key(names[7]).Bool(row.Switch & SwitchStorms);
-        json.Key(names[8]).Bool(row.Switch & SwitchDisplay);
-        json.Key(names[9]).Number(int64_t(row.Timer));
+        json.BeginObject().Key(u"Row").Number(int64_t(index));
+        for (const SettingsKey& key : RowKeys())
+            json.Key(key.Key).Number(FieldValue(reinterpret_cast<const unsigned char*>(&row), key));
+        json.Key(u"Clouds").Bool(row.Switch & SwitchClouds);
+        json.Key(u"Thunderstorms").Bool(row.Switch & SwitchStorms);
+        json.Key(u"Display").Bool(row.Switch & SwitchDisplay);
         json.EndObject();
     }
     json.EndArray().Key(u"Dose");
@@ -145,7 +141,7 @@ private:
 
 void PrintSchedule(const std::vector<ScheduleRow>& rows, bool geo, bool json, QTextStream& out) {
     if (json)
-        PrintJson(rows, geo, out);
+        PrintJson(rows, out);
     else
         PrintTable(rows, geo, out);
     out.flush();

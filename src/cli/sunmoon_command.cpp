@@ -1,5 +1,6 @@
 #include "cli/sunmoon_command.h"
 
+#include "cli/cli_arguments.h"
 #include "lang/translate.h"
 #include "sunmoon/geo_report.h"
 
@@ -10,14 +11,17 @@
 
 #include <cmath>
 #include <exception>
+#include <stdexcept>
 #include <optional>
 
 namespace zel {
 namespace {
 
-// A bad command line; Message is the line for stderr.
+// A bad command line; Message is the line for stderr, Status the exit status: a malformed
+// command line, or a value that cannot be used.
 struct UsageError {
     QString Message;
+    int Status = ExitUsage;
 };
 
 struct SunMoonOptions {
@@ -45,8 +49,8 @@ void ParseTime(const QString& text, GeoMoment& moment) {
     const QTime time =
         match.hasMatch() ? QTime(match.captured(1).toInt(), match.captured(2).toInt()) : QTime();
     if (!time.isValid())
-        throw UsageError{
-            QStringLiteral("--time must be a time of day HH:MM, not \"%1\"").arg(text)};
+        throw UsageError{QStringLiteral("--time must be a time of day HH:MM, not \"%1\"").arg(text),
+                         ExitBadFile};
     moment.Hour = time.hour();
     moment.Minute = time.minute();
 }
@@ -58,7 +62,8 @@ int ParseTz(const QString& text) {
         throw UsageError{QStringLiteral("--tz must be whole hours from %1 to %2, not \"%3\"")
                              .arg(WestmostZone)
                              .arg(EastmostZone)
-                             .arg(text)};
+                             .arg(text),
+                         ExitBadFile};
     return hours;
 }
 
@@ -70,7 +75,14 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
     QMap<QString, QString> values;
     bool commandSeen = false;
     for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
+        QString argument = arguments.at(i);
+        // "--lat=50" is "--lat 50".
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        QString joined;
+        if (argument.startsWith(QLatin1String("--")) && equals > 0) {
+            joined = argument.mid(equals + 1);
+            argument.truncate(equals);
+        }
         if (argument == QLatin1String("sunmoon") && !commandSeen) {
             commandSeen = true;
         } else if (argument == QLatin1String("--json")) {
@@ -86,6 +98,8 @@ SunMoonOptions ParseArguments(const QStringList& arguments) {
             throw UsageError{QStringLiteral("unknown argument \"%1\"").arg(argument)};
         } else if (values.contains(argument)) {
             throw UsageError{QStringLiteral("%1 is given twice").arg(argument)};
+        } else if (equals > 0) {
+            values.insert(argument, joined);
         } else if (i + 1 >= arguments.size()) {
             throw UsageError{QStringLiteral("%1 needs a value").arg(argument)};
         } else {
@@ -145,10 +159,10 @@ int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStrea
         options = ParseArguments(arguments);
     } catch (const UsageError& error) {
         err << "sunmoon: " << error.Message << Qt::endl;
-        return 2;
+        return error.Status;
     } catch (const std::invalid_argument& error) {
         err << "sunmoon: " << error.what() << Qt::endl;
-        return 2;
+        return ExitBadFile;
     }
     if (options.Language != LanguageNotGiven)
         SelectLanguage(options.Language);

@@ -12,7 +12,8 @@ namespace zel {
 //   [--english|--german]
 // Without --tz the offset is the system zone's for that moment; without a language switch the
 // language in use stays. Numbers are written with "." whatever the locale, so scripts can read
-// them. Returns 0, 2 for bad arguments (one line on err), 1 when the computation failed.
+// them. Returns 0, 64 for a malformed command line or 4 for a value that cannot be used (one
+// line on err), 1 when the computation failed.
 int RunSunMoonCommand(const QStringList& arguments, QTextStream& out, QTextStream& err);
 
 // The place and date options the astronomy takes, shared by the commands that compute with

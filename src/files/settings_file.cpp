@@ -68,6 +68,10 @@ void WriteSettingsFile(const QString& path, DeviceState& state) {
     SettingsDocument(path, state).Save(path);
 }
 
+QByteArray SettingsFileBytes(DeviceState& state) {
+    return SettingsDocument(QString(), state).ToBytes();
+}
+
 void ImportConfiguration(const QString& path, DeviceState& state) {
     const IniDocument document = IniDocument::FromFile(path);
     static const QStringList sections = {QStringLiteral("Config"), QStringLiteral("Weather"),

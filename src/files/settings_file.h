@@ -15,6 +15,8 @@ namespace zel {
 // updated in place: what it holds beyond these keys (older rows, comments) stays. Throws
 // FileError; the file is then as it was.
 void WriteSettingsFile(const QString& path, DeviceState& state);
+// The bytes of a new such file, for a caller that writes them elsewhere (stdout).
+QByteArray SettingsFileBytes(DeviceState& state);
 
 // Reads the five configuration sections (never the rows) into Config, Expert and
 // ExpertWeather; a missing or malformed key leaves its field alone, a number too wide is cut.

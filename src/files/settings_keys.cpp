@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <cstring>
+#include <limits>
 
 namespace zel {
 
@@ -21,18 +22,32 @@ int Width(FieldType type) {
     return type == FieldType::U8 || type == FieldType::I8 ? 1 : 2;
 }
 
-// The INI key is the field's name; a per-channel field adds the channel index to it.
-#define ZEL_KEY(section, Record, block, field)                                                     \
+// The INI key is the field's name; a per-channel field adds the channel index to it. Min and
+// Max are what the field means, proven at compile time to lie within what its type holds.
+template <class T, int Min, int Max> constexpr FieldRange CheckedRange() {
+    static_assert(std::numeric_limits<T>::min() <= Min && Min <= Max &&
+                  Max <= std::numeric_limits<T>::max());
+    return {Min, Max};
+}
+#define ZEL_KEY(section, Record, block, field, min, max)                                           \
     SettingsKey {                                                                                  \
         QStringLiteral(section), QStringLiteral(#field), block, offsetof(Record, field),           \
-            TypeOf<decltype(Record::field)>()                                                      \
+            TypeOf<decltype(Record::field)>(), CheckedRange<decltype(Record::field), min, max>()   \
     }
-#define ZEL_CHANNEL_KEY(section, Record, block, field, channel)                                    \
+#define ZEL_CHANNEL_KEY(section, Record, block, field, channel, min, max)                          \
     SettingsKey {                                                                                  \
         QStringLiteral(section), QStringLiteral(#field) + QString::number(channel), block,         \
             offsetof(Record, field) + size_t(channel) * sizeof(Record::field[0]),                  \
-            TypeOf<std::remove_extent_t<decltype(Record::field)>>()                                \
+            TypeOf<std::remove_extent_t<decltype(Record::field)>>(),                               \
+            CheckedRange<std::remove_extent_t<decltype(Record::field)>, min, max>()                \
     }
+
+// Channel, moon and schedule levels: 4096 is 100 %.
+constexpr int LevelMax = 4096;
+// Temperature thresholds in tenths of a degree: every value the field holds is one (a threshold
+// above any water temperature never triggers), so they keep their type's range.
+constexpr int TempMin = std::numeric_limits<int16_t>::min();
+constexpr int TempMax = std::numeric_limits<int16_t>::max();
 
 // The five configuration sections, in the order they are written.
 std::vector<SettingsKey> MakeConfigurationKeys() {
@@ -40,75 +55,76 @@ std::vector<SettingsKey> MakeConfigurationKeys() {
     constexpr FieldBlock E = FieldBlock::Expert;
     constexpr FieldBlock W = FieldBlock::ExpertWeather;
     std::vector<SettingsKey> keys = {
-        ZEL_KEY("Config", ConfigBlock, C, Mode),
-        ZEL_KEY("Config", ConfigBlock, C, Flag),
-        ZEL_KEY("Config", ConfigBlock, C, FanLow),
-        ZEL_KEY("Config", ConfigBlock, C, FanHigh),
-        ZEL_KEY("Config", ExpertBlock, E, FanOff),
-        ZEL_KEY("Config", ExpertBlock, E, FanMode),
-        ZEL_KEY("Config", ExpertBlock, E, TempWaterLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempWaterHigh),
-        ZEL_KEY("Config", ConfigBlock, C, LCDBLMin),
-        ZEL_KEY("Config", ConfigBlock, C, LCDBLMax),
-        ZEL_KEY("Config", ConfigBlock, C, TimeLapse),
-        ZEL_KEY("Config", ConfigBlock, C, Lat),
-        ZEL_KEY("Config", ConfigBlock, C, Lon),
-        ZEL_KEY("Config", ExpertBlock, E, JMPMode),
-        ZEL_KEY("Config", ExpertBlock, E, TempCoolLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempCoolHigh),
-        ZEL_KEY("Config", ExpertBlock, E, TempHeatLow),
-        ZEL_KEY("Config", ExpertBlock, E, TempHeatHigh),
-        ZEL_KEY("Config", ExpertBlock, E, ChartMode),
-        ZEL_KEY("Config", ExpertBlock, E, ChartInterval),
-        ZEL_KEY("Config", ExpertBlock, E, ChartScale),
-        ZEL_KEY("Config", ExpertBlock, E, PWMPrescaler),
-        ZEL_KEY("Config", ExpertBlock, E, TWIBitrate),
-        ZEL_KEY("Config", ExpertBlock, E, RandomInit),
-        ZEL_KEY("Config", ExpertBlock, E, LCDBLNight),
-        ZEL_KEY("Config", ExpertBlock, E, Language),
-        ZEL_KEY("Config", ExpertBlock, E, TempOffset),
-        ZEL_KEY("Config", ExpertBlock, E, CloudTempWater),
-        ZEL_KEY("Config", ExpertBlock, E, CloudTempBoard),
-        ZEL_KEY("Config", ExpertBlock, E, BalanceSumRamp),
+        ZEL_KEY("Config", ConfigBlock, C, Mode, 0, 4),
+        ZEL_KEY("Config", ConfigBlock, C, Flag, 0, 255),
+        ZEL_KEY("Config", ConfigBlock, C, FanLow, 0, 100),
+        ZEL_KEY("Config", ConfigBlock, C, FanHigh, 0, 100),
+        ZEL_KEY("Config", ExpertBlock, E, FanOff, 0, 100),
+        ZEL_KEY("Config", ExpertBlock, E, FanMode, 0, 1),
+        ZEL_KEY("Config", ExpertBlock, E, TempWaterLow, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, TempWaterHigh, TempMin, TempMax),
+        ZEL_KEY("Config", ConfigBlock, C, LCDBLMin, 0, 100),
+        ZEL_KEY("Config", ConfigBlock, C, LCDBLMax, 0, 100),
+        ZEL_KEY("Config", ConfigBlock, C, TimeLapse, 0, 250),
+        ZEL_KEY("Config", ConfigBlock, C, Lat, -900, 900),
+        ZEL_KEY("Config", ConfigBlock, C, Lon, -1800, 1800),
+        ZEL_KEY("Config", ExpertBlock, E, JMPMode, 0, 8),
+        ZEL_KEY("Config", ExpertBlock, E, TempCoolLow, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, TempCoolHigh, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, TempHeatLow, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, TempHeatHigh, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, ChartMode, 0, 3),
+        ZEL_KEY("Config", ExpertBlock, E, ChartInterval, 1, 65535),
+        ZEL_KEY("Config", ExpertBlock, E, ChartScale, 1, 255),
+        ZEL_KEY("Config", ExpertBlock, E, PWMPrescaler, 3, 255),
+        ZEL_KEY("Config", ExpertBlock, E, TWIBitrate, 10, 255),
+        ZEL_KEY("Config", ExpertBlock, E, RandomInit, 0, 255),
+        ZEL_KEY("Config", ExpertBlock, E, LCDBLNight, 0, 100),
+        ZEL_KEY("Config", ExpertBlock, E, Language, 0, 1),
+        ZEL_KEY("Config", ExpertBlock, E, TempOffset, -128, 127),
+        ZEL_KEY("Config", ExpertBlock, E, CloudTempWater, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, CloudTempBoard, TempMin, TempMax),
+        ZEL_KEY("Config", ExpertBlock, E, BalanceSumRamp, -100, 100),
 
-        ZEL_KEY("Weather", ConfigBlock, C, CloudP),
-        ZEL_KEY("Weather", ConfigBlock, C, CloudD),
-        ZEL_KEY("Weather", ConfigBlock, C, StormP),
-        ZEL_KEY("Weather", ConfigBlock, C, StormD),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudStep),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormStep),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudAlpha),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormAlpha),
-        ZEL_KEY("Weather", ExpertWeatherBlock, W, LightningP),
+        ZEL_KEY("Weather", ConfigBlock, C, CloudP, 0, 65535),
+        ZEL_KEY("Weather", ConfigBlock, C, CloudD, 0, 65535),
+        ZEL_KEY("Weather", ConfigBlock, C, StormP, 0, 65535),
+        ZEL_KEY("Weather", ConfigBlock, C, StormD, 0, 65535),
+        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudStep, 1, 5000),
+        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormStep, 1, 5000),
+        ZEL_KEY("Weather", ExpertWeatherBlock, W, CloudAlpha, 0, 100),
+        ZEL_KEY("Weather", ExpertWeatherBlock, W, StormAlpha, 0, 100),
+        ZEL_KEY("Weather", ExpertWeatherBlock, W, LightningP, 0, 5000),
     };
     for (int n = 0; n < ChannelCount; ++n) {
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, Balance, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, MoonColor16, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, WeatherDelay, n));
-        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, LightningMask, n));
+        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, Balance, n, 0, 100));
+        keys.push_back(
+            ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, MoonColor16, n, 0, LevelMax));
+        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, WeatherDelay, n, 0, 255));
+        keys.push_back(ZEL_CHANNEL_KEY("Weather", ExpertWeatherBlock, W, LightningMask, n, 0, 255));
     }
-    keys.push_back(ZEL_KEY("Weather", ExpertWeatherBlock, W, BalanceSum));
+    keys.push_back(ZEL_KEY("Weather", ExpertWeatherBlock, W, BalanceSum, 0, 100));
     for (int n = 0; n < ChannelCount; ++n)
-        keys.push_back(ZEL_CHANNEL_KEY("Names", ConfigBlock, C, ColorName, n));
+        keys.push_back(ZEL_CHANNEL_KEY("Names", ConfigBlock, C, ColorName, n, 0, 15));
     keys.insert(keys.end(), {
-                                ZEL_KEY("RC5", ExpertBlock, E, Up),
-                                ZEL_KEY("RC5", ExpertBlock, E, Down),
-                                ZEL_KEY("RC5", ExpertBlock, E, Left),
-                                ZEL_KEY("RC5", ExpertBlock, E, Right),
-                                ZEL_KEY("RC5", ExpertBlock, E, Previous),
-                                ZEL_KEY("RC5", ExpertBlock, E, Next),
-                                ZEL_KEY("RC5", ExpertBlock, E, Settings),
-                                ZEL_KEY("RC5", ExpertBlock, E, Step),
+                                ZEL_KEY("RC5", ExpertBlock, E, Up, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Down, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Left, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Right, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Previous, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Next, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Settings, 0, 65535),
+                                ZEL_KEY("RC5", ExpertBlock, E, Step, 0, 65535),
 
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardMonth),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDay),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardHour),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDayOfWeek),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightMonth),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDay),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightHour),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDayOfWeek),
-                                ZEL_KEY("TimeZone", ExpertBlock, E, Bias),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardMonth, 0, 12),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDay, 0, 31),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardHour, 0, 23),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, StandardDayOfWeek, 0, 6),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightMonth, 0, 12),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDay, 0, 31),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightHour, 0, 23),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, DaylightDayOfWeek, 0, 6),
+                                ZEL_KEY("TimeZone", ExpertBlock, E, Bias, -720, 840),
                             });
     return keys;
 }
@@ -116,14 +132,14 @@ std::vector<SettingsKey> MakeConfigurationKeys() {
 std::vector<SettingsKey> MakeRowKeys() {
     constexpr FieldBlock R = FieldBlock::Row;
     std::vector<SettingsKey> keys = {
-        ZEL_KEY("", ScheduleRow, R, Hour),
-        ZEL_KEY("", ScheduleRow, R, Minute),
-        ZEL_KEY("", ScheduleRow, R, Alt),
+        ZEL_KEY("", ScheduleRow, R, Hour, 0, 24),
+        ZEL_KEY("", ScheduleRow, R, Minute, 0, 59),
+        ZEL_KEY("", ScheduleRow, R, Alt, -10000, 10000),
     };
     for (int n = 0; n < ChannelCount; ++n)
-        keys.push_back(ZEL_CHANNEL_KEY("", ScheduleRow, R, Color16, n));
-    keys.push_back(ZEL_KEY("", ScheduleRow, R, Timer));
-    keys.push_back(ZEL_KEY("", ScheduleRow, R, Switch));
+        keys.push_back(ZEL_CHANNEL_KEY("", ScheduleRow, R, Color16, n, 0, LevelMax));
+    keys.push_back(ZEL_KEY("", ScheduleRow, R, Timer, 0, 32767));
+    keys.push_back(ZEL_KEY("", ScheduleRow, R, Switch, 0, 255));
     return keys;
 }
 
@@ -145,8 +161,19 @@ template <class T> T Load(const unsigned char* at) {
     return value;
 }
 
-bool IsSigned(FieldType type) {
-    return type == FieldType::I8 || type == FieldType::I16;
+// The value a field of that type holds when its bits are the low bits of `bits`.
+int64_t ValueOfBits(FieldType type, uint64_t bits) {
+    switch (type) {
+    case FieldType::U8:
+        return uint8_t(bits);
+    case FieldType::I8:
+        return int8_t(bits);
+    case FieldType::U16:
+        return uint16_t(bits);
+    case FieldType::I16:
+        return int16_t(bits);
+    }
+    Q_UNREACHABLE();
 }
 
 QString Shortened(QStringView text) {
@@ -215,6 +242,14 @@ std::vector<SettingsEntry> SettingsEntries(const SettingsRecords& records) {
     return entries;
 }
 
+bool InRange(const SettingsKey& key, int64_t value) {
+    return key.Range.Min <= value && value <= key.Range.Max;
+}
+
+QString RangeText(const SettingsKey& key) {
+    return QStringLiteral("%1 to %2").arg(key.Range.Min).arg(key.Range.Max);
+}
+
 std::optional<uint64_t> ParseSettingValue(const SettingsKey& key, QStringView text,
                                           QString& error) {
     if (text.isEmpty()) {
@@ -228,19 +263,20 @@ std::optional<uint64_t> ParseSettingValue(const SettingsKey& key, QStringView te
                 .arg(Shortened(text));
         return std::nullopt;
     }
-    const int bits = 8 * Width(key.Type);
-    const uint64_t widthMax = (uint64_t(1) << bits) - 1;
-    // A hexadecimal value gives the field's bits; a decimal one its value.
-    const int64_t min =
-        IsSigned(key.Type) && !number->Hexadecimal ? -(int64_t(1) << (bits - 1)) : 0;
-    const uint64_t max = IsSigned(key.Type) && !number->Hexadecimal ? widthMax >> 1 : widthMax;
-    const uint64_t limit = number->Negative ? uint64_t(-min) : max;
-    if (number->Overflow || number->Magnitude > limit) {
-        error =
-            QStringLiteral("%1 is out of range: %2 to %3").arg(Shortened(text)).arg(min).arg(max);
+    // A hexadecimal value gives the field's bits, so it must fit the field's width; a decimal
+    // one its value: beyond 32 bits it is out of every field's range.
+    const uint64_t widthMax = (uint64_t(1) << (8 * Width(key.Type))) - 1;
+    const uint64_t limit = number->Hexadecimal ? widthMax : uint64_t(1) << 32;
+    int64_t value = key.Range.Max + int64_t(1);
+    if (!number->Overflow && number->Magnitude <= limit)
+        value = number->Hexadecimal ? ValueOfBits(key.Type, number->Magnitude)
+                : number->Negative  ? -int64_t(number->Magnitude)
+                                    : int64_t(number->Magnitude);
+    if (!InRange(key, value)) {
+        error = QStringLiteral("%1 is out of range: %2").arg(Shortened(text), RangeText(key));
         return std::nullopt;
     }
-    return number->Negative ? uint64_t(0) - number->Magnitude : number->Magnitude;
+    return uint64_t(value);
 }
 
 } // namespace zel

@@ -22,12 +22,20 @@ namespace zel {
 enum class FieldBlock : uint8_t { Config, Expert, ExpertWeather, Row };
 enum class FieldType : uint8_t { U8, I8, U16, I16 };
 
+// The values a field may take, by what it means: levels 0 to 4096, percentages 0 to 100, a
+// month 1 to 12 (0: no change of the time zone), Lat -900 to 900 tenths of a degree, and so on.
+struct FieldRange {
+    int Min;
+    int Max;
+};
+
 struct SettingsKey {
     QString Section; // empty for the row keys: a row's section is its index
     QString Key;
     FieldBlock Block;
     size_t Offset;
     FieldType Type;
+    FieldRange Range;
 };
 
 // The five configuration sections ("Config", "Weather", "Names", "RC5", "TimeZone"), in the
@@ -82,11 +90,18 @@ struct SettingsEntry {
 // section per row of records.Schedule named by its index.
 std::vector<SettingsEntry> SettingsEntries(const SettingsRecords& records);
 
+// Whether a field's value lies in the key's range, and that range as text ("0 to 100") for a
+// message. Every place a user types a value (set, schedule set, the window's edits, a remote
+// command) checks it here; the settings files keep their own rule of cutting to the width.
+bool InRange(const SettingsKey& key, int64_t value);
+QString RangeText(const SettingsKey& key);
+
 // A value given for a key from a script: decimal with an optional sign, or "0x"/"0X"/"$" and
-// hexadecimal digits, as the file reader takes it, but nothing is cut: a decimal number must
-// lie in the field's range, and a hexadecimal one, being the field's bits, must fit its width
-// ("0xFFFF" is -1 in a signed 16-bit field). Returns the bits to store, or empty with the
-// reason in error.
+// hexadecimal digits, as the file reader takes it, but nothing is cut: the number must lie in
+// the key's range; a hexadecimal one gives the field's bits, so it must fit its width and the
+// value those bits stand for must lie in the range ("0xFFFF" is -1 in a signed 16-bit field).
+// Returns the bits to store, or empty with the reason ("... is out of range: 0 to 100") in
+// error.
 std::optional<uint64_t> ParseSettingValue(const SettingsKey& key, QStringView text, QString& error);
 
 } // namespace zel

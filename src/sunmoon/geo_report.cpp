@@ -2,6 +2,7 @@
 
 #include "lang/translate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -59,27 +60,39 @@ bool CrossesHorizon(const TRiseSetTimes& times) {
     return std::fabs(times.Rise - times.Set) > NoCrossingHours;
 }
 
+// Names for scripts, in no language of the window: the signs from Aries on, the phases from
+// the new moon on.
+const char* const SignKeys[SignCount] = {"Aries",       "Taurus",    "Gemini",   "Cancer",
+                                         "Leo",         "Virgo",     "Libra",    "Scorpio",
+                                         "Sagittarius", "Capricorn", "Aquarius", "Pisces"};
+const char* const PhaseKeys[PhaseCount] = {"NewMoon",       "WaxingCrescent", "FirstQuarter",
+                                           "WaxingGibbous", "FullMoon",       "WaningGibbous",
+                                           "LastQuarter",   "WaningCrescent", "NewMoon"};
+
 QJsonObject BodyJson(const TBodyPosition& body) {
     QJsonObject object;
-    object.insert(QStringLiteral("azimuth_deg"), body.Azimuth * DegreesPerRadian);
-    object.insert(QStringLiteral("altitude_deg"), body.Altitude * DegreesPerRadian);
-    object.insert(QStringLiteral("right_ascension_h"), body.RightAscension * DegreesPerRadian / 15);
-    object.insert(QStringLiteral("declination_deg"), body.Declination * DegreesPerRadian);
-    object.insert(QStringLiteral("ecliptic_longitude_deg"),
+    object.insert(QStringLiteral("AzimuthDeg"), body.Azimuth * DegreesPerRadian);
+    object.insert(QStringLiteral("AltitudeDeg"), body.Altitude * DegreesPerRadian);
+    object.insert(QStringLiteral("RightAscensionH"), body.RightAscension * DegreesPerRadian / 15);
+    object.insert(QStringLiteral("DeclinationDeg"), body.Declination * DegreesPerRadian);
+    object.insert(QStringLiteral("EclipticLongitudeDeg"),
                   body.EclipticLongitude * DegreesPerRadian);
-    object.insert(QStringLiteral("ecliptic_latitude_deg"),
-                  body.EclipticLatitude * DegreesPerRadian);
-    object.insert(QStringLiteral("distance_km"), body.Distance);
-    object.insert(QStringLiteral("sign"), QString::fromStdString(body.SignName));
+    object.insert(QStringLiteral("EclipticLatitudeDeg"), body.EclipticLatitude * DegreesPerRadian);
+    object.insert(QStringLiteral("DistanceKm"), body.Distance);
+    const auto* sign = std::find(SignAndPhaseNames, SignAndPhaseNames + SignCount, body.SignName);
+    object.insert(QStringLiteral("Sign"),
+                  sign == SignAndPhaseNames + SignCount
+                      ? QJsonValue(QJsonValue::Null)
+                      : QJsonValue(QLatin1String(SignKeys[sign - SignAndPhaseNames])));
     return object;
 }
 
 QJsonObject BodyEventsJson(const TRiseSetTimes& times) {
     QJsonObject object;
-    object.insert(QStringLiteral("rise"), Hhmm(times.Rise));
-    object.insert(QStringLiteral("set"), Hhmm(times.Set));
-    object.insert(QStringLiteral("transit"), Hhmm(times.Transit));
-    object.insert(QStringLiteral("lower_transit"), Hhmm(times.LowerTransit));
+    object.insert(QStringLiteral("Rise"), Hhmm(times.Rise));
+    object.insert(QStringLiteral("Set"), Hhmm(times.Set));
+    object.insert(QStringLiteral("Transit"), Hhmm(times.Transit));
+    object.insert(QStringLiteral("LowerTransit"), Hhmm(times.LowerTransit));
     return object;
 }
 
@@ -176,23 +189,28 @@ GeoReport BuildGeoReport(double latitude, double longitude, const GeoMoment& loc
 
 QJsonObject GeoSkyJson(const GeoSky& sky) {
     QJsonObject moon = BodyJson(sky.Moon);
-    moon.insert(QStringLiteral("age_deg"), sky.Moon.Age * DegreesPerRadian);
-    moon.insert(QStringLiteral("illumination"), sky.Moon.Illumination);
-    moon.insert(QStringLiteral("phase"), QString::fromStdString(sky.Moon.PhaseName));
+    moon.insert(QStringLiteral("AgeDeg"), sky.Moon.Age * DegreesPerRadian);
+    moon.insert(QStringLiteral("Illumination"), sky.Moon.Illumination);
+    const int phase = PhaseIndexOf(sky.Moon.Age);
+    if (phase < 0 || phase >= PhaseCount)
+        throw MathError("Invalid floating point operation: moon age " +
+                        std::to_string(sky.Moon.Age));
+    moon.insert(QStringLiteral("PhaseIndex"), phase);
+    moon.insert(QStringLiteral("Phase"), QLatin1String(PhaseKeys[phase]));
 
     QJsonObject sunEvents = BodyEventsJson(sky.SunTimes);
-    sunEvents.insert(QStringLiteral("civil_dawn"), Hhmm(sky.SunTimes.CivilDawn));
-    sunEvents.insert(QStringLiteral("civil_dusk"), Hhmm(sky.SunTimes.CivilDusk));
-    sunEvents.insert(QStringLiteral("nautical_dawn"), Hhmm(sky.SunTimes.NauticalDawn));
-    sunEvents.insert(QStringLiteral("nautical_dusk"), Hhmm(sky.SunTimes.NauticalDusk));
-    sunEvents.insert(QStringLiteral("astro_dawn"), Hhmm(sky.SunTimes.AstroDawn));
-    sunEvents.insert(QStringLiteral("astro_dusk"), Hhmm(sky.SunTimes.AstroDusk));
+    sunEvents.insert(QStringLiteral("CivilDawn"), Hhmm(sky.SunTimes.CivilDawn));
+    sunEvents.insert(QStringLiteral("CivilDusk"), Hhmm(sky.SunTimes.CivilDusk));
+    sunEvents.insert(QStringLiteral("NauticalDawn"), Hhmm(sky.SunTimes.NauticalDawn));
+    sunEvents.insert(QStringLiteral("NauticalDusk"), Hhmm(sky.SunTimes.NauticalDusk));
+    sunEvents.insert(QStringLiteral("AstroDawn"), Hhmm(sky.SunTimes.AstroDawn));
+    sunEvents.insert(QStringLiteral("AstroDusk"), Hhmm(sky.SunTimes.AstroDusk));
 
     QJsonObject object;
-    object.insert(QStringLiteral("sun"), BodyJson(sky.Sun));
-    object.insert(QStringLiteral("moon"), moon);
-    object.insert(QStringLiteral("sun_events"), sunEvents);
-    object.insert(QStringLiteral("moon_events"), BodyEventsJson(sky.MoonTimes));
+    object.insert(QStringLiteral("Sun"), BodyJson(sky.Sun));
+    object.insert(QStringLiteral("Moon"), moon);
+    object.insert(QStringLiteral("SunEvents"), sunEvents);
+    object.insert(QStringLiteral("MoonEvents"), BodyEventsJson(sky.MoonTimes));
     return object;
 }
 

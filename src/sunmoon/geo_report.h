@@ -63,8 +63,10 @@ struct GeoReport {
 GeoReport BuildGeoReport(double latitude, double longitude, const GeoMoment& local, int tz,
                          const QLocale& numbers);
 
-// "sun", "moon", "sun_events", "moon_events": angles in degrees, right ascension in hours,
-// distances in km (the moon's geocentric), events as "HH:MM" texts. Throws MathError.
+// "Sun", "Moon", "SunEvents", "MoonEvents", the unit ending each number's name: angles in
+// degrees (Deg), right ascension in hours (H), distances in km (the moon's geocentric), events
+// as "HH:MM" texts; sign and phase by English names ("Cancer", "FullMoon") and the phase also
+// by its index 0..8. Nothing depends on the language. Throws MathError.
 QJsonObject GeoSkyJson(const GeoSky& sky);
 
 // value with at most one decimal, rounded half away from zero at 15 significant digits, no

@@ -46,6 +46,7 @@ private slots:
         QTest::newRow("commands") << QStringList{"zelphorin-cli", "--port", "ttyUSB0", "sc"}
                                   << QStringList{"schedule"};
         QTest::newRow("options") << QStringList{"zelphorin-cli", "--t"} << QStringList{"--timeout"};
+        QTest::newRow("version") << QStringList{"zelphorin-cli", "--v"} << QStringList{"--version"};
         QTest::newRow("get names")
             << QStringList{"zelphorin-cli", "--port", "p", "get", "Weather.MoonColor16"}
             << QStringList{"Weather.MoonColor160", "Weather.MoonColor161", "Weather.MoonColor162",

@@ -112,11 +112,11 @@ private slots:
         Downloaded(state);
         RunCommand(state, QStringLiteral("set"),
                    {QStringLiteral("Config.FanHigh=10"), QStringLiteral("Config.Lat=501"),
-                    QStringLiteral("Weather.MoonColor163=-1")});
+                    QStringLiteral("Weather.MoonColor163=4096")});
         QCOMPARE(state.Snapshot(), uint32_t(rqSetConfig | rqSetExpertWeather));
         QCOMPARE(state.Config.FanHigh, uint8_t(10));
         QCOMPARE(int(state.Config.Lat), 501);
-        QCOMPARE(int(state.ExpertWeather.MoonColor16[3]), -1);
+        QCOMPARE(int(state.ExpertWeather.MoonColor16[3]), 4096);
     }
 
     void AKeyGivenTwiceIsSaidOnceAndTheLastCounts() {
@@ -168,9 +168,9 @@ private slots:
         DeviceState state;
         Downloaded(state);
         RunCommand(state, QStringLiteral("schedule"),
-                   {QStringLiteral("set"), QStringLiteral("1"), QStringLiteral("Timer=-2"),
+                   {QStringLiteral("set"), QStringLiteral("1"), QStringLiteral("Timer=2"),
                     QStringLiteral("Switch=$E0")});
-        QCOMPARE(int(state.Schedule[1].Timer), -2);
+        QCOMPARE(int(state.Schedule[1].Timer), 2);
         QCOMPARE(state.Schedule[1].Switch, uint8_t(0xE0));
         QCOMPARE(state.RowDirty, (std::vector<uint8_t>{0, 1, 0}));
         QCOMPARE(state.Snapshot(), uint32_t(rqSetSchedule));

@@ -1,5 +1,7 @@
 #include "cli/sunmoon_command.h"
 
+#include "cli/cli_arguments.h"
+
 #include "lang/translate.h"
 
 #include <QJsonDocument>
@@ -85,58 +87,67 @@ private slots:
         const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         const QJsonObject json = document.object();
-        QCOMPARE(json.keys(), QStringList({"moon", "moon_events", "sun", "sun_events"}));
-        QCOMPARE(json["sun_events"].toObject()["set"].toString(), QStringLiteral("21:33"));
-        QCOMPARE(json["moon_events"].toObject()["rise"].toString(), QStringLiteral("21:58"));
-        QCOMPARE(json["moon"].toObject()["phase"].toString(), QStringLiteral("Vollmond"));
-        const double azimuth = json["sun"].toObject()["azimuth_deg"].toDouble();
+        QCOMPARE(json.keys(), QStringList({"Moon", "MoonEvents", "Sun", "SunEvents"}));
+        QCOMPARE(json["SunEvents"].toObject()["Set"].toString(), QStringLiteral("21:33"));
+        QCOMPARE(json["MoonEvents"].toObject()["Rise"].toString(), QStringLiteral("21:58"));
+        QCOMPARE(json["Moon"].toObject()["Phase"].toString(), QStringLiteral("FullMoon"));
+        const double azimuth = json["Sun"].toObject()["AzimuthDeg"].toDouble();
+        QCOMPARE(RunSunMoon(Midsummer + QStringList{"--tz", "2", "--json", "--german"}).out,
+                 run.out);
         QVERIFY(azimuth > 139.15 && azimuth < 139.25);
     }
 
-    void BadArgumentsGiveOneLineAndExitTwo_data() {
+    void BadArgumentsGiveOneLineAndTheirStatus_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("status"); // 64 a malformed command line, 4 an unusable value
         const QStringList noLat = Midsummer.mid(2);
-        QTest::newRow("nothing") << QStringList() << "--lat is missing";
-        QTest::newRow("missing option") << noLat << "--lat is missing";
-        QTest::newRow("missing value") << noLat + QStringList{"--lat"} << "--lat needs a value";
-        QTest::newRow("non-numeric latitude")
-            << noLat + QStringList{"--lat", "north"} << "--lat must be a number";
+        QTest::newRow("nothing") << QStringList() << "--lat is missing" << int(ExitUsage);
+        QTest::newRow("missing option") << noLat << "--lat is missing" << int(ExitUsage);
+        QTest::newRow("missing value")
+            << noLat + QStringList{"--lat"} << "--lat needs a value" << int(ExitUsage);
+        QTest::newRow("non-numeric latitude") << noLat + QStringList{"--lat", "north"}
+                                              << "--lat must be a number" << int(ExitBadFile);
         QTest::newRow("latitude beyond 90")
-            << noLat + QStringList{"--lat", "90.5"} << "from -90 to 90";
-        QTest::newRow("latitude nan") << noLat + QStringList{"--lat", "nan"} << "from -90 to 90";
+            << noLat + QStringList{"--lat", "90.5"} << "from -90 to 90" << int(ExitBadFile);
+        QTest::newRow("latitude nan")
+            << noLat + QStringList{"--lat", "nan"} << "from -90 to 90" << int(ExitBadFile);
         QTest::newRow("longitude beyond 180")
             << QStringList{"--lat", "0", "--lon", "-181", "--date", "2024-06-21", "--time", "12:00"}
-            << "--lon must be a number of degrees from -180 to 180";
+            << "--lon must be a number of degrees from -180 to 180" << int(ExitBadFile);
         QTest::newRow("impossible date")
             << QStringList{"--lat", "0", "--lon", "0", "--date", "2023-02-29", "--time", "12:00"}
-            << "--date must be an existing date";
+            << "--date must be an existing date" << int(ExitBadFile);
         QTest::newRow("date outside the method's range")
             << QStringList{"--lat", "0", "--lon", "0", "--date", "2100-03-01", "--time", "12:00"}
-            << "between 1900-03-01 and 2100-02-28";
+            << "between 1900-03-01 and 2100-02-28" << int(ExitBadFile);
         QTest::newRow("hour 24") << QStringList{"--lat",  "0",          "--lon",  "0",
                                                 "--date", "2024-06-21", "--time", "24:00"}
-                                 << "--time must be a time of day";
+                                 << "--time must be a time of day" << int(ExitBadFile);
         QTest::newRow("no colon") << QStringList{"--lat",  "0",          "--lon",  "0",
                                                  "--date", "2024-06-21", "--time", "1200"}
-                                  << "--time must be a time of day";
+                                  << "--time must be a time of day" << int(ExitBadFile);
         QTest::newRow("fractional tz")
-            << Midsummer + QStringList{"--tz", "5.5"} << "--tz must be whole hours from -12 to 14";
-        QTest::newRow("tz beyond the zones")
-            << Midsummer + QStringList{"--tz", "15"} << "--tz must be whole hours";
-        QTest::newRow("unknown") << Midsummer + QStringList{"--port"} << "unknown argument";
+            << Midsummer + QStringList{"--tz", "5.5"} << "--tz must be whole hours from -12 to 14"
+            << int(ExitBadFile);
+        QTest::newRow("tz beyond the zones") << Midsummer + QStringList{"--tz", "15"}
+                                             << "--tz must be whole hours" << int(ExitBadFile);
+        QTest::newRow("unknown") << Midsummer + QStringList{"--port"} << "unknown argument"
+                                 << int(ExitUsage);
         QTest::newRow("second command word")
             << QStringList{"sunmoon"} + Midsummer + QStringList{"sunmoon"}
-            << "unknown argument \"sunmoon\"";
-        QTest::newRow("twice") << Midsummer + QStringList{"--lat", "1"} << "--lat is given twice";
-        QTest::newRow("two languages")
-            << Midsummer + QStringList{"--english", "--german"} << "exclude each other";
+            << "unknown argument \"sunmoon\"" << int(ExitUsage);
+        QTest::newRow("twice") << Midsummer + QStringList{"--lat", "1"} << "--lat is given twice"
+                               << int(ExitUsage);
+        QTest::newRow("two languages") << Midsummer + QStringList{"--english", "--german"}
+                                       << "exclude each other" << int(ExitUsage);
     }
-    void BadArgumentsGiveOneLineAndExitTwo() {
+    void BadArgumentsGiveOneLineAndTheirStatus() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
+        QFETCH(int, status);
         const Run run = RunSunMoon(arguments);
-        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.exitCode, status);
         QCOMPARE(run.out, QString());
         QVERIFY2(run.err.startsWith(QStringLiteral("sunmoon: ")), qPrintable(run.err));
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -149,8 +160,8 @@ private slots:
                                     "--time", "07:00", "--tz", "-5", "--json"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-        QCOMPARE(json["sun_events"].toObject()["rise"].toString(), QStringLiteral("06:11"));
-        QCOMPARE(json["moon_events"].toObject()["set"].toString(), QStringLiteral("00:57"));
+        QCOMPARE(json["SunEvents"].toObject()["Rise"].toString(), QStringLiteral("06:11"));
+        QCOMPARE(json["MoonEvents"].toObject()["Set"].toString(), QStringLiteral("00:57"));
     }
 };
 

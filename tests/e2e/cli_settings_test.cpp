@@ -142,11 +142,15 @@ private slots:
     void BadInputIsRefusedBeforeAnythingIsSent_data() {
         QTest::addColumn<QStringList>("command");
         QTest::addColumn<QString>("said");
-        QTest::newRow("out of range") << QStringList{"set", "Config.FanHigh=300"} << "0 to 255";
+        QTest::newRow("out of range") << QStringList{"set", "Config.FanHigh=300"} << "0 to 100";
+        QTest::newRow("within the type, not the meaning")
+            << QStringList{"set", "Config.Lat=901"} << "-900 to 900";
+        QTest::newRow("an hour past the day")
+            << QStringList{"schedule", "set", "0", "Hour=25"} << "0 to 24";
         QTest::newRow("below a signed range")
             << QStringList{"set", "Config.TempOffset=-129"} << "-128 to 127";
         QTest::newRow("hex wider than the field")
-            << QStringList{"set", "Weather.MoonColor160=0x10000"} << "0 to 65535";
+            << QStringList{"set", "Weather.MoonColor160=0x10000"} << "0 to 4096";
         QTest::newRow("empty value") << QStringList{"set", "Config.FanHigh="} << "no value";
         QTest::newRow("no key") << QStringList{"set", "=5"} << "names no setting";
         QTest::newRow("no equals sign") << QStringList{"set", "Config.FanHigh"} << "KEY=VALUE";
@@ -276,7 +280,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "82").size() == 2; }));
         set.terminate();
         const CliRun run = Finish(set);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QVERIFY2(run.Err.last().contains(QLatin1String("reading it back was not finished")),
                  qPrintable(run.Describe()));
     }
@@ -299,13 +303,15 @@ private slots:
             QCOMPARE(value.toInteger(), line.section(QLatin1Char('='), 1).toLongLong());
         }
 
-        const CliRun table = RunOn(sim, {QStringLiteral("schedule")});
+        // The rows by the names and values of the settings file, as get gives them.
         const CliRun rows = RunOn(sim, {QStringLiteral("schedule"), QStringLiteral("--json")});
-        QVERIFY2(table.ExitCode == 0 && rows.ExitCode == 0, qPrintable(rows.Describe()));
+        QVERIFY2(rows.ExitCode == 0, qPrintable(rows.Describe()));
         QCOMPARE(rows.Out.size(), 1);
         const QJsonArray array = ParseObject(rows.Out[0])[QStringLiteral("Rows")].toArray();
+        // The table's "Dose (hours at full level): W 1.23 R ..." holds the JSON form's Dose.
+        const CliRun table = RunOn(sim, {QStringLiteral("schedule")});
+        QVERIFY2(table.ExitCode == 0, qPrintable(table.Describe()));
         QCOMPARE(table.Out.size(), 1 + 3 + 1);
-        // "Dose (hours at full level): W 1.23 R ..." holds the JSON form's Dose.
         const QStringList dose = table.Out.last().split(QLatin1Char(' '));
         QCOMPARE(dose.mid(0, 5).join(QLatin1Char(' ')),
                  QStringLiteral("Dose (hours at full level):"));
@@ -313,24 +319,15 @@ private slots:
         QCOMPARE(doses.size(), ChannelCount);
         for (int channel = 0; channel < ChannelCount; ++channel)
             QCOMPARE(dose[6 + 2 * channel].toDouble(), doses[dose[5 + 2 * channel]].toDouble());
-        const QStringList header = table.Out[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
         QCOMPARE(array.size(), 3);
         for (int index = 0; index < 3; ++index) {
-            const QStringList cells =
-                table.Out[1 + index].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            const QJsonObject row = array[index].toObject();
-            QCOMPARE(row.keys().size(), header.size());
-            QCOMPARE(cells.size(), header.size());
-            for (int column = 0; column < header.size(); ++column) {
-                const QJsonValue value = row[header[column]];
-                const QString cell = cells[column];
-                if (value.isBool())
-                    QCOMPARE(cell, value.toBool() ? QStringLiteral("ON") : QStringLiteral("OFF"));
-                else if (value.isString())
-                    QCOMPARE(cell, value.toString());
-                else
-                    QCOMPARE(cell.toDouble(), value.toDouble());
-            }
+            QJsonObject row = array[index].toObject();
+            QCOMPARE(row.take(QStringLiteral("Row")).toInt(), index);
+            const int switches = row[QStringLiteral("Switch")].toInt();
+            QCOMPARE(row.take(QStringLiteral("Clouds")).toBool(), (switches & 0x40) != 0);
+            QCOMPARE(row.take(QStringLiteral("Thunderstorms")).toBool(), (switches & 0x80) != 0);
+            QCOMPARE(row.take(QStringLiteral("Display")).toBool(), (switches & 0x20) != 0);
+            QCOMPARE(row, settings[QString::number(index)].toObject());
         }
 
         const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
@@ -346,11 +343,16 @@ private slots:
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
                                            QStringLiteral("--no-water")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        // The controller shows °F; JSON keeps to °C.
+        const CliRun fahrenheit =
+            RunOn(sim, {QStringLiteral("set"), QStringLiteral("Config.Flag=4")});
+        QVERIFY2(fahrenheit.ExitCode == 0, qPrintable(fahrenheit.Describe()));
+        const qsizetype infoReplies = Lines(sim, "OUT", "81").size();
         const CliRun info = RunOn(sim, {QStringLiteral("info"), QStringLiteral("--json")});
         QVERIFY2(info.ExitCode == 0, qPrintable(info.Describe()));
         QCOMPARE(info.Out.size(), 1);
         const QJsonObject summary = ParseObject(info.Out[0]);
-        const auto reply = As<InfoBlock>(FirstPayload(sim, "OUT", "81"));
+        const auto reply = As<InfoBlock>(Payload(Lines(sim, "OUT", "81").value(infoReplies)));
         const QJsonObject channels = summary[QStringLiteral("Channels")].toObject();
         const char* letters[] = {"W", "R", "G", "B"};
         for (int channel = 0; channel < ChannelCount; ++channel) {
@@ -358,9 +360,10 @@ private slots:
             QCOMPARE(channels[QLatin1String(letters[channel])].toDouble(),
                      QString::number(level / 40.96, 'f', 2).toDouble());
         }
-        QVERIFY(summary[QStringLiteral("WaterTemperature")].isNull());
+        QVERIFY(summary[QStringLiteral("WaterTemperatureC")].isNull());
         const int board = reply.TempBoard;
-        QCOMPARE(summary[QStringLiteral("BoardTemperature")].toDouble(), board / 10.0);
+        QCOMPARE(summary[QStringLiteral("BoardTemperatureC")].toDouble(), board / 10.0);
+        QVERIFY(!summary.contains(QStringLiteral("TemperatureUnit")));
         QCOMPARE(summary[QStringLiteral("ScheduleRows")].toInt(), 1);
     }
 

@@ -201,40 +201,90 @@ private slots:
         QVERIFY(run.Err.isEmpty());
     }
 
+    // A malformed command line exits 64, a value that cannot be used 4; neither opens a port.
     void BadArgumentsAreRefusedWithOneLine_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("unknown command") << QStringList{"--port", "ttyX", "blink"};
-        QTest::newRow("unknown mode") << QStringList{"--port", "ttyX", "mode", "purple"};
-        QTest::newRow("three levels") << QStringList{"--port", "ttyX", "channels", "1", "2", "3"};
+        QTest::addColumn<int>("status");
+        const int usage = 64;
+        const int value = 4;
+        QTest::newRow("unknown command") << QStringList{"--port", "ttyX", "blink"} << usage;
+        QTest::newRow("unknown option")
+            << QStringList{"--colour", "--port", "ttyX", "info"} << usage;
+        QTest::newRow("unknown mode") << QStringList{"--port", "ttyX", "mode", "purple"} << value;
+        QTest::newRow("three levels")
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3"} << usage;
         QTest::newRow("level above 100")
-            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "400"};
-        QTest::newRow("no port") << QStringList{"info"};
-        QTest::newRow("port without value") << QStringList{"info", "--port"};
-        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "--port", "ttyX", "info"};
+            << QStringList{"--port", "ttyX", "channels", "101", "0", "0", "0"} << value;
+        QTest::newRow("no port") << QStringList{"info"} << usage;
+        QTest::newRow("port without value") << QStringList{"info", "--port"} << usage;
+        QTest::newRow("timeout zero")
+            << QStringList{"--timeout", "0", "--port", "ttyX", "info"} << value;
         // A timer of more than 2^31 ms would overflow into no time-out at all.
         QTest::newRow("timeout over a day")
-            << QStringList{"--timeout", "86401", "--port", "ttyX", "info"};
+            << QStringList{"--timeout", "86401", "--port", "ttyX", "info"} << value;
         QTest::newRow("timeout overflowing")
-            << QStringList{"--timeout", "2147484", "--port", "ttyX", "info"};
+            << QStringList{"--timeout", "2147484", "--port", "ttyX", "info"} << value;
         QTest::newRow("level not a number")
-            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "nan"};
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "nan"} << value;
         QTest::newRow("level with two commas")
-            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "1,2,5"};
+            << QStringList{"--port", "ttyX", "channels", "1", "2", "3", "1,2,5"} << value;
+        QTest::newRow("malformed Bluetooth address")
+            << QStringList{"--port", "rfcomm:00:11:22", "info"} << value;
+        QTest::newRow("bluetooth without its word") << QStringList{"bluetooth"} << usage;
+        QTest::newRow("sunmoon latitude no number")
+            << QStringList{"sunmoon", "--lat",      "abc",    "--lon", "0",
+                           "--date",  "2024-06-21", "--time", "12:00"}
+            << value;
     }
     void BadArgumentsAreRefusedWithOneLine() {
         QFETCH(QStringList, arguments);
+        QFETCH(int, status);
         const CliRun run = RunCli(arguments);
-        QVERIFY2(run.ExitCode > 0, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == status, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
+        QVERIFY(run.Log.isEmpty());
         QVERIFY(run.Out.isEmpty());
     }
 
-    void ChannelsInModeManualAreShownByInfo() {
+    // A result that did not reach stdout is no success, whether the disk is full or the caller
+    // closed the stream.
+    void AResultThatCannotBeWrittenFails_data() {
+        QTest::addColumn<QString>("redirection");
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("keys to a full disk") << "> /dev/full" << QStringList{"keys"};
+        QTest::newRow("keys to a closed stdout") << ">&-" << QStringList{"keys"};
+        QTest::newRow("JSON to a full disk") << "> /dev/full" << QStringList{"get", "--json"};
+    }
+    void AResultThatCannotBeWrittenFails() {
+        QFETCH(QString, redirection);
+        QFETCH(QStringList, command);
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunCli(
+            QStringLiteral("/bin/sh"),
+            QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" ") + redirection,
+                        CliProgram(), QStringLiteral("--port"), sim.SlavePath()} +
+                command);
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.Err.last().contains(QLatin1String("could not be written")),
+                 qPrintable(run.Describe()));
+    }
+
+    // In mode Auto the controller drives the channels itself: levels are refused, not lost.
+    void ChannelsAreSetOnlyInModeManualAndShownByInfo() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QStringList levels = {"10", "20", "30", "40"};
+        const CliRun refused = RunOn(sim, QStringList{QStringLiteral("channels")} + levels);
+        QVERIFY2(refused.ExitCode == 4, qPrintable(refused.Describe()));
+        QCOMPARE(refused.Err.size(), 1);
+        QVERIFY2(refused.Err[0].contains(QLatin1String("in mode auto")) &&
+                     refused.Err[0].contains(QLatin1String("mode manual")),
+                 qPrintable(refused.Err[0]));
+        QCOMPARE(Lines(sim, QStringLiteral("IN"), QStringLiteral("01")), QStringList());
+
         const CliRun manual = RunOn(sim, {QStringLiteral("mode"), QStringLiteral("manual")});
         QVERIFY2(manual.ExitCode == 0, qPrintable(manual.Describe()));
-        const QStringList levels = {"10", "20", "30", "40"};
         const CliRun set = RunOn(sim, QStringList{QStringLiteral("channels")} + levels);
         QVERIFY2(set.ExitCode == 0, qPrintable(set.Describe()));
         QCOMPARE(set.LogLines().last(), Disconnected(sim));
@@ -253,6 +303,8 @@ private slots:
     void LevelsTakeADecimalCommaOrPoint() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun manual = RunOn(sim, {QStringLiteral("mode"), QStringLiteral("manual")});
+        QVERIFY2(manual.ExitCode == 0, qPrintable(manual.Describe()));
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
@@ -502,7 +554,8 @@ private slots:
         QVERIFY(run.Err.isEmpty());
     }
 
-    // SIGINT or SIGTERM before the work is done: exit 1 and a line saying what is left.
+    // SIGINT or SIGTERM before the work is done: exit 130 or 143, as a shell has it, and a line
+    // saying what is left.
     void AMonitorThatNeverConnectedIsNotASuccess() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--silent")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
@@ -512,7 +565,7 @@ private slots:
         QVERIFY(sim.WaitForEvent(QStringLiteral("IN 80")));
         ::kill(pid_t(monitor.processId()), SIGINT);
         const CliRun run = Finish(monitor);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 130, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: the controller was not "
                                                         "read; nothing was changed")),
@@ -533,7 +586,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "02").size() >= 3; }));
         flash.terminate();
         const CliRun run = Finish(flash);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         static const QRegularExpression cut(QStringLiteral(
             "interrupted: the firmware transfer stopped after \\d+ of 8064 bytes; the controller "
@@ -555,7 +608,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return !Lines(sim, "IN", "02").isEmpty(); }, 15000));
         import.terminate();
         const CliRun run = Finish(import);
-        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
         QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: ")) &&
                      run.Err.first().contains(QLatin1String("change(s) acknowledged")) &&
@@ -563,7 +616,7 @@ private slots:
                  qPrintable(run.Describe()));
     }
 
-    void ExportWritesEverySection() {
+    void ExportWritesEverySectionToAFileOrStdout() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("3")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QString file = FilePath(QStringLiteral("export.ini"));
@@ -589,6 +642,13 @@ private slots:
             FirstPayload(sim, QStringLiteral("OUT"), QStringLiteral("8302")));
         QCOMPARE(written.Integer(u"2", u"Color161"),
                  std::optional<uint64_t>(uint64_t(row.Data.Color16[1])));
+
+        // "-" is stdout, and --quiet leaves out the log lines: nothing but the file.
+        const CliRun piped =
+            RunOn(sim, {QStringLiteral("export"), QStringLiteral("-"), QStringLiteral("--quiet")});
+        QVERIFY2(piped.ExitCode == 0, qPrintable(piped.Describe()));
+        QCOMPARE(piped.Out, Lines(text));
+        QVERIFY(piped.Log.isEmpty() && piped.Err.isEmpty());
     }
 
     void ImportConfigSendsTheThreeBlocks() {

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -37,22 +38,22 @@ private slots:
                                 const QString& text, const char* error) {
             QTest::newRow(name) << section << key << text << qint64(0) << error;
         };
-        taken("byte top", "Config", "FanHigh", "255", 255);
+        taken("byte top", "Config", "Flag", "255", 255);
         taken("plus sign", "Config", "FanHigh", "+7", 7);
         taken("leading zeros", "Config", "FanHigh", "007", 7);
         taken("minus zero", "Config", "FanHigh", "-0", 0);
-        taken("0x hex", "Config", "FanHigh", "0xff", 255);
-        taken("dollar hex", "Config", "FanHigh", "$Fe", 254);
-        taken("signed bottom", "Config", "Lat", "-32768", -32768);
+        taken("0x hex", "Config", "Flag", "0xff", 255);
+        taken("dollar hex", "Config", "Flag", "$Fe", 254);
+        taken("signed bottom", "Config", "TempWaterLow", "-32768", -32768);
         taken("signed byte bottom", "Config", "TempOffset", "-128", -128);
         taken("hex is the bits of a signed field", "Config", "Lat", "0xFFFF", -1);
         taken("unsigned word top", "RC5", "Step", "65535", 65535);
         taken("many leading zeros", "Config", "FanHigh", QString(40, QLatin1Char('0')) + "1", 1);
-        refused("byte above", "Config", "FanHigh", "256", "0 to 255");
-        refused("negative unsigned", "Config", "FanHigh", "-1", "0 to 255");
-        refused("signed above", "Config", "Lat", "32768", "-32768 to 32767");
+        refused("byte above", "Config", "Flag", "256", "0 to 255");
+        refused("negative unsigned", "Config", "FanHigh", "-1", "0 to 100");
+        refused("signed above", "Config", "TempWaterLow", "32768", "-32768 to 32767");
         refused("signed byte below", "Config", "TempOffset", "-129", "-128 to 127");
-        refused("hex wider", "Config", "FanHigh", "0x100", "0 to 255");
+        refused("hex wider", "Config", "Flag", "0x100", "0 to 255");
         refused("forty digits", "Config", "Lat", QString(40, QLatin1Char('9')), "out of range");
         refused("empty", "Config", "FanHigh", "", "no value");
         refused("trailing garbage", "Config", "FanHigh", "12abc", "not a whole number");
@@ -62,6 +63,26 @@ private slots:
         refused("dollar alone", "Config", "FanHigh", "$", "not a whole number");
         refused("signed hex", "Config", "Lat", "-0x10", "not a whole number");
         refused("real", "Config", "FanHigh", "1.5", "not a whole number");
+        // What each field means narrows what its type holds (an empty section: a row key).
+        taken("end of the day", "", "Hour", "24", 24);
+        taken("full level", "", "Color163", "4096", 4096);
+        taken("west end", "Config", "Lon", "-1800", -1800);
+        taken("no daylight saving", "TimeZone", "DaylightMonth", "0", 0);
+        refused("hour past the day", "", "Hour", "25", "0 to 24");
+        refused("minute 60", "", "Minute", "60", "0 to 59");
+        refused("level above full", "", "Color160", "4097", "0 to 4096");
+        refused("altitude above the zenith", "", "Alt", "10001", "-10000 to 10000");
+        refused("negative moon level", "Weather", "MoonColor160", "-1", "0 to 4096");
+        refused("moon level as bits", "Weather", "MoonColor160", "0xFFFF", "0 to 4096");
+        refused("percent above 100", "Config", "FanHigh", "255", "0 to 100");
+        refused("unknown mode", "Config", "Mode", "200", "0 to 4");
+        refused("beyond the pole", "Config", "Lat", "901", "-900 to 900");
+        refused("month 13", "TimeZone", "StandardMonth", "13", "0 to 12");
+        refused("weekday 7", "TimeZone", "DaylightDayOfWeek", "7", "0 to 6");
+        refused("colour name 16", "Names", "ColorName2", "16", "0 to 15");
+        refused("prescaler below 3", "Config", "PWMPrescaler", "2", "3 to 255");
+        refused("cloud step 0", "Weather", "CloudStep", "0", "1 to 5000");
+        refused("negative timer", "", "Timer", "-2", "0 to 32767");
     }
     void ValuesAreTakenOnlyWithinTheFieldsRange() {
         QFETCH(QString, section);
@@ -69,7 +90,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(qint64, stored);
         QFETCH(QString, error);
-        const SettingsKey* field = FindConfigurationKey(section, key);
+        const SettingsKey* field =
+            section.isEmpty() ? FindRowKey(key) : FindConfigurationKey(section, key);
         QVERIFY(field);
         QString reason;
         const std::optional<uint64_t> bits = ParseSettingValue(*field, text, reason);
@@ -80,9 +102,13 @@ private slots:
             return;
         }
         QVERIFY2(bits, qPrintable(reason));
+        ScheduleRow row{};
+        auto* bytes = reinterpret_cast<unsigned char*>(&row);
         DeviceState state;
-        StoreField(BlockBytes(state, field->Block), *field, *bits);
-        QCOMPARE(FieldValue(BlockBytes(state, field->Block), *field), stored);
+        if (field->Block != FieldBlock::Row)
+            bytes = BlockBytes(state, field->Block);
+        StoreField(bytes, *field, *bits);
+        QCOMPARE(FieldValue(bytes, *field), stored);
     }
 
     // Every field's written value is taken back to the same bytes: widths, signs and offsets
@@ -100,6 +126,16 @@ private slots:
         fill(records.ExpertWeather);
         records.Schedule.resize(2);
         fill(records.Schedule[1]);
+        // A script can set only what a field means.
+        const auto limit = [](unsigned char* block, const SettingsKey& key) {
+            StoreField(block, key,
+                       uint64_t(std::clamp<int64_t>(FieldValue(block, key), key.Range.Min,
+                                                    key.Range.Max)));
+        };
+        for (const SettingsKey& key : ConfigurationKeys())
+            limit(BlockBytes(records, key.Block), key);
+        for (const SettingsKey& key : RowKeys())
+            limit(reinterpret_cast<unsigned char*>(&records.Schedule[1]), key);
 
         DeviceState state;
         state.ResizeSchedule(2);

@@ -122,27 +122,29 @@ private slots:
     void JsonHoldsPositionsAndEvents() {
         const GeoSky sky = ComputeGeoSky(DefaultLatitude, DefaultLongitude, Midsummer, 2);
         const QJsonObject json = GeoSkyJson(sky);
-        QCOMPARE(json.keys(), QStringList({"moon", "moon_events", "sun", "sun_events"}));
-        const QJsonObject sun = json.value("sun").toObject();
-        QCOMPARE(sun.value("azimuth_deg").toDouble(), sky.Sun.Azimuth * DegreesPerRadian);
-        QCOMPARE(sun.value("right_ascension_h").toDouble(),
+        QCOMPARE(json.keys(), QStringList({"Moon", "MoonEvents", "Sun", "SunEvents"}));
+        const QJsonObject sun = json.value("Sun").toObject();
+        QCOMPARE(sun.value("AzimuthDeg").toDouble(), sky.Sun.Azimuth * DegreesPerRadian);
+        QCOMPARE(sun.value("RightAscensionH").toDouble(),
                  sky.Sun.RightAscension * DegreesPerRadian / 15);
-        QCOMPARE(sun.value("sign").toString(), QStringLiteral("Krebs"));
-        const QJsonObject moon = json.value("moon").toObject();
-        QCOMPARE(moon.value("declination_deg").toDouble(), sky.Moon.Declination * DegreesPerRadian);
-        QCOMPARE(moon.value("distance_km").toDouble(), sky.Moon.Distance);
-        QVERIFY(std::fabs(moon.value("age_deg").toDouble() - 172.1) < 0.05);
-        QCOMPARE(moon.value("phase").toString(), QStringLiteral("Vollmond"));
-        QCOMPARE(moon.value("sign").toString(), QStringLiteral("Schütze"));
-        QCOMPARE(moon.keys().size(), 11);
-        const QJsonObject sunEvents = json.value("sun_events").toObject();
+        QCOMPARE(sun.value("Sign").toString(), QStringLiteral("Cancer"));
+        const QJsonObject moon = json.value("Moon").toObject();
+        QCOMPARE(moon.value("DeclinationDeg").toDouble(), sky.Moon.Declination * DegreesPerRadian);
+        QCOMPARE(moon.value("DistanceKm").toDouble(), sky.Moon.Distance);
+        QVERIFY(std::fabs(moon.value("AgeDeg").toDouble() - 172.1) < 0.05);
+        // The names do not follow the language: the label's "Vollmond" is FullMoon, index 4.
+        QCOMPARE(moon.value("Phase").toString(), QStringLiteral("FullMoon"));
+        QCOMPARE(moon.value("PhaseIndex").toInt(), 4);
+        QCOMPARE(moon.value("Sign").toString(), QStringLiteral("Sagittarius"));
+        QCOMPARE(moon.keys().size(), 12);
+        const QJsonObject sunEvents = json.value("SunEvents").toObject();
         QCOMPARE(sunEvents.keys().size(), 10);
-        QCOMPARE(sunEvents.value("rise").toString(), QStringLiteral("05:23"));
-        QCOMPARE(sunEvents.value("civil_dawn").toString(), QStringLiteral("04:25"));
-        QCOMPARE(sunEvents.value("astro_dusk").toString(), QStringLiteral("01:34"));
-        const QJsonObject moonEvents = json.value("moon_events").toObject();
-        QCOMPARE(moonEvents.keys(), QStringList({"lower_transit", "rise", "set", "transit"}));
-        QCOMPARE(moonEvents.value("set").toString(), QStringLiteral("03:59"));
+        QCOMPARE(sunEvents.value("Rise").toString(), QStringLiteral("05:23"));
+        QCOMPARE(sunEvents.value("CivilDawn").toString(), QStringLiteral("04:25"));
+        QCOMPARE(sunEvents.value("AstroDusk").toString(), QStringLiteral("01:34"));
+        const QJsonObject moonEvents = json.value("MoonEvents").toObject();
+        QCOMPARE(moonEvents.keys(), QStringList({"LowerTransit", "Rise", "Set", "Transit"}));
+        QCOMPARE(moonEvents.value("Set").toString(), QStringLiteral("03:59"));
     }
 
     void UtcOffsetFollowsTheZoneDatabase() {
