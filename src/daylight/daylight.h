@@ -5,6 +5,7 @@
 // fitted to the controller's schedule rows. Widget-free; the astronomy is the one of the Geo
 // page, so the designed day agrees with the rise and set times shown there.
 
+#include "cfg/conversions.h"
 #include "cfg/records.h"
 
 #include <QString>
@@ -15,7 +16,6 @@
 
 namespace zel {
 
-constexpr int FullLevel = 4096;
 constexpr int MinutesPerDay = 1440;
 // Without a controller the designer fits to this many rows.
 constexpr int DefaultDesignRows = 32;
