@@ -61,6 +61,27 @@ void DeviceState::MarkAllRows(uint32_t extraFlags) {
     Requests.store(Requests.load() | extraFlags | rqSetSchedule);
 }
 
+int DeviceState::RowsRead() const {
+    return int(std::count(RowRead.begin(), RowRead.end(), uint8_t(1)));
+}
+
+void DeviceState::ForgetReads() {
+    BlocksRead = 0;
+    ForgetRows();
+}
+
+void DeviceState::ForgetRows() {
+    BlocksRead &= ~rqGetSchedule;
+    std::fill(RowRead.begin(), RowRead.end(), uint8_t(0));
+}
+
+bool DeviceState::FinishScheduleRead() {
+    if (RowsRead() < int(RowRead.size()))
+        return false;
+    BlocksRead |= rqGetSchedule;
+    return true;
+}
+
 bool DeviceState::ScheduleDownloadPending() const {
     return (Requests.load(std::memory_order_relaxed) & rqGetSchedule) != 0;
 }
@@ -72,6 +93,10 @@ void DeviceState::ResizeSchedule(int rowCount) {
 
 void DeviceState::ResizeScheduleHeld(int rowCount) {
     const size_t count = size_t(rowCount < 0 ? 0 : rowCount);
+    // New rows hold zeros, not the controller's rows.
+    if (count > Schedule.size())
+        BlocksRead &= ~rqGetSchedule;
+    RowRead.resize(count, 0);
     RowDirty.resize(count, 0);
     Schedule.resize(count, ScheduleRow{});
     PointCache.resize(count, PointCacheEntry{});

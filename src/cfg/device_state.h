@@ -32,6 +32,21 @@ public:
     std::vector<uint8_t> RowDirty;
     std::vector<PointCacheEntry> PointCache;
 
+    // What the records hold from the controller, so that start values or a part-way read are
+    // never saved, shown or sent back as its data. Host thread only. BlocksRead holds the read
+    // flag of each block stored since the link identified the controller; rqGetSchedule only
+    // once one download brought every row. RowRead marks the rows that download brought and
+    // has the length of Schedule.
+    uint32_t BlocksRead = 0;
+    std::vector<uint8_t> RowRead;
+    bool IsRead(uint32_t readFlags) const { return (BlocksRead & readFlags) == readFlags; }
+    int RowsRead() const;
+    // A new controller, or a new download of the schedule: nothing (no row) is known yet.
+    void ForgetReads();
+    void ForgetRows();
+    // Counts the schedule as read when every row arrived; returns whether it did.
+    bool FinishScheduleRead();
+
     std::mutex RequestLock;
 
     void Raise(uint32_t flags);
@@ -51,8 +66,8 @@ public:
     // Only for the unlocked host test "is a schedule download pending".
     bool ScheduleDownloadPending() const;
 
-    // Schedule, RowDirty and PointCache take the new length together; existing entries keep
-    // their contents, new ones are zero. Called when an Info block is stored.
+    // Schedule, RowDirty, RowRead and PointCache take the new length together; existing entries
+    // keep their contents, new ones are zero. Called when an Info block is stored.
     void ResizeSchedule(int rowCount);
     // The same for a caller that already holds RequestLock.
     void ResizeScheduleHeld(int rowCount);

@@ -86,6 +86,7 @@ void TthdCom::ConnectAndServe() {
         deviceReady_ = false;
         inBootloader_ = false;
         bootInfoRefused_ = false;
+        scheduleIncomplete_ = false;
         ApplyDebug(); // the first identification is when a user on the wrong port needs it
         Status(TranslateFormat(QStringLiteral("ConnectingTo"), {PortName()}));
         if (!OpenWithRetries())
@@ -109,7 +110,7 @@ void TthdCom::ConnectAndServe() {
             }
             if (++passCounter >= PassesPerPoll) {
                 if (deviceReady_)
-                    state_.Raise(rqPeriodicPoll);
+                    state_.Raise(rqPeriodicPoll | (scheduleIncomplete_ ? rqGetSchedule : 0u));
                 else if (inBootloader_ && !bootInfoRefused_)
                     state_.Raise(rqFirmware);
                 else
@@ -164,7 +165,7 @@ bool TthdCom::ServeOneRequest() {
     TransferBuffer& buffer = transferBuffer_;
     if (state_.Test(rqSetConfig)) {
         ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength,
-                   [&] { LoadConfig(state_, buffer); });
+                   [&] { return LoadConfig(state_, buffer); });
     } else if (state_.Test(rqGetConfig, rqSetConfig)) {
         ServeRead(
             "82", "GetConfig", ConfigLength, [&] { StoreConfig(state_, buffer); },
@@ -181,7 +182,7 @@ bool TthdCom::ServeOneRequest() {
             &LinkHost::RefreshStatus);
     } else if (state_.Test(rqSetExpert)) {
         ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength,
-                   [&] { LoadExpert(state_, buffer); });
+                   [&] { return LoadExpert(state_, buffer); });
     } else if (state_.Test(rqGetExpert, rqSetExpert)) {
         ServeRead(
             "85", "GetExpert", ExpertLength, [&] { StoreExpert(state_, buffer); },
@@ -206,7 +207,7 @@ bool TthdCom::ServeOneRequest() {
         Status(Translate(QStringLiteral("Done")));
     } else if (state_.Test(rqSetExpertWeather)) {
         ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
-                   [&] { LoadExpertWeather(state_, buffer); });
+                   [&] { return LoadExpertWeather(state_, buffer); });
     } else if (state_.Test(rqGetExpertWeather, rqSetExpertWeather)) {
         ServeRead(
             "86", "GetExpertWeather", ExpertWeatherLength,
