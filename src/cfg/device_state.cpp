@@ -67,19 +67,7 @@ int DeviceState::RowsRead() const {
 
 void DeviceState::ForgetReads() {
     BlocksRead = 0;
-    ForgetRows();
-}
-
-void DeviceState::ForgetRows() {
-    BlocksRead &= ~rqGetSchedule;
     std::fill(RowRead.begin(), RowRead.end(), uint8_t(0));
-}
-
-bool DeviceState::FinishScheduleRead() {
-    if (RowsRead() < int(RowRead.size()))
-        return false;
-    BlocksRead |= rqGetSchedule;
-    return true;
 }
 
 bool DeviceState::ScheduleDownloadPending() const {

@@ -33,19 +33,15 @@ public:
     std::vector<PointCacheEntry> PointCache;
 
     // What the records hold from the controller, so that start values or a part-way read are
-    // never saved, shown or sent back as its data. Host thread only. BlocksRead holds the read
-    // flag of each block stored since the link identified the controller; rqGetSchedule only
-    // once one download brought every row. RowRead marks the rows that download brought and
-    // has the length of Schedule.
+    // never saved, shown or sent back as its data. Host thread only, cleared when the link
+    // identifies a controller. BlocksRead holds the read flag of each block stored since;
+    // rqGetSchedule only while the last schedule download brought every row. RowRead marks the
+    // rows that arrived since (same length as Schedule).
     uint32_t BlocksRead = 0;
     std::vector<uint8_t> RowRead;
     bool IsRead(uint32_t readFlags) const { return (BlocksRead & readFlags) == readFlags; }
     int RowsRead() const;
-    // A new controller, or a new download of the schedule: nothing (no row) is known yet.
     void ForgetReads();
-    void ForgetRows();
-    // Counts the schedule as read when every row arrived; returns whether it did.
-    bool FinishScheduleRead();
 
     std::mutex RequestLock;
 

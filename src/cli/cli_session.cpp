@@ -188,7 +188,7 @@ QString CliSession::UnfinishedWork() {
         return QStringLiteral("nothing was changed");
     if ((state_.BlocksRead & CommandReads) == 0)
         return QStringLiteral("the controller was not read; nothing was changed");
-    return QStringLiteral("the controller was read only in part (not read: %1); nothing was "
+    return QStringLiteral("the controller was read only in part; not read: %1; nothing was "
                           "changed")
         .arg(UnreadBlocks());
 }
@@ -200,7 +200,7 @@ QString CliSession::UnreadBlocks() const {
         if (state_.IsRead(flag))
             continue;
         if (flag == rqGetSchedule && state_.IsRead(rqGetInfo))
-            unread << QStringLiteral("schedule, %1 of %2 rows")
+            unread << QStringLiteral("schedule (%1 of %2 rows arrived)")
                           .arg(state_.RowsRead())
                           .arg(state_.Info.RowCount);
         else

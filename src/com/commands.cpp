@@ -5,6 +5,8 @@
 #include "com/link_thread.h"
 #include "lang/translate.h"
 
+#include <algorithm>
+
 namespace zel {
 
 namespace {
@@ -131,28 +133,32 @@ void TthdCom::DownloadSchedule() {
 
     Status(Translate(QStringLiteral("ReadingSchedule")));
     const int count = state_.Info.RowCount; // written only by StoreInfo, which cannot run now
-    Sync([&] { state_.ForgetRows(); });
+    std::vector<bool> arrived(size_t(count), false);
+    Sync([&] { state_.BlocksRead &= ~rqGetSchedule; });
     for (int row = 0; row < count && !Terminated(); ++row) {
         if (!Get("83", "GetSchedule", RowMessageLength))
             break;
-        Sync([&] { StoreRow(state_, transferBuffer_); });
+        const size_t index = transferBuffer_[PayloadOffset];
+        Sync([&] {
+            if (StoreRow(state_, transferBuffer_) && index < arrived.size())
+                arrived[index] = true;
+        });
     }
     // A stop (which also cuts a row's wait short) ends the thread: no refresh follows.
     if (Terminated())
         return;
-    bool complete = false;
-    int rowsRead = 0;
-    Sync([&] {
-        complete = state_.FinishScheduleRead();
-        rowsRead = state_.RowsRead();
-    });
+    const int rowsRead = int(std::count(arrived.begin(), arrived.end(), true));
+    const bool complete = rowsRead == count;
     scheduleIncomplete_ = !complete;
     if (!complete) {
         Status(TranslateFormat(QStringLiteral("ScheduleReadIncomplete"),
                                {QString::number(rowsRead), QString::number(count)}));
         return;
     }
-    Sync([&] { host_.FillScheduleGrid(); });
+    Sync([&] {
+        state_.BlocksRead |= rqGetSchedule;
+        host_.FillScheduleGrid();
+    });
     Status(Translate(QStringLiteral("Done")));
 }
 
