@@ -59,7 +59,8 @@ private slots:
         state.Raise(rqGetInfo | rqSetChannels);
         QVERIFY(!StoreInfo(state, buffer));
         QCOMPARE(int(state.Info.Channel[0]), 4096);
-        QCOMPARE(state.Snapshot(), uint32_t(rqSetChannels)); // the read flag is cleared all the same
+        QCOMPARE(state.Snapshot(),
+                 uint32_t(rqSetChannels)); // the read flag is cleared all the same
         QVERIFY(state.Schedule.empty());
 
         ConfigBlock config{};

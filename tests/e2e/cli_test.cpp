@@ -565,8 +565,8 @@ private slots:
         const QString file = FilePath(QStringLiteral("vanishing.ini"));
         QByteArray rows;
         for (int row = 0; row < 16; ++row)
-            rows += QByteArray("[") + QByteArray::number(row) + "]\nHour=" +
-                    QByteArray::number(row) + "\n";
+            rows += QByteArray("[") + QByteArray::number(row) +
+                    "]\nHour=" + QByteArray::number(row) + "\n";
         WriteFile(file, Crlf(rows.constData()));
         const CliRun run = RunOn(sim, {QStringLiteral("import-schedule"), file});
         QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
