@@ -31,13 +31,13 @@ constexpr uint8_t SubToggleCloud = 0x02;
 constexpr uint8_t SubToggleStorm = 0x03;
 
 void LoadInfo(DeviceState& state, TransferBuffer& buffer, uint32_t flag);
-// Load* of a whole block: false, with the flag cleared and nothing copied, when the block was
-// never read from the controller (see DeviceState::BlocksRead).
 // Marks the parts of an outgoing Info block that the controller must leave alone; `part` is
 // the one SetInfo flag being served.
 void MarkSetInfoParts(TransferBuffer& buffer, uint32_t part);
 // Returns true when the block was copied (no SetInfo flag pending).
 bool StoreInfo(DeviceState& state, const TransferBuffer& buffer);
+// Load* of a whole block: false, with the flag cleared and nothing copied, when the block was
+// never read from the controller (see DeviceState::BlocksRead).
 bool LoadConfig(DeviceState& state, TransferBuffer& buffer);
 bool StoreConfig(DeviceState& state, const TransferBuffer& buffer);
 bool LoadExpert(DeviceState& state, TransferBuffer& buffer);
