@@ -77,6 +77,15 @@ void DeviceState::MarkAllRows(uint32_t extraFlags) {
     requestRaised_.notify_all();
 }
 
+int DeviceState::RowsRead() const {
+    return int(std::count(RowRead.begin(), RowRead.end(), uint8_t(1)));
+}
+
+void DeviceState::ForgetReads() {
+    BlocksRead = 0;
+    std::fill(RowRead.begin(), RowRead.end(), uint8_t(0));
+}
+
 bool DeviceState::ScheduleDownloadPending() const {
     return (Requests.load(std::memory_order_relaxed) & rqGetSchedule) != 0;
 }
@@ -88,6 +97,10 @@ void DeviceState::ResizeSchedule(int rowCount) {
 
 void DeviceState::ResizeScheduleHeld(int rowCount) {
     const size_t count = size_t(rowCount < 0 ? 0 : rowCount);
+    // New rows hold zeros, not the controller's rows.
+    if (count > Schedule.size())
+        BlocksRead &= ~rqGetSchedule;
+    RowRead.resize(count, 0);
     RowDirty.resize(count, 0);
     Schedule.resize(count, ScheduleRow{});
     PointCache.resize(count, PointCacheEntry{});

@@ -35,6 +35,17 @@ public:
     std::vector<uint8_t> RowDirty;
     std::vector<PointCacheEntry> PointCache;
 
+    // What the records hold from the controller, so that start values or a part-way read are
+    // never saved, shown or sent back as its data. Host thread only, cleared when the link
+    // identifies a controller. BlocksRead holds the read flag of each block stored since;
+    // rqGetSchedule only while the last schedule download brought every row. RowRead marks the
+    // rows that arrived since (same length as Schedule).
+    uint32_t BlocksRead = 0;
+    std::vector<uint8_t> RowRead;
+    bool IsRead(uint32_t readFlags) const { return (BlocksRead & readFlags) == readFlags; }
+    int RowsRead() const;
+    void ForgetReads();
+
     mutable std::mutex RequestLock;
 
     // Raising a flag (here or by marking rows) wakes a WaitForRequest.
@@ -62,8 +73,8 @@ public:
     // Only for the unlocked host test "is a schedule download pending".
     bool ScheduleDownloadPending() const;
 
-    // Schedule, RowDirty and PointCache take the new length together; existing entries keep
-    // their contents, new ones are zero. Called when an Info block is stored.
+    // Schedule, RowDirty, RowRead and PointCache take the new length together; existing entries
+    // keep their contents, new ones are zero. Called when an Info block is stored.
     void ResizeSchedule(int rowCount);
     // The same for a caller that already holds RequestLock.
     void ResizeScheduleHeld(int rowCount);

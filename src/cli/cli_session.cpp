@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <bitset>
 #include <map>
 
 namespace zel {
@@ -29,6 +30,38 @@ QString ModeWord(uint8_t mode) {
 }
 
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
+
+// Every command but flash starts from a complete read of these blocks.
+constexpr uint32_t CommandReads = rqReadEverything;
+
+const std::pair<uint32_t, const char*> ReadNames[] = {
+    {rqGetInfo, "status"},
+    {rqGetConfig, "configuration"},
+    {rqGetExpert, "expert settings"},
+    {rqGetSchedule, "schedule"},
+    {rqGetChart, "chart"},
+    {rqGetExpertWeather, "weather settings"},
+};
+
+const std::pair<uint32_t, const char*> WriteNames[] = {
+    {rqSetTime, "clock"},
+    {rqSetChannels, "channel levels"},
+    {rqSetConfig, "configuration"},
+    {rqSetExpert, "expert settings"},
+    {rqSetExpertWeather, "weather settings"},
+    {rqSaveEEPROM, "permanent save"},
+    {rqToggleCloud, "cloud"},
+    {rqToggleStorm, "thunderstorm"},
+};
+
+int DirtyRows(const DeviceState& state) {
+    return int(std::count_if(state.RowDirty.begin(), state.RowDirty.end(),
+                             [](uint8_t dirty) { return dirty != 0; }));
+}
+
+QString RowsText(int rows) {
+    return QStringLiteral("%1 schedule row(s)").arg(rows);
+}
 
 QString ClockText(const InfoBlock& info) {
     return QStringLiteral("%1-%2-%3 %4:%5:%6")
@@ -98,8 +131,9 @@ void CliSession::Start() {
     timeout_ = new QTimer(this);
     timeout_->setSingleShot(true);
     connect(timeout_, &QTimer::timeout, this, [this] {
-        Fail(ExitNoController,
-             QStringLiteral("no result within %1 s; giving up").arg(request_.TimeoutSeconds));
+        Fail(ExitNoController, QStringLiteral("no progress within %1 s; giving up: %2")
+                                   .arg(request_.TimeoutSeconds)
+                                   .arg(UnfinishedWork()));
     });
     timeout_->start(request_.TimeoutSeconds * 1000);
 }
@@ -158,31 +192,64 @@ QString CliSession::UnfinishedWork() {
     if (verifying_)
         return QStringLiteral("everything was sent and acknowledged; reading it back was not "
                               "finished");
-    if (!awaitingWrites_)
-        return downloaded_ ? QStringLiteral("nothing was changed")
-                           : QStringLiteral("the controller was not read; nothing was changed");
-    QStringList left;
+    if (awaitingWrites_)
+        return WriteReport();
+    if (downloaded_)
+        return QStringLiteral("nothing was changed");
+    if ((state_.BlocksRead & CommandReads) == 0)
+        return QStringLiteral("the controller was not read; nothing was changed");
+    return QStringLiteral("the controller was read only in part; not read: %1; nothing was "
+                          "changed")
+        .arg(UnreadBlocks());
+}
+
+// The blocks still to be read, the schedule with the rows its last download brought.
+QString CliSession::UnreadBlocks() const {
+    QStringList unread;
+    for (const auto& [flag, name] : ReadNames) {
+        if (state_.IsRead(flag))
+            continue;
+        if (flag == rqGetSchedule && state_.IsRead(rqGetInfo))
+            unread << QStringLiteral("schedule (%1 of %2 rows arrived)")
+                          .arg(state_.RowsRead())
+                          .arg(state_.Info.RowCount);
+        else
+            unread << QLatin1String(name);
+    }
+    return unread.join(QStringLiteral(", "));
+}
+
+// Which changes the controller acknowledged, which one was sent but not acknowledged (in flight
+// when the link failed or stopped) and which were never sent.
+QString CliSession::WriteReport() {
     const uint32_t pending = state_.Snapshot();
-    const QList<std::pair<uint32_t, QString>> names = {
-        {rqSetTime, QStringLiteral("clock")},
-        {rqSetChannels, QStringLiteral("channel levels")},
-        {rqSetConfig, QStringLiteral("configuration")},
-        {rqSetExpert, QStringLiteral("expert settings")},
-        {rqSetExpertWeather, QStringLiteral("weather settings")},
-        {rqSaveEEPROM, QStringLiteral("permanent save")},
-        {rqToggleCloud, QStringLiteral("cloud")},
-        {rqToggleStorm, QStringLiteral("thunderstorm")},
-    };
-    for (const auto& [flag, name] : names)
-        if (pending & flag)
-            left << name;
-    const auto rows = std::count_if(state_.RowDirty.begin(), state_.RowDirty.end(),
-                                    [](uint8_t dirty) { return dirty != 0; });
-    if (rows > 0)
-        left << QStringLiteral("%1 schedule row(s)").arg(rows);
-    const QString sent = QStringLiteral("%1 change(s) acknowledged").arg(acknowledged_);
-    return left.isEmpty() ? sent + QStringLiteral(", the last one sent but not acknowledged")
-                          : sent + QStringLiteral("; not sent: ") + left.join(QStringLiteral(", "));
+    const int rowsLeft = DirtyRows(state_);
+    QStringList acknowledged;
+    QStringList unacknowledged;
+    QStringList unsent;
+    for (const auto& [flag, name] : WriteNames) {
+        if (writesRaised_ & flag)
+            ((writesAcknowledged_ & flag) ? acknowledged
+             : (pending & flag)           ? unsent
+                                          : unacknowledged)
+                << QLatin1String(name);
+    }
+    const int changes = int(acknowledged.size()) + rowsAcknowledged_;
+    if (rowsAcknowledged_ > 0)
+        acknowledged << RowsText(rowsAcknowledged_);
+    if (rowsRaised_ - rowsAcknowledged_ - rowsLeft > 0)
+        unacknowledged << RowsText(rowsRaised_ - rowsAcknowledged_ - rowsLeft);
+    if (rowsLeft > 0)
+        unsent << RowsText(rowsLeft);
+    QString report = QStringLiteral("%1 change(s) acknowledged").arg(changes);
+    if (!acknowledged.isEmpty())
+        report += QStringLiteral(" (") + acknowledged.join(QStringLiteral(", ")) + QLatin1Char(')');
+    if (!unacknowledged.isEmpty())
+        report += QStringLiteral("; sent but not acknowledged: ") +
+                  unacknowledged.join(QStringLiteral(", "));
+    if (!unsent.isEmpty())
+        report += QStringLiteral("; not sent: ") + unsent.join(QStringLiteral(", "));
+    return report;
 }
 
 void CliSession::Finish(int exitCode) {
@@ -278,17 +345,16 @@ void CliSession::SetTaskbarProgress(qint64 completed, qint64 total) {
 }
 
 void CliSession::SetConnectedState(bool connected) {
-    readsSinceConnect_ = 0;
     if (!connected && verifying_)
         Fail(ExitNoController,
              QStringLiteral("the controller stopped answering after the change was sent; it "
                             "could not be read back"));
     else if (!connected && awaitingWrites_)
-        Fail(ExitFailed, QStringLiteral("the connection was lost before the change was sent"));
+        Fail(ExitFailed, QStringLiteral("the connection was lost: ") + WriteReport());
 }
 
 void CliSession::RefreshStatus() {
-    BlockRead(ReadInfo);
+    BlockRead(rqGetInfo);
     if (monitoring_ && request_.Json) {
         JsonWriter json;
         json.BeginObject();
@@ -302,22 +368,36 @@ void CliSession::RefreshStatus() {
         Finish(ExitFailed);
 }
 
-void CliSession::BlockRead(int bit) {
+void CliSession::BlockRead(uint32_t readFlag) {
     if (verifying_ && !finishing_) {
-        static const std::map<int, FieldBlock> blocks = {
-            {ReadConfig, FieldBlock::Config},
-            {ReadExpert, FieldBlock::Expert},
-            {ReadExpertWeather, FieldBlock::ExpertWeather},
-            {ReadSchedule, FieldBlock::Row}};
-        const auto block = blocks.find(bit);
+        static const std::map<uint32_t, FieldBlock> blocks = {
+            {rqGetConfig, FieldBlock::Config},
+            {rqGetExpert, FieldBlock::Expert},
+            {rqGetExpertWeather, FieldBlock::ExpertWeather},
+            {rqGetSchedule, FieldBlock::Row}};
+        const auto block = blocks.find(readFlag);
         if (block != blocks.end() && readBack_.Read(block->second, state_))
             ReportReadBack();
     }
-    readsSinceConnect_ |= bit;
-    if (!downloaded_ && readsSinceConnect_ == ReadAll) {
+    Progressed();
+    // The records hold the controller's blocks only once each was read whole.
+    if (!downloaded_ && state_.IsRead(CommandReads)) {
         downloaded_ = true;
         OnFirstDownload();
     }
+}
+
+// --timeout bounds each wait for an answer: every block read for the first time and every
+// acknowledged change start it again. A block read again does not, so a controller that keeps
+// failing the same read still runs out of time.
+void CliSession::Progressed() {
+    const int done = int(std::bitset<32>(state_.BlocksRead).count()) +
+                     int(std::bitset<32>(writesAcknowledged_).count()) + rowsAcknowledged_;
+    if (done <= progress_)
+        return;
+    progress_ = done;
+    if (timeout_->isActive())
+        timeout_->start();
 }
 
 void CliSession::OnFirstDownload() {
@@ -377,6 +457,11 @@ void CliSession::OnFirstDownload() {
         } else if (command == QLatin1String("import-config")) {
             ImportConfiguration(file, state_);
         } else if (command == QLatin1String("import-schedule")) {
+            if (state_.Info.RowCount == 0) {
+                Fail(ExitBadFile, QStringLiteral("the controller has no schedule rows to import "
+                                                 "into"));
+                return;
+            }
             if (!ImportSchedule(file, state_)) {
                 Fail(ExitFailed, QStringLiteral("a schedule download is still running"));
                 return;
@@ -387,6 +472,8 @@ void CliSession::OnFirstDownload() {
         return;
     }
     if (awaitingWrites_) {
+        writesRaised_ = state_.Snapshot() & CommandWrites;
+        rowsRaised_ = DirtyRows(state_);
         readBack_.Expect(state_);
         // Nothing may be left to send at all: a get, or a schedule of no rows.
         CheckWritesSettled();
@@ -394,14 +481,18 @@ void CliSession::OnFirstDownload() {
 }
 
 void CliSession::WriteFinished(uint32_t flag, bool ok) {
-    Q_UNUSED(flag);
     if (!awaitingWrites_)
         return;
     if (!ok) {
-        Fail(ExitFailed, QStringLiteral("the controller did not acknowledge a change"));
+        Fail(ExitFailed,
+             QStringLiteral("the controller did not acknowledge a change: ") + WriteReport());
         return;
     }
-    ++acknowledged_;
+    if (flag == rqSetSchedule)
+        ++rowsAcknowledged_;
+    else
+        writesAcknowledged_ |= flag;
+    Progressed();
     CheckWritesSettled();
 }
 

@@ -41,11 +41,11 @@ public:
     void SetTaskbarProgress(qint64 completed, qint64 total) override;
     void SetConnectedState(bool connected) override;
     void RefreshStatus() override;
-    void RefreshControls() override { BlockRead(ReadConfig); }
-    void RefreshExpertPage() override { BlockRead(ReadExpert); }
-    void RefreshWeatherPages() override { BlockRead(ReadExpertWeather); }
-    void FillScheduleGrid() override { BlockRead(ReadSchedule); }
-    void RefreshChart() override { BlockRead(ReadChart); }
+    void RefreshControls() override { BlockRead(rqGetConfig); }
+    void RefreshExpertPage() override { BlockRead(rqGetExpert); }
+    void RefreshWeatherPages() override { BlockRead(rqGetExpertWeather); }
+    void FillScheduleGrid() override { BlockRead(rqGetSchedule); }
+    void RefreshChart() override { BlockRead(rqGetChart); }
     void RefreshHealth() override {}
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
@@ -56,16 +56,9 @@ signals:
     void done(int exitCode);
 
 private:
-    enum ReadBit {
-        ReadInfo = 1,
-        ReadConfig = 2,
-        ReadExpert = 4,
-        ReadExpertWeather = 8,
-        ReadSchedule = 16,
-        ReadChart = 32,
-        ReadAll = 63,
-    };
-    void BlockRead(int bit);
+    // A block has been read: `readFlag` is its read request.
+    void BlockRead(uint32_t readFlag);
+    void Progressed();
     void OnFirstDownload();
     void CheckWritesSettled();
     bool WritesSettled();
@@ -76,6 +69,8 @@ private:
     bool CheckFirmwareFile();
     void RequestFirmware();
     QString UnfinishedWork();
+    QString UnreadBlocks() const;
+    QString WriteReport();
     void PrintSummary();
     void PrintSummaryJson();
     QString StatusLine() const;
@@ -89,7 +84,6 @@ private:
     ReadBack readBack_;
     std::unique_ptr<HostGate> gate_;
     TthdCom* link_ = nullptr;
-    int readsSinceConnect_ = 0;
     bool downloaded_ = false;
     bool awaitingWrites_ = false;
     bool verifying_ = false; // everything has been sent; reading it back
@@ -100,7 +94,12 @@ private:
     bool firmwareRequested_ = false;
     qint64 transferCompleted_ = 0;
     qint64 transferTotal_ = 0; // above 0 once firmware blocks are being sent
-    int acknowledged_ = 0;     // changes the controller has acknowledged
+    // The changes a command raised, and those of them the controller acknowledged.
+    uint32_t writesRaised_ = 0;
+    int rowsRaised_ = 0;
+    uint32_t writesAcknowledged_ = 0;
+    int rowsAcknowledged_ = 0;
+    int progress_ = 0; // blocks read and changes acknowledged so far, for the time-out
     QTimer* timeout_ = nullptr;
 };
 

@@ -6,30 +6,38 @@ namespace zel {
 
 namespace {
 
+// A block the controller never sent holds start values beside the change: it is not sent (the
+// flag is cleared all the same, and the read that follows shows the controller's values).
 template <typename Block>
-void LoadBlock(DeviceState& state, TransferBuffer& buffer, const Block& record, uint32_t flag) {
+bool LoadBlock(DeviceState& state, TransferBuffer& buffer, const Block& record, uint32_t flag,
+               uint32_t readFlag) {
     std::lock_guard<std::mutex> guard(state.RequestLock);
-    std::memcpy(buffer.data() + PayloadOffset, &record, sizeof(Block));
     state.ClearHeld(flag);
+    if (!state.IsRead(readFlag))
+        return false;
+    std::memcpy(buffer.data() + PayloadOffset, &record, sizeof(Block));
+    return true;
 }
 
 // Clears the read flag; copies only while no write of the same block is pending, so a change
 // the user made meanwhile is not overwritten by the controller's older state.
 template <typename Block>
-bool StoreBlock(DeviceState& state, const TransferBuffer& buffer, Block& record,
-                uint32_t readFlag, uint32_t pendingWrites) {
+bool StoreBlock(DeviceState& state, const TransferBuffer& buffer, Block& record, uint32_t readFlag,
+                uint32_t pendingWrites) {
     std::lock_guard<std::mutex> guard(state.RequestLock);
     state.ClearHeld(readFlag);
     if (state.SnapshotHeld() & pendingWrites)
         return false;
     std::memcpy(&record, buffer.data() + PayloadOffset, sizeof(Block));
+    state.BlocksRead |= readFlag;
     return true;
 }
 
 } // namespace
 
 void LoadInfo(DeviceState& state, TransferBuffer& buffer, uint32_t flag) {
-    LoadBlock(state, buffer, state.Info, flag);
+    // Only the part being applied counts; the controller leaves the marked rest alone.
+    LoadBlock(state, buffer, state.Info, flag, 0);
 }
 
 void MarkSetInfoParts(TransferBuffer& buffer, uint32_t part) {
@@ -48,28 +56,28 @@ bool StoreInfo(DeviceState& state, const TransferBuffer& buffer) {
     if (state.SnapshotHeld() & rqSetInfoAny)
         return false;
     std::memcpy(&state.Info, buffer.data() + PayloadOffset, sizeof(InfoBlock));
+    state.BlocksRead |= rqGetInfo;
     state.ResizeScheduleHeld(state.Info.RowCount);
     return true;
 }
 
-void LoadConfig(DeviceState& state, TransferBuffer& buffer) {
-    LoadBlock(state, buffer, state.Config, rqSetConfig);
+bool LoadConfig(DeviceState& state, TransferBuffer& buffer) {
+    return LoadBlock(state, buffer, state.Config, rqSetConfig, rqGetConfig);
 }
 bool StoreConfig(DeviceState& state, const TransferBuffer& buffer) {
     return StoreBlock(state, buffer, state.Config, rqGetConfig, rqSetConfig);
 }
-void LoadExpert(DeviceState& state, TransferBuffer& buffer) {
-    LoadBlock(state, buffer, state.Expert, rqSetExpert);
+bool LoadExpert(DeviceState& state, TransferBuffer& buffer) {
+    return LoadBlock(state, buffer, state.Expert, rqSetExpert, rqGetExpert);
 }
 bool StoreExpert(DeviceState& state, const TransferBuffer& buffer) {
     return StoreBlock(state, buffer, state.Expert, rqGetExpert, rqSetExpert);
 }
-void LoadExpertWeather(DeviceState& state, TransferBuffer& buffer) {
-    LoadBlock(state, buffer, state.ExpertWeather, rqSetExpertWeather);
+bool LoadExpertWeather(DeviceState& state, TransferBuffer& buffer) {
+    return LoadBlock(state, buffer, state.ExpertWeather, rqSetExpertWeather, rqGetExpertWeather);
 }
 bool StoreExpertWeather(DeviceState& state, const TransferBuffer& buffer) {
-    return StoreBlock(state, buffer, state.ExpertWeather, rqGetExpertWeather,
-                      rqSetExpertWeather);
+    return StoreBlock(state, buffer, state.ExpertWeather, rqGetExpertWeather, rqSetExpertWeather);
 }
 void StoreChart(DeviceState& state, const TransferBuffer& buffer) {
     StoreBlock(state, buffer, state.Chart, rqGetChart, 0);
@@ -86,6 +94,9 @@ bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer) {
         if (state.RowDirty[row] == 0)
             continue;
         state.RowDirty[row] = 0;
+        // A row the controller never sent would go out with start values beside the change.
+        if (row >= state.RowRead.size() || !state.RowRead[row])
+            continue;
         buffer[PayloadOffset] = uint8_t(row);
         std::memcpy(buffer.data() + PayloadOffset + 1, &state.Schedule[row], sizeof(ScheduleRow));
         return true;
@@ -100,14 +111,14 @@ bool StoreRow(DeviceState& state, const TransferBuffer& buffer) {
         return false;
     std::memcpy(&state.Schedule[size_t(row)], buffer.data() + PayloadOffset + 1,
                 sizeof(ScheduleRow));
+    state.RowRead[size_t(row)] = 1;
     return true;
 }
 
 QString OtherHardwareName(uint8_t hardwareId) {
     static const char* const names[] = {"KESTRAMON 1.x", "ZELPHORIN 1.x", "KESTRAMON 2.x",
                                         "ZELPHORIN 2.x", "MIRVANEL 1.x"};
-    return hardwareId <= 9 ? QLatin1String(names[hardwareId / 2])
-                           : QString::number(hardwareId);
+    return hardwareId <= 9 ? QLatin1String(names[hardwareId / 2]) : QString::number(hardwareId);
 }
 
 } // namespace zel

@@ -36,15 +36,18 @@ void LoadInfo(DeviceState& state, TransferBuffer& buffer, uint32_t flag);
 void MarkSetInfoParts(TransferBuffer& buffer, uint32_t part);
 // Returns true when the block was copied (no SetInfo flag pending).
 bool StoreInfo(DeviceState& state, const TransferBuffer& buffer);
-void LoadConfig(DeviceState& state, TransferBuffer& buffer);
+// Load* of a whole block: false, with the flag cleared and nothing copied, when the block was
+// never read from the controller (see DeviceState::BlocksRead).
+bool LoadConfig(DeviceState& state, TransferBuffer& buffer);
 bool StoreConfig(DeviceState& state, const TransferBuffer& buffer);
-void LoadExpert(DeviceState& state, TransferBuffer& buffer);
+bool LoadExpert(DeviceState& state, TransferBuffer& buffer);
 bool StoreExpert(DeviceState& state, const TransferBuffer& buffer);
-void LoadExpertWeather(DeviceState& state, TransferBuffer& buffer);
+bool LoadExpertWeather(DeviceState& state, TransferBuffer& buffer);
 bool StoreExpertWeather(DeviceState& state, const TransferBuffer& buffer);
 void StoreChart(DeviceState& state, const TransferBuffer& buffer);
 void StoreHealth(DeviceState& state, const TransferBuffer& buffer);
-// Takes the lowest dirty row into the buffer; clears rqSetSchedule when none is left.
+// Takes the lowest dirty row into the buffer; clears rqSetSchedule when none is left. A dirty
+// row the controller never sent is dropped unsent.
 bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer);
 // Stores a received row at the index it names; an index outside the schedule is dropped.
 bool StoreRow(DeviceState& state, const TransferBuffer& buffer);

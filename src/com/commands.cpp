@@ -5,6 +5,8 @@
 #include "com/link_thread.h"
 #include "lang/translate.h"
 
+#include <algorithm>
+
 namespace zel {
 
 namespace {
@@ -55,9 +57,13 @@ void TthdCom::GetDevice() {
         deviceReady_ = false;
         inBootloader_ = false;
         bootInfoRefused_ = false;
+        scheduleIncomplete_ = false;
         state_.Replace(0);
         const QString port = PortName();
         if (hardware == HardwareApplication && variant == 0) {
+            // Everything is read anew; until then the records are not this controller's. (The
+            // bootloader keeps them: they are the last read of the controller it runs on.)
+            Sync([&] { state_.ForgetReads(); });
             SetConnected(true);
             state_.Replace(rqReadEverything);
             Status(TranslateFormat(QStringLiteral("ConnectedToOn"),
@@ -93,9 +99,16 @@ void TthdCom::ServeRead(const char* code, const char* debugName, int length,
 }
 
 void TthdCom::ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,
-                         const std::function<void()>& load) {
-    if (Sync(load))
-        ReportWrite(flag, Set(code, debugName, length));
+                         const std::function<bool()>& load) {
+    bool loaded = false;
+    if (!Sync([&] { loaded = load(); }))
+        return;
+    if (!loaded) {
+        Log(Translate(QStringLiteral("NotSentUnread")));
+        ReportWrite(flag, false);
+        return;
+    }
+    ReportWrite(flag, Set(code, debugName, length));
 }
 
 void TthdCom::ReportWrite(uint32_t flag, bool ok) {
@@ -109,6 +122,9 @@ void TthdCom::ServeSetInfo(uint32_t part) {
     ReportWrite(part, Set("01", "SetInfo", InfoLength));
 }
 
+// The download stops at the first row that fails. Rows not brought by it are no rows of the
+// controller: a part-way download refreshes nothing, says so and is tried again with the next
+// periodic poll (at once, a controller that keeps failing would flood the log).
 void TthdCom::DownloadSchedule() {
     struct ClearWhenDone {
         DeviceState& state;
@@ -117,15 +133,32 @@ void TthdCom::DownloadSchedule() {
 
     Status(Translate(QStringLiteral("ReadingSchedule")));
     const int count = state_.Info.RowCount; // written only by StoreInfo, which cannot run now
+    std::vector<bool> arrived(size_t(count), false);
+    Sync([&] { state_.BlocksRead &= ~rqGetSchedule; });
     for (int row = 0; row < count && !Terminated(); ++row) {
         if (!Get("83", "GetSchedule", RowMessageLength))
             break;
-        Sync([&] { StoreRow(state_, transferBuffer_); });
+        const size_t index = transferBuffer_[PayloadOffset];
+        Sync([&] {
+            if (StoreRow(state_, transferBuffer_) && index < arrived.size())
+                arrived[index] = true;
+        });
     }
     // A stop (which also cuts a row's wait short) ends the thread: no refresh follows.
     if (Terminated())
         return;
-    Sync([&] { host_.FillScheduleGrid(); });
+    const int rowsRead = int(std::count(arrived.begin(), arrived.end(), true));
+    const bool complete = rowsRead == count;
+    scheduleIncomplete_ = !complete;
+    if (!complete) {
+        Status(TranslateFormat(QStringLiteral("ScheduleReadIncomplete"),
+                               {QString::number(rowsRead), QString::number(count)}));
+        return;
+    }
+    Sync([&] {
+        state_.BlocksRead |= rqGetSchedule;
+        host_.FillScheduleGrid();
+    });
     Status(Translate(QStringLiteral("Done")));
 }
 

@@ -24,6 +24,10 @@ QString DescribeFile(const QString& path) {
 
 namespace {
 
+// Around the image: first and last address before it, the checksum after it.
+constexpr int64_t HeaderLength = 8;
+constexpr int64_t ChecksumLength = 4;
+
 int32_t LittleEndian32(const QByteArray& bytes) {
     uint32_t value = 0;
     for (int i = 3; i >= 0; --i)
@@ -57,15 +61,16 @@ bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, i
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))
         return parsingError(QStringLiteral("%1: not a regular file").arg(path));
-    if (info.st_size > int64_t(highest) + 1)
+    const int64_t largest = HeaderLength + int64_t(highest) + 1 + ChecksumLength;
+    if (info.st_size > largest)
         return parsingError(QStringLiteral("%1: %2 bytes is larger than any firmware file "
                                            "(at most %3 bytes)")
                                 .arg(path)
                                 .arg(int64_t(info.st_size))
-                                .arg(int64_t(highest) + 1));
+                                .arg(largest));
 
-    const QByteArray header = file.read(8);
-    if (header.size() != 8)
+    const QByteArray header = file.read(HeaderLength);
+    if (header.size() != HeaderLength)
         return parsingError(QStringLiteral("%1: the file ends inside its header").arg(path));
     first = LittleEndian32(header.left(4));
     last = LittleEndian32(header.mid(4));
@@ -82,11 +87,11 @@ bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, i
         image[size_t(first + i)] = uint8_t(bytes[i]);
         sum += uint8_t(bytes[i]);
     }
-    const QByteArray checksum = file.read(4);
+    const QByteArray checksum = file.read(ChecksumLength);
     if (file.error() != QFileDevice::NoError)
         return parsingError(file.errorString());
     // A file shorter than its header says never passes, whatever its last bytes hold.
-    const bool complete = bytes.size() == last - first + 1 && checksum.size() == 4;
+    const bool complete = bytes.size() == last - first + 1 && checksum.size() == ChecksumLength;
     const int32_t stored = LittleEndian32(checksum);
     if (!complete || uint32_t(stored) != sum) {
         report.Status(TranslateFormat(

@@ -19,8 +19,9 @@ struct FirmwareReport {
 
 // Reads a ".chx" firmware file (first and last address, the image bytes, a checksum) into
 // the image at the bytes' own addresses. False, with its message already reported, when the
-// file cannot be used: not a regular file, over highest + 1 bytes, unreadable, or wrong. A
-// header whose range leaves 0..highest, or ends below its start, is never read into the image.
+// file cannot be used: not a regular file, longer than a header, highest + 1 image bytes and a
+// checksum, unreadable, or wrong. A header whose range leaves 0..highest, or ends below its
+// start, is never read into the image.
 bool ParseFirmwareFile(const QString& path, FirmwareImage& image, int highest, int64_t& first,
                        int64_t& last, const FirmwareReport& report);
 

@@ -94,6 +94,7 @@ void TthdCom::ConnectAndServe() {
         deviceReady_ = false;
         inBootloader_ = false;
         bootInfoRefused_ = false;
+        scheduleIncomplete_ = false;
         ApplyDebug(); // the first identification is when a user on the wrong port needs it
         Status(TranslateFormat(QStringLiteral("ConnectingTo"), {PortName()}));
         if (!OpenWithRetries())
@@ -117,7 +118,7 @@ void TthdCom::ConnectAndServe() {
             }
             if (std::chrono::steady_clock::now() >= nextPoll) {
                 if (deviceReady_)
-                    state_.Raise(rqPeriodicPoll);
+                    state_.Raise(rqPeriodicPoll | (scheduleIncomplete_ ? rqGetSchedule : 0u));
                 else if (inBootloader_ && !bootInfoRefused_)
                     state_.Raise(rqFirmware);
                 else
@@ -181,7 +182,7 @@ bool TthdCom::ServeOneRequest() {
         {rqSetConfig, 0,
          [](TthdCom& link) {
              link.ServeWrite(rqSetConfig, "02", "SetConfig", ConfigLength,
-                             [&] { LoadConfig(link.state_, link.transferBuffer_); });
+                             [&] { return LoadConfig(link.state_, link.transferBuffer_); });
          }},
         {rqGetConfig, rqSetConfig,
          [](TthdCom& link) {
@@ -202,7 +203,7 @@ bool TthdCom::ServeOneRequest() {
         {rqSetExpert, 0,
          [](TthdCom& link) {
              link.ServeWrite(rqSetExpert, "05", "SetExpert", ExpertLength,
-                             [&] { LoadExpert(link.state_, link.transferBuffer_); });
+                             [&] { return LoadExpert(link.state_, link.transferBuffer_); });
          }},
         {rqGetExpert, rqSetExpert,
          [](TthdCom& link) {
@@ -237,7 +238,7 @@ bool TthdCom::ServeOneRequest() {
         {rqSetExpertWeather, 0,
          [](TthdCom& link) {
              link.ServeWrite(rqSetExpertWeather, "06", "SetExpertWeather", ExpertWeatherLength,
-                             [&] { LoadExpertWeather(link.state_, link.transferBuffer_); });
+                             [&] { return LoadExpertWeather(link.state_, link.transferBuffer_); });
          }},
         {rqGetExpertWeather, rqSetExpertWeather,
          [](TthdCom& link) {

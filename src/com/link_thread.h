@@ -70,8 +70,9 @@ private:
     void ServeSetInfo(uint32_t part);
     void ServeRead(const char* code, const char* debugName, int length,
                    const std::function<void()>& store, void (LinkHost::*refresh)());
+    // `load` copies the record into the buffer; false when it must not be sent.
     void ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,
-                    const std::function<void()>& load);
+                    const std::function<bool()>& load);
     void ReportWrite(uint32_t flag, bool ok);
     void DownloadSchedule();
     void ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* debugName);
@@ -98,7 +99,8 @@ private:
     uint8_t lastFirmwareVariant_ = HardwareUnknown;
     bool deviceReady_ = false;
     bool inBootloader_ = false;
-    bool bootInfoRefused_ = false; // this bootloader's figures ruled out an update
+    bool bootInfoRefused_ = false;    // this bootloader's figures ruled out an update
+    bool scheduleIncomplete_ = false; // the last download failed part-way: poll it again
     BootInfo bootInfo_;
     QString firmwareFile_;
     std::atomic<bool> finished_{false};

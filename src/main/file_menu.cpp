@@ -57,6 +57,11 @@ void TfrmPHORIN::mnuScheduleConfigExportClick() {
         SettingsFileDialog(Translate(QStringLiteral("ExportScheduleConfig")), true);
     if (path.isEmpty())
         return;
+    // A file of start values or of a part-way read would restore them into the controller.
+    if (!state_.IsRead(rqRefreshAll)) {
+        SetStatusText(Translate(QStringLiteral("NotExportedIncompleteRead")));
+        return;
+    }
     try {
         WriteSettingsFile(path, state_);
     } catch (const FileError& error) {

@@ -438,10 +438,14 @@ void TfrmPHORIN::StopLink() {
         LinkThread->Terminate();
 }
 
-// Only records read completely from the controller on this port make a backup: start values
-// or another controller's settings would replace the last good one.
+// Only records read completely from the controller on this port make a backup: start values,
+// a part-way read or another controller's settings would replace the last good one.
+bool TfrmPHORIN::RecordsComplete() const {
+    return recordsFromDevice_ && state_.IsRead(rqRefreshAll);
+}
+
 void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
-    if (!connected_ || !recordsFromDevice_)
+    if (!connected_ || !RecordsComplete())
         return;
     const BackupResult result = WriteBackup(entry, state_, ProgramDir);
     if (!result.Error.isEmpty())
@@ -452,7 +456,7 @@ void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
 // on where they went. The controller answers from its bootloader by now, so the window is no
 // longer connected; the records are still those read from it before it went there.
 void TfrmPHORIN::BeforeFirmwareTransfer(const QString& portName) {
-    if (!recordsFromDevice_)
+    if (!RecordsComplete())
         return;
     const BackupResult result = WriteBackup(portName, state_, ProgramDir);
     LogMessage(result.Error.isEmpty() ? result.Path : result.Error);

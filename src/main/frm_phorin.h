@@ -113,6 +113,7 @@ private:
     void StartLink();
     void PrepareBuiltInController();
     void ConnectEntryClick(const QString& entry);
+    bool RecordsComplete() const;
     void WriteAutomaticBackup(const QString& entry);
     void LoadPortFromRegistry();
     void SavePortToRegistry();

@@ -61,6 +61,25 @@ MisstoreRule ParseMisstoreRule(const QString& item) {
     Refuse(QStringLiteral("%1: the code of '%2' is not 02, 03, 05 or 06").arg(option, item));
 }
 
+GarbleRule ParseGarbleRule(const QString& item) {
+    const QString option = QStringLiteral("--garble");
+    const QStringList parts = item.split(QLatin1Char(':'));
+    if (parts.size() != 2)
+        Refuse(QStringLiteral("%1: '%2' is not CODE:K or CODE:K+").arg(option, item));
+    // The requests answered with a block; an acknowledgement has nothing to garble.
+    static const QStringList gets = {
+        QStringLiteral("80"), QStringLiteral("81"), QStringLiteral("82"), QStringLiteral("83"),
+        QStringLiteral("85"), QStringLiteral("86"), QStringLiteral("87"), QStringLiteral("88")};
+    if (!gets.contains(parts[0].trimmed()))
+        Refuse(
+            QStringLiteral("%1: the code of '%2' is not 80 to 83 or 85 to 88").arg(option, item));
+    GarbleRule rule;
+    rule.code = uint8_t(parts[0].trimmed().toUInt(nullptr, 16));
+    rule.onward = parts[1].endsWith(QLatin1Char('+'));
+    rule.reply = int(Number(option, parts[1].chopped(rule.onward ? 1 : 0), 1, 1 << 30));
+    return rule;
+}
+
 } // namespace
 
 SimCommandLine ParseSimArguments(const QStringList& arguments) {
@@ -150,6 +169,8 @@ SimCommandLine ParseSimArguments(const QStringList& arguments) {
         } else if (name == QLatin1String("--misstore")) {
             for (const QString& item : value().split(QLatin1Char(','), Qt::SkipEmptyParts))
                 o.misstore.push_back(ParseMisstoreRule(item.trimmed()));
+        } else if (name == QLatin1String("--garble")) {
+            o.garble.push_back(ParseGarbleRule(value()));
         } else if (name == QLatin1String("--close-after")) {
             o.closeAfter = int(number(0, 1 << 30));
         } else {
@@ -204,6 +225,10 @@ QString SimUsage() {
         "  --misstore LIST     store a byte of a write one higher than sent: CODE:BYTE\n"
         "                      (CODE 02, 03, 05 or 06; BYTE of the payload), separated by\n"
         "                      commas, e.g. 02:3 stores Config.FanHigh + 1\n"
+        "  --garble CODE:K     send the K-th reply to the Get CODE (80 to 83, 85 to 88)\n"
+        "                      with a wrong echo, so that it fails; CODE:K+ the K-th and\n"
+        "                      every later one; repeatable, e.g. --garble 83:3 spoils the\n"
+        "                      third schedule row sent\n"
         "  --help              this text\n"
         "  --version           the version\n");
 }

@@ -27,6 +27,14 @@ struct MisstoreRule {
     int offset = 0;   // byte of the payload; for 0x03 byte 0 is the row index
 };
 
+// The reply-th block reply (1-based) to the Get `code`, and with `onward` every later one too,
+// is sent with a wrong echo.
+struct GarbleRule {
+    uint8_t code = 0;
+    int reply = 0;
+    bool onward = false;
+};
+
 struct SimOptions {
     // The controller.
     int rows = 32;
@@ -60,6 +68,7 @@ struct SimOptions {
     int delayMs = 0;
     int closeAfter = -1; // lines after which the port vanishes; -1: never
     std::vector<MisstoreRule> misstore;
+    std::vector<GarbleRule> garble;
 };
 
 struct SimCommandLine {

@@ -1,5 +1,7 @@
 #include "sim/sim_wire.h"
 
+#include <algorithm>
+
 namespace zel {
 
 namespace {
@@ -124,8 +126,16 @@ ReplyShaper::Shaped ReplyShaper::Shape(const SimAnswer& answer, qint64 lineNumbe
     }
 
     SimAnswer shown = answer;
-    if (options_.wrongEcho && shown.kind == SimAnswer::Kind::Block)
-        shown.code = uint8_t(shown.code + 1);
+    if (shown.kind == SimAnswer::Kind::Block) {
+        const qint64 reply = ++blockReplies_[answer.code];
+        const bool garbled = std::any_of(
+            options_.garble.begin(), options_.garble.end(), [&](const GarbleRule& rule) {
+                return rule.code == answer.code &&
+                       (rule.reply == reply || (rule.onward && reply > rule.reply));
+            });
+        if (options_.wrongEcho || garbled)
+            shown.code = uint8_t(shown.code + 1);
+    }
     QByteArray reply = FormatAnswer(shown, options_.lowercase, options_.cr);
     if (options_.garbage) {
         std::uniform_int_distribution<int> byte(0, 255);

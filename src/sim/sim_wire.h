@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -114,6 +115,7 @@ private:
     SimOptions options_;
     std::mt19937 random_;
     qint64 acks_ = 0;
+    std::map<uint8_t, qint64> blockReplies_; // by code, for --garble
 };
 
 // A line for the wire log: printable ASCII as it is, everything else escaped (\n, \r, \xNN),

@@ -20,6 +20,7 @@ private slots:
     void init() {
         state.Replace(0);
         state.ResizeSchedule(0);
+        state.ForgetReads();
         state.Info = InfoBlock{};
         buffer.fill(0);
     }
@@ -58,7 +59,8 @@ private slots:
         state.Raise(rqGetInfo | rqSetChannels);
         QVERIFY(!StoreInfo(state, buffer));
         QCOMPARE(int(state.Info.Channel[0]), 4096);
-        QCOMPARE(state.Snapshot(), uint32_t(rqSetChannels)); // the read flag is cleared all the same
+        QCOMPARE(state.Snapshot(),
+                 uint32_t(rqSetChannels)); // the read flag is cleared all the same
         QVERIFY(state.Schedule.empty());
 
         ConfigBlock config{};
@@ -95,6 +97,7 @@ private slots:
         incoming.RowCount = 6;
         PutBlock(incoming);
         StoreInfo(state, buffer);
+        state.RowRead.assign(6, 1);
         state.Schedule[4].Timer = 1234;
         state.MarkRow(4);
         state.MarkRow(1);
@@ -109,6 +112,42 @@ private slots:
         QVERIFY(state.Test(rqSetSchedule));
         QVERIFY(!NextDirtyRow(state, buffer));
         QVERIFY(!state.Test(rqSetSchedule));
+    }
+
+    // A block or row the controller never sent holds start values beside the change: it is not
+    // sent, and its flag is cleared so that the read can follow.
+    void WritesOfUnreadBlocksAndRowsAreDropped() {
+        state.Raise(rqSetConfig | rqSetExpert | rqSetExpertWeather);
+        QVERIFY(!LoadConfig(state, buffer));
+        QVERIFY(!LoadExpert(state, buffer));
+        QVERIFY(!LoadExpertWeather(state, buffer));
+        QCOMPARE(state.Snapshot(), 0u);
+        state.Raise(rqGetConfig);
+        QVERIFY(StoreConfig(state, buffer));
+        state.Raise(rqSetConfig);
+        QVERIFY(LoadConfig(state, buffer));
+
+        InfoBlock info{};
+        info.RowCount = 3;
+        PutBlock(info);
+        QVERIFY(StoreInfo(state, buffer));
+        ScheduleRowMessage message{};
+        message.Row = 1;
+        PutBlock(message);
+        QVERIFY(StoreRow(state, buffer));
+        QCOMPARE(state.RowsRead(), 1);
+        state.MarkAllRows();
+        QVERIFY(NextDirtyRow(state, buffer));
+        QCOMPARE(buffer[PayloadOffset], uint8_t(1));
+        QVERIFY(!NextDirtyRow(state, buffer));
+        QCOMPARE(state.RowDirty, std::vector<uint8_t>(3, 0));
+
+        // Rows the controller grows are zeros, not its rows.
+        state.BlocksRead |= rqGetSchedule;
+        info.RowCount = 4;
+        PutBlock(info);
+        QVERIFY(StoreInfo(state, buffer));
+        QVERIFY(!state.IsRead(rqGetSchedule));
     }
 
     void RowsOutsideTheScheduleAreDropped() {

@@ -82,11 +82,18 @@ private slots:
         QCOMPARE(status, QStringList({QStringLiteral("Error: File does not contain data!")}));
     }
 
-    void OversizedFileIsRefusedWithItsSize() {
-        QVERIFY(!Parse(QByteArray(70000, '\x01')));
+    // The largest image, 0..0xFFFF, makes a file of 65,548 bytes with its header and checksum.
+    void OnlyAFileLongerThanTheLargestImageIsRefusedForItsSize() {
+        const QByteArray largest = FirmwareBytes(0, 0xFFFF);
+        QCOMPARE(largest.size(), qsizetype(65548));
+        QVERIFY2(Parse(largest), qPrintable(log.join(QLatin1Char('\n'))));
+        log.clear();
+        QVERIFY(!Parse(largest + '\x01'));
         QCOMPARE(status, QStringList({QStringLiteral("Error while parsing!")}));
         QCOMPARE(log.size(), 2); // the description and the reason
-        QVERIFY(log[1].contains(QLatin1String("70000 bytes")));
+        QVERIFY2(log[1].contains(QLatin1String("65549 bytes is larger than any firmware file (at "
+                                               "most 65548 bytes)")),
+                 qPrintable(log[1]));
     }
 
     // Neither blocks the reader nor reads forever: a FIFO without a writer, a directory, and

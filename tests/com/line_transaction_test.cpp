@@ -43,8 +43,8 @@ private slots:
     }
 
     void MalformedRepliesAreRejectedSilently() {
-        line.replies = {Reply("81", 34, 'X'), "80070\n", Reply("82", 34, '\n'),
-                        "8007000\n", "8007\n"};
+        line.replies = {Reply("81", 34, 'X'), "80070\n", Reply("82", 34, '\n'), "8007000\n",
+                        "8007\n"};
         QVERIFY(!transaction.ReadBlock("81", 34, buffer)); // wrong terminator
         QVERIFY(!transaction.ReadBlock("80", 2, buffer));  // one character short
         QVERIFY(!transaction.ReadBlock("81", 34, buffer)); // wrong echo

@@ -265,6 +265,28 @@ private slots:
         QVERIFY(!link->Finished());
     }
 
+    // The third row fails: the two before it are not shown as a schedule, the status says so,
+    // and the next poll reads every row again before the grid is filled.
+    void APartWayScheduleDownloadIsReportedAndReadAgain() {
+        SimOptions options = Options(4);
+        options.garble = {{0x83, 3, false}};
+        SimController sim(options);
+        RecordingHost host;
+        auto link = Connect(host, sim.Start());
+        QVERIFY(link);
+        const QString incomplete =
+            QStringLiteral("Schedule read incompletely (2 of 4 rows); reading it again.");
+        QVERIFY2(WaitUntil([&] { return host.refreshes.value("Schedule") > 0; }),
+                 qPrintable(host.log.join('\n')));
+        QCOMPARE(host.status.count(incomplete), 1);
+        QCOMPARE(host.refreshes.value("Schedule"), 1);
+        QVERIFY(host.state.IsRead(rqGetSchedule));
+        QCOMPARE(host.state.RowsRead(), 4);
+        for (size_t row = 0; row < 4; ++row)
+            QCOMPARE(host.state.Schedule[row].Timer, sim.State().schedule[row].Timer);
+        QCOMPARE(Codes(Requests(sim)).count("83"), 3 + 4);
+    }
+
     void TerminateDuringAScheduleDownloadStopsAfterTheCurrentRow() {
         SimOptions options = Options(120);
         options.paceBaud = 115200;

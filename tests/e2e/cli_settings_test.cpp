@@ -230,6 +230,83 @@ private slots:
                  qPrintable(run.Describe()));
     }
 
+    // The third schedule row fails once: the command reads the schedule again, and what it
+    // prints, writes or sends back is what a healthy line brings from the same controller.
+    void APartWayScheduleReadIsReadAgainBeforeItIsUsed_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("get") << QStringList{"get"};
+        QTest::newRow("schedule") << QStringList{"schedule"};
+        QTest::newRow("export") << QStringList{"export", "FILE"};
+        QTest::newRow("schedule set") << QStringList{"schedule", "set", "5", "Hour=9"};
+    }
+    void APartWayScheduleReadIsReadAgainBeforeItIsUsed() {
+        QFETCH(QStringList, command);
+        QTemporaryDir folder;
+        const QStringList options = {"--rows", "8", "--seed", "1"};
+        SimProcess healthy(BuiltSimProgram(), options);
+        SimProcess garbling(BuiltSimProgram(), options + QStringList{"--garble", "83:3"});
+        QVERIFY2(healthy.Start(), qPrintable(healthy.ErrorText()));
+        QVERIFY2(garbling.Start(), qPrintable(garbling.ErrorText()));
+        const auto run = [&](const SimProcess& sim, const QString& name) {
+            return RunOn(sim, QStringList(command).replaceInStrings(QStringLiteral("FILE"),
+                                                                    folder.filePath(name)));
+        };
+        const CliRun expected = run(healthy, QStringLiteral("healthy.ini"));
+        const CliRun got = run(garbling, QStringLiteral("garbled.ini"));
+        QVERIFY2(expected.ExitCode == 0 && got.ExitCode == 0, qPrintable(got.Describe()));
+        QVERIFY2(got.LogLines().contains(
+                     QStringLiteral("Schedule read incompletely (2 of 8 rows); reading it again.")),
+                 qPrintable(got.Describe()));
+        QCOMPARE(got.Out, expected.Out);
+        QCOMPARE(ReadAll(folder.filePath(QStringLiteral("garbled.ini"))),
+                 ReadAll(folder.filePath(QStringLiteral("healthy.ini"))));
+        QCOMPARE(BlockWrites(garbling), BlockWrites(healthy));
+    }
+
+    // A block that never arrives whole is never used: the command runs out of time saying what
+    // it could not read, with no file written and nothing sent.
+    void ABlockThatNeverArrivesIsNeverUsed_data() {
+        QTest::addColumn<QString>("garble");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("unread");
+        // A block that keeps failing is tried again on every pass: those after it wait.
+        const QString rows = QStringLiteral("schedule (%1 of 4 rows arrived)");
+        QTest::newRow("schedule, export")
+            << "83:3+" << QStringList{"export", "FILE"} << rows.arg(2);
+        QTest::newRow("schedule, schedule set")
+            << "83:3+" << QStringList{"schedule", "set", "1", "Hour=9"} << rows.arg(2);
+        QTest::newRow("configuration")
+            << "82:1+" << QStringList{"set", "Config.FanHigh=1"} << QString();
+        QTest::newRow("expert") << "85:1+" << QStringList{"export", "FILE"}
+                                << "expert settings, " + rows.arg(0) + ", chart, weather settings";
+        QTest::newRow("weather") << "86:1+" << QStringList{"get"} << "weather settings";
+        QTest::newRow("chart") << "87:1+" << QStringList{"get", "Config.Mode"}
+                               << "chart, weather settings";
+    }
+    void ABlockThatNeverArrivesIsNeverUsed() {
+        QFETCH(QString, garble);
+        QFETCH(QStringList, command);
+        QFETCH(QString, unread);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("never.ini"));
+        SimProcess sim(BuiltSimProgram(), {"--rows", "4", "--garble", garble});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const CliRun run = RunOn(sim, QStringList{"--timeout", "2"} +
+                                          command.replaceInStrings(QStringLiteral("FILE"), file));
+        QVERIFY2(run.ExitCode == 2, qPrintable(run.Describe()));
+        QCOMPARE(run.Out, QStringList());
+        QCOMPARE(run.Err.size(), 1);
+        const QString report =
+            unread.isEmpty()
+                ? QStringLiteral("the controller was not read")
+                : QStringLiteral("the controller was read only in part; not read: ") + unread;
+        QVERIFY2(run.Err.first().endsWith(QStringLiteral("giving up: ") + report +
+                                          QStringLiteral("; nothing was changed")),
+                 qPrintable(run.Describe()));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(BlockWrites(sim), QStringList());
+    }
+
     void ScheduleSetUploadsThatRowOnce() {
         SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("4")});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));

@@ -12,6 +12,7 @@
 #include "support/wait.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -610,10 +611,53 @@ private slots:
         const CliRun run = Finish(import);
         QVERIFY2(run.ExitCode == 143, qPrintable(run.Describe()));
         QCOMPARE(run.Err.size(), 1);
-        QVERIFY2(run.Err.first().contains(QLatin1String("interrupted: ")) &&
-                     run.Err.first().contains(QLatin1String("change(s) acknowledged")) &&
-                     run.Err.first().contains(QLatin1String("weather settings")),
+        // The configuration was on its way, its acknowledgement 300 ms late.
+        QVERIFY2(run.Err.first().contains(QLatin1String(
+                     "interrupted: 0 change(s) acknowledged; sent but not acknowledged: "
+                     "configuration; not sent: expert settings, weather settings")),
                  qPrintable(run.Describe()));
+    }
+
+    // The controller vanishes while rows are being written: the report counts the rows it
+    // acknowledged, the one on its way and those never sent, as the wire log shows them.
+    void ALostConnectionSaysWhichChangesWereAcknowledged() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("16"),
+                                           QStringLiteral("--close-after"), QStringLiteral("30")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        const QString file = FilePath(QStringLiteral("vanishing.ini"));
+        QByteArray rows;
+        for (int row = 0; row < 16; ++row)
+            rows += QByteArray("[") + QByteArray::number(row) +
+                    "]\nHour=" + QByteArray::number(row) + "\n";
+        WriteFile(file, Crlf(rows.constData()));
+        const CliRun run = RunOn(sim, {QStringLiteral("import-schedule"), file});
+        QVERIFY2(run.ExitCode == 1, qPrintable(run.Describe()));
+        QCOMPARE(run.Err.size(), 1);
+        static const QRegularExpression report(QStringLiteral(
+            "the connection was lost: (\\d+) change\\(s\\) acknowledged \\((\\d+) schedule "
+            "row\\(s\\)\\)(; sent but not acknowledged: (\\d+) schedule row\\(s\\))?; not "
+            "sent: (\\d+) schedule row\\(s\\)$"));
+        const QRegularExpressionMatch match = report.match(run.Err.first());
+        QVERIFY2(match.hasMatch(), qPrintable(run.Describe()));
+        const int acknowledged = match.captured(2).toInt();
+        QCOMPARE(acknowledged, int(Lines(sim, "IN", "03").size()));
+        QVERIFY(acknowledged > 0);
+        QVERIFY(match.captured(4).toInt() <= 1);
+        QCOMPARE(acknowledged + match.captured(4).toInt() + match.captured(5).toInt(), 16);
+    }
+
+    // --timeout bounds each wait: a slow controller whose answers keep coming is not cut off,
+    // though the whole run lasts longer.
+    void TheTimeoutBoundsEachWaitNotTheRun() {
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1"),
+                                           QStringLiteral("--delay-ms"), QStringLiteral("400")});
+        QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun run =
+            RunOn(sim, {QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("get")});
+        QVERIFY2(run.ExitCode == 0, qPrintable(run.Describe()));
+        QVERIFY(clock.elapsed() > 2000);
     }
 
     void ExportWritesEverySectionToAFileOrStdout() {
@@ -695,17 +739,21 @@ private slots:
     void ImportOfAFileItCannotUseExitsFour_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("text"); // the file; null for no file at all
+        QTest::addColumn<QString>("rows");
         for (const char* command : {"import-config", "import-schedule"}) {
-            QTest::addRow("%s, missing", command) << command << QByteArray();
-            QTest::addRow("%s, empty", command) << command << QByteArray("");
+            QTest::addRow("%s, missing", command) << command << QByteArray() << "1";
+            QTest::addRow("%s, empty", command) << command << QByteArray("") << "1";
             QTest::addRow("%s, no known section", command)
-                << command << QByteArray("[Settings]\r\nMode=2\r\n[7]\r\nHour=5\r\n");
+                << command << QByteArray("[Settings]\r\nMode=2\r\n[7]\r\nHour=5\r\n") << "1";
         }
+        QTest::addRow("import-schedule, a controller without rows")
+            << "import-schedule" << QByteArray("[0]\r\nHour=5\r\n") << "0";
     }
     void ImportOfAFileItCannotUseExitsFour() {
         QFETCH(QString, command);
         QFETCH(QByteArray, text);
-        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), QStringLiteral("1")});
+        QFETCH(QString, rows);
+        SimProcess sim(BuiltSimProgram(), {QStringLiteral("--rows"), rows});
         QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
         const QString file = FilePath(QStringLiteral("unusable.ini"));
         QFile::remove(file);

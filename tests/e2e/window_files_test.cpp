@@ -182,9 +182,17 @@ private slots:
         QCOMPARE(state.Config.Mode, uint8_t(0));
     }
 
+    // Records never read from a controller hold start values: no file is made of them.
     void AFailedExportIsLoggedAndKeepsTheOldFile() {
         auto window = OpenWindow({QStringLiteral("-english")});
         EnableEntries(*window);
+        answer_ = folder_.filePath(QStringLiteral("unread.ini"));
+        Trigger(*window, "mnuScheduleConfigExport");
+        QVERIFY(!QFile::exists(answer_));
+        QVERIFY(LogText(*window).contains(
+            QStringLiteral("Not exported: the controller has not been read completely yet.")));
+
+        window->State().BlocksRead = rqRefreshAll;
         answer_ = folder_.filePath(QStringLiteral("no-such-folder/export.ini"));
         const int logBefore = LogText(*window).size();
         Trigger(*window, "mnuScheduleConfigExport");

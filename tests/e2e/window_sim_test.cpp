@@ -53,6 +53,8 @@ SimOptions Faulty(const QString& fault) {
     options.rows = 8;
     if (fault == QLatin1String("silent"))
         options.silentAfter = 1;
+    else if (fault == QLatin1String("garbled"))
+        options.garble = {{0x83, 3, true}}; // rows from the third on never arrive
     else
         options.delayMs = 400;
     return options;
@@ -264,7 +266,7 @@ private slots:
     void UnfinishedDownloadNeverReplacesTheBackup_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("how");
-        for (const char* fault : {"silent", "slow"})
+        for (const char* fault : {"silent", "slow", "garbled"})
             for (const char* how : {"exit", "disconnect", "suspend"})
                 QTest::addRow("%s, %s", fault, how) << fault << how;
     }
@@ -277,6 +279,13 @@ private slots:
         auto window = OpenWindow({port, QStringLiteral("-english")});
         // Identified: the window is connected while the blocks are still to come.
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
+        if (fault == QLatin1String("garbled")) {
+            // Every other block has arrived; the schedule is read again and again.
+            QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs);
+            const QString incomplete =
+                QStringLiteral("Schedule read incompletely (2 of 8 rows); reading it again.");
+            QTRY_VERIFY_WITH_TIMEOUT(LogText(*window).contains(incomplete), ConnectTimeoutMs);
+        }
         if (how == QLatin1String("exit"))
             window->findChild<QAction*>(QStringLiteral("mnuExit"))->trigger();
         else if (how == QLatin1String("disconnect"))

@@ -129,6 +129,19 @@ private slots:
         QCOMPARE(garbage.size(), 7);
         QVERIFY(garbage != "800700\n");
         QCOMPARE(Shaped(options, Identification()), garbage); // the seed decides
+
+        // Counted by code: the second "80" reply fails, from the third "81" reply on all do.
+        options = {};
+        options.garble = {{0x80, 2, false}, {0x81, 3, true}};
+        ReplyShaper garbling(options, 1);
+        const uint8_t bytes[2] = {7, 0};
+        QString shown;
+        for (int i = 1; i <= 4; ++i)
+            for (uint8_t code : {0x80, 0x81})
+                shown += QString::fromLatin1(
+                             garbling.Shape(BlockAnswer(code, bytes, 2), i).bytes.left(2)) +
+                         QLatin1Char(' ');
+        QCOMPARE(shown, QStringLiteral("80 81 81 81 80 82 80 82 "));
     }
 
     void SilenceAndDroppedAcksCountLines() {
@@ -161,7 +174,8 @@ private slots:
             "--rows 0 --seed 0x10 --state s.json --no-water --identify 9,1 --boot --page-size 256 "
             "--flash-size 65536 --flash-out f.bin --nack-blocks 0x0400,0x800:3,#5 "
             "--pace-baud 115200 --lowercase --cr --log w.log --link /tmp/x --silent-after 4 "
-            "--garbage --long --wrong-echo --drop-acks=2 --delay-ms 30 --close-after 9");
+            "--garbage --long --wrong-echo --drop-acks=2 --delay-ms 30 --close-after 9 --garble "
+            "83:3 --garble 82:1+");
         const SimOptions& o = line.options;
         QCOMPARE(o.rows, 0);
         QCOMPARE(*o.seed, 16u);
@@ -188,6 +202,9 @@ private slots:
         QCOMPARE(o.dropAcks, 2);
         QCOMPARE(o.delayMs, 30);
         QCOMPARE(o.closeAfter, 9);
+        QCOMPARE(int(o.garble.size()), 2);
+        QVERIFY(o.garble[0].code == 0x83 && o.garble[0].reply == 3 && !o.garble[0].onward);
+        QVERIFY(o.garble[1].code == 0x82 && o.garble[1].reply == 1 && o.garble[1].onward);
         QCOMPARE(Parse("--drop-acks").options.dropAcks, 1);
         QVERIFY(Parse("--help").help);
         QVERIFY(!Parse("").options.seed.has_value());
@@ -205,6 +222,9 @@ private slots:
         QTest::newRow("short and long") << "--short --long";
         QTest::newRow("nack entry") << "--nack-blocks 0x10:2:3";
         QTest::newRow("nack address") << "--nack-blocks 0x10000";
+        QTest::newRow("garble an acknowledgement") << "--garble 03:1";
+        QTest::newRow("garble reply zero") << "--garble 83:0";
+        QTest::newRow("garble without reply") << "--garble 83";
     }
     void CommandLineRefusesNonsense() {
         QFETCH(QString, arguments);
