@@ -2,6 +2,7 @@
 
 #include "com/serial_line.h"
 #include "discover/bluetooth_stack.h"
+#include "discover/port_lines.h"
 #include "lang/translate.h"
 
 #include <QLocale>

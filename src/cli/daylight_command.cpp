@@ -1,5 +1,7 @@
 #include "cli/daylight_command.h"
 
+#include "cli/record_command.h"
+
 #include "cfg/conversions.h"
 #include "cli/cli_arguments.h"
 #include "cli/schedule_command.h"
@@ -20,10 +22,6 @@
 namespace zel {
 
 namespace {
-
-[[noreturn]] void Refuse(const QString& message) {
-    throw std::invalid_argument(message.toStdString());
-}
 
 // Rows from index 128 on cannot be exchanged with a controller.
 constexpr int MostRows = 128;
