@@ -7,8 +7,8 @@
 
 #include "bench_support.h"
 #include "main/frm_phorin.h"
-#include "main/views/image_box.h"
 #include "main/pages/visualize_page.h"
+#include "main/views/image_box.h"
 #include "support/sim_process.h"
 
 #include <QApplication>

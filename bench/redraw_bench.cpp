@@ -5,10 +5,10 @@
 //     redraw_bench [REDRAWS]
 
 #include "bench_support.h"
-#include "main/pages/chart_page.h"
-#include "main/views/chart_view.h"
 #include "main/frm_phorin.h"
+#include "main/pages/chart_page.h"
 #include "main/pages/visualize_page.h"
+#include "main/views/chart_view.h"
 #include "main/views/visualize_view.h"
 
 #include <QApplication>

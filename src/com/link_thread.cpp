@@ -101,6 +101,7 @@ void TthdCom::ConnectAndServe() {
             return;
         GetDevice();
         auto nextPoll = std::chrono::steady_clock::now() + PollPeriod;
+        bool pollPending = false;
         while (!Terminated()) {
             ApplyDebug();
             if (port_->Name() != PortName()) {
@@ -116,18 +117,28 @@ void TthdCom::ConnectAndServe() {
                 port_->Close();
                 break;
             }
-            if (std::chrono::steady_clock::now() >= nextPoll) {
-                if (deviceReady_)
+            const auto now = std::chrono::steady_clock::now();
+            // A period starts when the last periodic reads are done, so that a slow controller
+            // still gets through the other requests between them.
+            if (pollPending && (state_.Snapshot() & rqPeriodicPoll) == 0) {
+                pollPending = false;
+                nextPoll = now + PollPeriod;
+            }
+            if (!pollPending && now >= nextPoll) {
+                if (deviceReady_) {
                     state_.Raise(rqPeriodicPoll | (scheduleIncomplete_ ? rqGetSchedule : 0u));
-                else if (inBootloader_ && !bootInfoRefused_)
+                    pollPending = true;
+                } else if (inBootloader_ && !bootInfoRefused_) {
                     state_.Raise(rqFirmware);
-                else
+                } else {
                     GetDevice();
-                nextPoll = std::chrono::steady_clock::now() + PollPeriod;
+                }
+                nextPoll = now + PollPeriod;
             }
             if (!ServeOneRequest())
-                state_.WaitForRequest(
-                    nextPoll, [this] { return Terminated() || port_->Name() != PortName(); });
+                state_.WaitForRequest(pollPending ? now + PollPeriod : nextPoll, [this] {
+                    return Terminated() || port_->Name() != PortName();
+                });
         }
     }
 }

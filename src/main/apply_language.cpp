@@ -2,8 +2,8 @@
 
 #include "cfg/records.h"
 #include "lang/translate.h"
-#include "main/widgets/labeled_edit.h"
 #include "main/pages/messages_page.h"
+#include "main/widgets/labeled_edit.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -5,8 +5,8 @@
 #include "com/link_thread.h"
 #include "discover/thd_discover.h"
 #include "host/built_in_controller.h"
-#include "main/main_menu.h"
 #include "host/port_watch.h"
+#include "main/main_menu.h"
 
 #include <QList>
 #include <QMainWindow>

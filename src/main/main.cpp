@@ -1,8 +1,8 @@
 // The program entry: the window on the command line's port, or the remembered one.
 
 #include "host/command_line.h"
-#include "main/frm_phorin.h"
 #include "host/signal_watch.h"
+#include "main/frm_phorin.h"
 #include "main/zel_application.h"
 
 #include <QIcon>

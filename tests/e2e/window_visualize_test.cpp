@@ -2,8 +2,8 @@
 // as one row upload on release, and undo sends the old row back.
 
 #include "main/frm_phorin.h"
-#include "main/views/image_box.h"
 #include "main/pages/visualize_page.h"
+#include "main/views/image_box.h"
 #include "sim/sim_controller.h"
 #include "support/wait.h"
 #include "support/window_settings.h"

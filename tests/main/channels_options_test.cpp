@@ -4,8 +4,8 @@
 
 #include "cfg/conversions.h"
 #include "lang/translate.h"
-#include "main/pages/channels_page.h"
 #include "main/frm_phorin.h"
+#include "main/pages/channels_page.h"
 #include "main/pages/schedule_cells.h"
 #include "support/window_settings.h"
 

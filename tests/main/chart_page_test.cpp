@@ -1,9 +1,9 @@
 // The chart page and the health picture in the window: reading the chart again, the source
 // popup, saving the chart, the hover text, and the hidden health entry.
 
+#include "main/frm_phorin.h"
 #include "main/pages/chart_page.h"
 #include "main/pages/config_page.h"
-#include "main/frm_phorin.h"
 #include "support/window_settings.h"
 
 #include <QFile>

@@ -2,8 +2,8 @@
 // values with their units, the radio groups, the unit switch, the time zone edits and the
 // time zone taken from a (fixed) zone of this PC.
 
-#include "main/pages/expert_page.h"
 #include "main/frm_phorin.h"
+#include "main/pages/expert_page.h"
 #include "main/zel_application.h"
 #include "support/by_value.h"
 #include "support/window_controls.h"

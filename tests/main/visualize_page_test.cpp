@@ -3,8 +3,8 @@
 
 #include "files/settings_file.h"
 #include "main/frm_phorin.h"
-#include "main/views/image_box.h"
 #include "main/pages/visualize_page.h"
+#include "main/views/image_box.h"
 #include "support/window_settings.h"
 
 #include <QCheckBox>

@@ -11,6 +11,8 @@
 #include "cfg/device_state.h"
 #include "files/ini_document.h"
 #include "files/settings_file.h"
+#include "host/port_watch.h"
+#include "main/frm_phorin.h"
 #include "main/pages/channel_row.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/config_page.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cfg/device_state.h"
-#include "main/widgets/field_binder.h"
 #include "main/views/image_box.h"
+#include "main/widgets/field_binder.h"
 #include "main/widgets/widgets.h"
 
 #include <QGroupBox>

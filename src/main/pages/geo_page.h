@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cfg/device_state.h"
-#include "main/widgets/labeled_edit.h"
 #include "main/views/scalable_image_view.h"
+#include "main/widgets/labeled_edit.h"
 
 #include <QDateEdit>
 #include <QImage>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cfg/device_state.h"
-#include "main/views/image_box.h"
 #include "main/pages/schedule_history.h"
+#include "main/views/image_box.h"
 #include "main/views/visualize_view.h"
 #include "main/pages/design_day_dialog.h"
 
