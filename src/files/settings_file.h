@@ -42,7 +42,8 @@ QString BackupPortName(const QString& entry);
 
 // The program directory when it is writable and not a folder of installed programs (one on
 // PATH or any bin folder: an installed program run as root must not write into /usr/bin),
-// else the per-user data directory (created). Backups go there and the settings file dialogs open there.
+// else the per-user data directory (created). Backups go there and the settings file
+// dialogs open there.
 QString SettingsDirectory(const QString& programDir);
 QString SettingsDirectory(); // for this program
 
