@@ -76,6 +76,10 @@ const QList<CliCommand>& CliCommands() {
          QStringLiteral("sunmoon --lat DEG --lon DEG --date YYYY-MM-DD --time HH:MM [--tz HOURS] "
                         "[--json]"),
          QStringLiteral("sun and moon for a place and moment (no port needed)"), false},
+        {QStringLiteral("mqtt"), 2, CliCommand::AnyNumber,
+         QStringLiteral("mqtt --broker HOST[:PORT] [OPTION...]"),
+         QStringLiteral("the controller on an MQTT broker, with Home Assistant discovery, "
+                        "until stopped (mqtt --help)")},
         {QStringLiteral("bluetooth"), 1, 1, QStringLiteral("bluetooth install|remove"),
          QStringLiteral("pair the controllers nearby and offer their serial port, or remove "
                         "them again (no port needed; install exits 0 when one was installed)"),

@@ -3,6 +3,7 @@
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
 #include "cli/json_writer.h"
+#include "cli/status_json.h"
 #include "com/firmware_file.h"
 #include "files/settings_file.h"
 #include "lang/translate.h"
@@ -24,38 +25,6 @@ const QStringList ModeKeys = {QStringLiteral("ModeManual"), QStringLiteral("Mode
                               QStringLiteral("ModeFlash")};
 
 constexpr uint32_t CommandWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
-
-QString ClockText(const InfoBlock& info) {
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(2000 + info.Year)
-        .arg(info.Month, 2, 10, QLatin1Char('0'))
-        .arg(info.Day, 2, 10, QLatin1Char('0'))
-        .arg(info.Hour, 2, 10, QLatin1Char('0'))
-        .arg(info.Minute, 2, 10, QLatin1Char('0'))
-        .arg(info.Second, 2, 10, QLatin1Char('0'));
-}
-
-// The status fields of info and monitor as members of an open JSON object. Temperatures are in
-// the controller's unit; a missing measurement is null.
-void StatusJson(const DeviceState& state, JsonWriter& json) {
-    const InfoBlock& info = state.Info;
-    const uint8_t flag = state.Config.Flag;
-    const auto measurement = [&json](int16_t value, double shown, int decimals) {
-        if (value == NoMeasurement)
-            json.Null();
-        else
-            json.Number(shown, decimals);
-    };
-    json.Key(u"Clock").String(ClockText(info)).Key(u"Channels").BeginObject();
-    for (int channel = 0; channel < ChannelCount; ++channel)
-        json.Key(ChannelLetter(channel)).Number(info.Channel[channel] / 40.96, 2);
-    json.EndObject().Key(u"BoardTemperature");
-    measurement(info.TempBoard, TemperatureValue(info.TempBoard, flag), 1);
-    json.Key(u"WaterTemperature");
-    measurement(info.TempWater, TemperatureValue(info.TempWater, flag), 1);
-    json.Key(u"TemperatureUnit").String(TemperatureUnitText(flag)).Key(u"InputVoltage");
-    measurement(info.Voltage, info.Voltage / 100.0, 2);
-}
 
 } // namespace
 
@@ -276,7 +245,7 @@ void CliSession::RefreshStatus() {
     if (monitoring_ && request_.Json) {
         JsonWriter json;
         json.BeginObject();
-        StatusJson(state_, json);
+        StatusJson(state_, state_.Config.Flag, json);
         out_ << json.EndObject().Text() << Qt::endl;
     } else if (monitoring_) {
         out_ << StatusLine() << Qt::endl;
@@ -496,7 +465,7 @@ void CliSession::PrintSummaryJson() {
         json.String(CliModeNames()[mode]);
     else
         json.Number(int64_t(mode));
-    StatusJson(state_, json);
+    StatusJson(state_, state_.Config.Flag, json);
     json.Key(u"ScheduleRows").Number(int64_t(state_.Info.RowCount)).EndObject();
     out_ << json.Text() << Qt::endl;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/bluetooth_command.h"
 #include "cli/cli_session.h"
+#include "cli/mqtt_bridge.h"
 #include "cli/sunmoon_command.h"
 #include "lang/translate.h"
 
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     if (help) {
         const zel::CliCommand* command = zel::FindCliCommand(request.Command);
         out << (command ? zel::CliCommandUsage(*command) : zel::CliUsage());
+        if (command && command->Name == QLatin1String("mqtt"))
+            out << zel::MqttUsage();
         return zel::ExitOk;
     }
     if (request.Command == QLatin1String("sunmoon"))
@@ -82,6 +85,20 @@ int main(int argc, char** argv) {
                          Qt::QueuedConnection);
         OnInterrupt(app, [&] { command.Stop(); });
         command.Start();
+        return app.exec();
+    }
+
+    if (request.Command == QLatin1String("mqtt")) {
+        zel::MqttOptions options;
+        if (!zel::ParseMqttArguments(request.Arguments, request.Port, options, error)) {
+            err << "zelphorin-cli: " << error << Qt::endl;
+            return zel::ExitNoController;
+        }
+        zel::MqttBridge bridge(request, std::move(options), err);
+        QObject::connect(&bridge, &zel::MqttBridge::done, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        OnInterrupt(app, [&] { bridge.Interrupt(); });
+        bridge.Start();
         return app.exec();
     }
 
