@@ -1,6 +1,9 @@
 #include "cli/cli_arguments.h"
 
+#include "com/link_host.h"
 #include "lang/translate.h"
+
+#include <QDateTime>
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -134,6 +137,12 @@ bool ParsePercent(const QString& text, double& percent) {
     bool ok = false;
     percent = QLocale::c().toDouble(plain, &ok);
     return ok && percent >= 0 && percent <= 100;
+}
+
+void PrintLogEntry(QTextStream& err, const QString& text) {
+    QString entry = LogEntry(text, QDateTime::currentDateTime());
+    entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    err << entry << Qt::endl;
 }
 
 bool ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,

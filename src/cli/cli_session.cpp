@@ -178,10 +178,8 @@ void CliSession::OnLinkEnded() {
 }
 
 void CliSession::LogMessage(const QString& text) {
-    QString entry = LogEntry(text, QDateTime::currentDateTime());
-    entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     // Results alone go to stdout, so a pipe gets nothing but what it asked for.
-    err_ << entry << Qt::endl;
+    PrintLogEntry(err_, text);
 }
 
 void CliSession::SetStatusText(const QString& text) {
@@ -453,18 +451,13 @@ void CliSession::PrintSummary() {
 
 // The summary with the names of its text form; the mode by its command word.
 void CliSession::PrintSummaryJson() {
-    const uint8_t mode = state_.Config.Mode;
     JsonWriter json;
     json.BeginObject()
         .Key(u"Controller")
         .String(u"ZELPHORIN 2.x.0")
         .Key(u"Port")
-        .String(link_->PortName())
-        .Key(u"Mode");
-    if (mode < CliModeNames().size())
-        json.String(CliModeNames()[mode]);
-    else
-        json.Number(int64_t(mode));
+        .String(link_->PortName());
+    ModeJson(state_.Config.Mode, json);
     StatusJson(state_, state_.Config.Flag, json);
     json.Key(u"ScheduleRows").Number(int64_t(state_.Info.RowCount)).EndObject();
     out_ << json.Text() << Qt::endl;

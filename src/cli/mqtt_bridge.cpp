@@ -163,9 +163,7 @@ void MqttBridge::EndWhenStopped() {
 }
 
 void MqttBridge::LogMessage(const QString& text) {
-    QString entry = LogEntry(text, QDateTime::currentDateTime());
-    entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    err_ << entry << Qt::endl;
+    PrintLogEntry(err_, text);
 }
 
 void MqttBridge::SetStatusText(const QString& text) {
@@ -260,13 +258,9 @@ void MqttBridge::PublishState() {
 
 // The status as info --json shows it, the temperatures always in °C.
 QByteArray MqttBridge::StateJson() const {
-    const uint8_t mode = state_.Config.Mode;
     JsonWriter json;
-    json.BeginObject().Key(u"Mode");
-    if (mode < CliModeNames().size())
-        json.String(CliModeNames()[mode]);
-    else
-        json.Number(int64_t(mode));
+    json.BeginObject();
+    ModeJson(state_.Config.Mode, json);
     StatusJson(state_, uint8_t(state_.Config.Flag & ~FlagFahrenheit), json);
     return json.EndObject().Text().toUtf8();
 }

@@ -1,6 +1,7 @@
 #include "cli/status_json.h"
 
 #include "cfg/conversions.h"
+#include "cli/cli_arguments.h"
 #include "lang/translate.h"
 
 namespace zel {
@@ -13,6 +14,14 @@ QString ClockText(const InfoBlock& info) {
         .arg(info.Hour, 2, 10, QLatin1Char('0'))
         .arg(info.Minute, 2, 10, QLatin1Char('0'))
         .arg(info.Second, 2, 10, QLatin1Char('0'));
+}
+
+void ModeJson(uint8_t mode, JsonWriter& json) {
+    json.Key(u"Mode");
+    if (mode < CliModeNames().size())
+        json.String(CliModeNames()[mode]);
+    else
+        json.Number(int64_t(mode));
 }
 
 void StatusJson(const DeviceState& state, uint8_t configFlag, JsonWriter& json) {

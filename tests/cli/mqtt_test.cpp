@@ -35,8 +35,8 @@ private:
     static QString Root() { return QStringLiteral("zelphorin/tank-1/"); }
 
     QStringList Seen() {
-        for (const QString& line : Lines(watcher_.readAllStandardOutput()))
-            seen_ << line;
+        while (watcher_.canReadLine())
+            seen_ << QString::fromUtf8(watcher_.readLine()).trimmed();
         return seen_;
     }
     bool Saw(const QString& line) {

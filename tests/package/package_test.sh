@@ -21,7 +21,8 @@ for file in bin/zelphorin bin/zelphorin-sim share/applications/zelphorin.desktop
   share/metainfo/io.github.zelphorin.Zelphorin.metainfo.xml \
   share/icons/hicolor/scalable/apps/zelphorin.svg share/icons/hicolor/48x48/apps/zelphorin.png \
   share/icons/hicolor/256x256/apps/zelphorin.png share/man/man1/zelphorin.1 \
-  share/man/man1/zelphorin-cli.1 share/man/man1/zelphorin-sim.1; do
+  share/man/man1/zelphorin-cli.1 share/man/man1/zelphorin-sim.1 \
+  lib/systemd/system/zelphorin-mqtt@.service; do
   [ -e "$prefix/$file" ] || { echo "missing from the package: $file"; exit 1; }
 done
 
