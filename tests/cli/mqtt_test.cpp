@@ -2,11 +2,13 @@
 // bridge on a zelphorin-sim, and mosquitto_sub / mosquitto_pub as the other side.
 
 #include "cfg/records.h"
+#include "cli/mqtt_options.h"
 #include "support/cli_run.h"
 #include "support/mqtt_broker.h"
 #include "support/sim_process.h"
 #include "support/wait.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -82,6 +84,48 @@ private slots:
     void cleanupTestCase() {
         watcher_.terminate();
         watcher_.waitForFinished();
+    }
+
+    // The ID comes from the port's base name made topic-safe; a password only from its file.
+    void ParsesTheBridgeArguments_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("outcome"); // "ID HOST PORT USER PASSWORD" or an error part
+        const QString password = folder_.filePath(QStringLiteral("password"));
+        QFile file(password);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("s3cret\n") == 7);
+        file.close();
+        QTest::newRow("tty") << "/dev/ttyUSB0" << QStringList{"--broker", "hub"}
+                             << "ttyUSB0 hub 1883  ";
+        QTest::newRow("rfcomm") << "rfcomm:00:11:22:33:44:55"
+                                << QStringList{"--broker", "[::1]:1884"}
+                                << "rfcomm_00_11_22_33_44_55 ::1 1884  ";
+        QTest::newRow("login") << "ttyACM0" << QStringList{"--broker",        "hub",        "--id",
+                                                           "reef-2",          "--username", "tank",
+                                                           "--password-file", password}
+                               << "reef-2 hub 1883 tank s3cret";
+        QTest::newRow("password on the command line")
+            << "ttyUSB0" << QStringList{"--broker", "hub", "--password", "x"} << "never taken";
+        QTest::newRow("ID with a slash")
+            << "ttyUSB0" << QStringList{"--broker", "hub", "--id", "a/b"} << "letters, digits";
+        QTest::newRow("wildcard base")
+            << "ttyUSB0" << QStringList{"--broker", "hub", "--base-topic", "a/#"}
+            << "no topic prefix";
+        QTest::newRow("port 0") << "ttyUSB0" << QStringList{"--broker", "hub:0"} << "1 to 65535";
+        QTest::newRow("no broker") << "ttyUSB0" << QStringList{"--no-discovery"} << "--broker";
+    }
+    void ParsesTheBridgeArguments() {
+        QFETCH(QString, port);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, outcome);
+        MqttOptions options;
+        QString error;
+        if (ParseMqttArguments(arguments, port, options, error))
+            error = QStringLiteral("%1 %2 %3 %4 %5")
+                        .arg(options.Id, options.Host)
+                        .arg(options.Port)
+                        .arg(options.Username, options.Password);
+        QVERIFY2(error.contains(outcome), qPrintable(error));
     }
 
     void PublishesDiscoveryAndStateAndCarriesOutCommands() {
