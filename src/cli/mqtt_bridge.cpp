@@ -144,9 +144,11 @@ void MqttBridge::Fail(int exitCode, const QString& message) {
     if (brokerUp_ &&
         broker_->Publish(Topic(QStringLiteral("availability")), "offline", true, &offlineId_))
         lastWordsTimeout_->start(LastWordsTimeoutMs);
-    else if (broker_)
-        LogMessage(QStringLiteral("MQTT: no broker connection to publish \"offline\"; its copy "
-                                  "of the last will stands in"));
+    else if (broker_) {
+        offlineId_ = -1;
+        LogMessage(QStringLiteral("MQTT: no broker connection: \"offline\" was not published (the "
+                                  "broker's last will says it once it notices)"));
+    }
     if (link_)
         link_->Terminate();
     EndWhenStopped();
