@@ -20,6 +20,14 @@ _zelphorin_cli() {
     --timeout | =)
         return
         ;;
+    --password-file | --tls-ca)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return
+        ;;
+    --broker | --id | --base-topic | --discovery-prefix | --username)
+        return
+        ;;
     esac
     # Nothing to offer for a value being typed after "=" ("=" breaks words in bash).
     [[ $cur == = ]] && return
@@ -45,12 +53,16 @@ _zelphorin_cli() {
             words='--port --timeout --json --quiet --debug --english --german --help --version'
         else
             words='info monitor get set schedule keys mode channels set-time save cloud storm
-                   export import-config import-schedule flash sunmoon bluetooth acclimate'
+                   export import-config import-schedule flash sunmoon bluetooth acclimate mqtt'
         fi
         ;;
     info | monitor) words='--json' ;;
     mode) ((COMP_CWORD == at + 1)) && words='manual auto geo rgbdemo flash' ;;
     bluetooth) ((COMP_CWORD == at + 1)) && words='install remove' ;;
+    mqtt)
+        words='--broker --id --base-topic --discovery-prefix --no-discovery --username
+               --password-file --tls-ca'
+        ;;
     get)
         if [[ $cur =~ ^([0-9]+)\. ]]; then
             words=$(_zelphorin_cli_names | sed -n "s/^N\./${BASH_REMATCH[1]}./p")

@@ -1,9 +1,12 @@
 #include "cli/cli_arguments.h"
 
+#include "com/link_host.h"
 #include "com/serial_line.h"
 #include "discover/bluetooth_stack.h"
 #include "discover/port_lines.h"
 #include "lang/translate.h"
+
+#include <QDateTime>
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -168,6 +171,10 @@ const QList<CliCommand>& CliCommands() {
          QStringLiteral("sunmoon --lat DEG --lon DEG --date YYYY-MM-DD --time HH:MM [--tz HOURS] "
                         "[--json]"),
          QStringLiteral("sun and moon for a place and moment (no port needed)"), false},
+        {QStringLiteral("mqtt"), 2, CliCommand::AnyNumber,
+         QStringLiteral("mqtt --broker HOST[:PORT] [OPTION...]"),
+         QStringLiteral("the controller on an MQTT broker, with Home Assistant discovery, "
+                        "until stopped (mqtt --help)")},
         {QStringLiteral("bluetooth"), 1, 1, QStringLiteral("bluetooth install|remove"),
          QStringLiteral("pair the controllers nearby and offer their serial port, or remove "
                         "them again (no port needed; install exits 0 when one was installed)"),
@@ -225,6 +232,12 @@ bool ParsePercent(const QString& text, double& percent) {
     bool ok = false;
     percent = QLocale::c().toDouble(plain, &ok);
     return ok && percent >= 0 && percent <= 100;
+}
+
+void PrintLogEntry(QTextStream& err, const QString& text) {
+    QString entry = LogEntry(text, QDateTime::currentDateTime());
+    entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    err << entry << Qt::endl;
 }
 
 int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString& error,

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 
 namespace zel {
 
@@ -66,5 +67,8 @@ QString CliCommandUsage(const CliCommand& command);
 // A percentage from 0 to 100 typed with a decimal point or a decimal comma ("12.5", "12,5"),
 // whatever the locale; false for anything else.
 bool ParsePercent(const QString& text, double& percent);
+
+// Writes a log line as the window would log it, time-stamped, one entry per line of text.
+void PrintLogEntry(QTextStream& err, const QString& text);
 
 } // namespace zel

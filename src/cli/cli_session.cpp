@@ -3,6 +3,7 @@
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
 #include "cli/json_writer.h"
+#include "cli/status_json.h"
 #include "com/firmware_file.h"
 #include "files/settings_file.h"
 #include "lang/translate.h"
@@ -61,38 +62,6 @@ int DirtyRows(const DeviceState& state) {
 
 QString RowsText(int rows) {
     return QStringLiteral("%1 schedule row(s)").arg(rows);
-}
-
-QString ClockText(const InfoBlock& info) {
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(2000 + info.Year)
-        .arg(info.Month, 2, 10, QLatin1Char('0'))
-        .arg(info.Day, 2, 10, QLatin1Char('0'))
-        .arg(info.Hour, 2, 10, QLatin1Char('0'))
-        .arg(info.Minute, 2, 10, QLatin1Char('0'))
-        .arg(info.Second, 2, 10, QLatin1Char('0'));
-}
-
-// The status fields of info and monitor as members of an open JSON object, each unit in its
-// name: temperatures always in °C, whatever unit the controller's display uses, so that a
-// script reads the same number after a change of that unit. A missing measurement is null.
-void StatusJson(const DeviceState& state, JsonWriter& json) {
-    const InfoBlock& info = state.Info;
-    const auto measurement = [&json](int16_t value, double scale, int decimals) {
-        if (value == NoMeasurement)
-            json.Null();
-        else
-            json.Number(value / scale, decimals);
-    };
-    json.Key(u"Clock").String(ClockText(info)).Key(u"Channels").BeginObject();
-    for (int channel = 0; channel < ChannelCount; ++channel)
-        json.Key(ChannelLetter(channel)).Number(LevelPercent(info.Channel[channel]), 2);
-    json.EndObject().Key(u"BoardTemperatureC");
-    measurement(info.TempBoard, 10, 1);
-    json.Key(u"WaterTemperatureC");
-    measurement(info.TempWater, 10, 1);
-    json.Key(u"InputVoltageV");
-    measurement(info.Voltage, 100, 2);
 }
 
 } // namespace
@@ -288,10 +257,8 @@ void CliSession::OnLinkEnded() {
 void CliSession::LogMessage(const QString& text) {
     if (request_.Quiet)
         return;
-    QString entry = LogEntry(text, QDateTime::currentDateTime());
-    entry.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     // Results alone go to stdout, so a pipe gets nothing but what it asked for.
-    err_ << entry << Qt::endl;
+    PrintLogEntry(err_, text);
 }
 
 void CliSession::FirmwareUpdateFinished(bool ok) {
@@ -606,18 +573,13 @@ void CliSession::PrintSummary() {
 
 // The summary with the names of its text form; the mode by its command word.
 void CliSession::PrintSummaryJson() {
-    const uint8_t mode = state_.Config.Mode;
     JsonWriter json;
     json.BeginObject()
         .Key(u"Controller")
         .String(u"ZELPHORIN 2.x.0")
         .Key(u"Port")
-        .String(link_->PortName())
-        .Key(u"Mode");
-    if (mode < CliModeNames().size())
-        json.String(CliModeNames()[mode]);
-    else
-        json.Number(int64_t(mode));
+        .String(link_->PortName());
+    ModeJson(state_.Config.Mode, json);
     StatusJson(state_, json);
     json.Key(u"ScheduleRows").Number(int64_t(state_.Info.RowCount)).EndObject();
     out_ << json.Text() << Qt::endl;

@@ -3,6 +3,7 @@
 #include "cli/bluetooth_command.h"
 #include "cli/cli_session.h"
 #include "cli/daylight_command.h"
+#include "cli/mqtt_bridge.h"
 #include "cli/sunmoon_command.h"
 #include "host/signal_watch.h"
 #include "lang/translate.h"
@@ -48,6 +49,8 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
     if (help) {
         const zel::CliCommand* command = zel::FindCliCommand(request.Command);
         out << (command ? zel::CliCommandUsage(*command) : zel::CliUsage());
+        if (command && command->Name == QLatin1String("mqtt"))
+            out << zel::MqttUsage();
         return zel::ExitOk;
     }
     if (request.Command == QLatin1String("sunmoon"))
@@ -73,6 +76,20 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
         QObject::connect(&signalWatch, &zel::SignalWatch::Received, &command,
                          &zel::BluetoothCommand::Stop);
         command.Start();
+        return app.exec();
+    }
+
+    if (request.Command == QLatin1String("mqtt")) {
+        zel::MqttOptions options;
+        if (!zel::ParseMqttArguments(request.Arguments, request.Port, options, error)) {
+            err << "zelphorin-cli: " << error << Qt::endl;
+            return zel::ExitNoController;
+        }
+        zel::MqttBridge bridge(request, std::move(options), err);
+        QObject::connect(&bridge, &zel::MqttBridge::done, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        OnInterrupt(app, [&] { bridge.Interrupt(); });
+        bridge.Start();
         return app.exec();
     }
 

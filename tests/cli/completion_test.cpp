@@ -66,6 +66,9 @@ private slots:
             << QStringList{"Timer="};
         QTest::newRow("bluetooth")
             << QStringList{"zelphorin-cli", "bluetooth", "r"} << QStringList{"remove"};
+        QTest::newRow("mqtt options")
+            << QStringList{"zelphorin-cli", "--port", "p", "mqtt", "--broker", "h", "--d"}
+            << QStringList{"--discovery-prefix"};
         QTest::newRow("modes") << QStringList{"zelphorin-cli", "--port", "p", "mode", "g"}
                                << QStringList{"geo"};
         QTest::newRow("no such port")
