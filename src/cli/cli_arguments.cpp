@@ -251,8 +251,19 @@ int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString
         const qsizetype equals =
             argument.startsWith(QLatin1String("--")) ? argument.indexOf(QLatin1Char('=')) : -1;
         const QString name = equals < 0 ? argument : argument.left(equals);
-        // sunmoon's options are its arguments; the ones every command takes count there too.
-        const bool sunmoon = !words.isEmpty() && words.first() == QLatin1String("sunmoon");
+        // These commands read options of their own, which stay among their arguments; the ones
+        // every command takes count there too.
+        const QString command = words.value(0);
+        const bool ownOptions = command == QLatin1String("sunmoon") ||
+                                command == QLatin1String("acclimate") ||
+                                command == QLatin1String("mqtt") ||
+                                (command == QLatin1String("schedule") &&
+                                 words.value(1) == QLatin1String("design"));
+        const bool everyCommands =
+            name == QLatin1String("--help") || name == QLatin1String("-h") ||
+            name == QLatin1String("--version") || name == QLatin1String("-V") ||
+            name == QLatin1String("--debug") || name == QLatin1String("--quiet") ||
+            (name == QLatin1String("--json") && command != QLatin1String("sunmoon"));
         const bool valueOption =
             name == QLatin1String("--port") || name == QLatin1String("--timeout");
         if (optionsEnded || !LooksLikeOption(argument)) {
@@ -281,9 +292,7 @@ int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString
                             .arg(value);
                 return ExitBadFile;
             }
-        } else if (sunmoon && name != QLatin1String("--help") && name != QLatin1String("-h") &&
-                   name != QLatin1String("--version") && name != QLatin1String("-V") &&
-                   name != QLatin1String("--debug") && name != QLatin1String("--quiet")) {
+        } else if (ownOptions && !everyCommands) {
             words << argument;
         } else if (equals >= 0) {
             error = name + QStringLiteral(" takes no value");

@@ -83,12 +83,14 @@ int Run(QCoreApplication& app, QTextStream& out, QTextStream& err) {
         zel::MqttOptions options;
         if (!zel::ParseMqttArguments(request.Arguments, request.Port, options, error)) {
             err << "zelphorin-cli: " << error << Qt::endl;
-            return zel::ExitNoController;
+            return zel::ExitUsage;
         }
         zel::MqttBridge bridge(request, std::move(options), err);
         QObject::connect(&bridge, &zel::MqttBridge::done, &app, &QCoreApplication::exit,
                          Qt::QueuedConnection);
-        OnInterrupt(app, [&] { bridge.Interrupt(); });
+        zel::SignalWatch signalWatch;
+        QObject::connect(&signalWatch, &zel::SignalWatch::Received, &bridge,
+                         [&bridge] { bridge.Interrupt(); });
         bridge.Start();
         return app.exec();
     }

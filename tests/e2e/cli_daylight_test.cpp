@@ -166,7 +166,7 @@ private slots:
         QTest::newRow("out of order")
             << Baseline({{13, 0, 0}, {7, 0, 4096}}) << "row 1: 07:00 comes before";
         QTest::newRow("above full")
-            << Baseline({{7, 0, 0}, {13, 0, 4097}}) << "level 4097 of channel 0";
+            << Baseline({{7, 0, 0}, {13, 0, 4097}}) << "Color160: 4097 is out of range";
         QTest::newRow("beyond the field") << Baseline({{7, 0, 0}, {13, 0, 70000}}) << "70000";
         QTest::newRow("a row missing") << Baseline({{7, 0, 0}}) << "row 1, Hour: missing";
     }

@@ -130,7 +130,7 @@ Fault RandomFault(std::mt19937& random) {
     auto pick = [&](int low, int high) {
         return QString::number(std::uniform_int_distribution<int>(low, high)(random));
     };
-    switch (std::uniform_int_distribution<int>(0, 7)(random)) {
+    switch (std::uniform_int_distribution<int>(0, 8)(random)) {
     case 0:
         return {QStringLiteral("silence"), {QStringLiteral("--silent-after"), pick(2, 150)}};
     case 1:
@@ -146,6 +146,13 @@ Fault RandomFault(std::mt19937& random) {
                 {QStringLiteral("--drop-acks=") + pick(1, 3)}};
     case 6:
         return {QStringLiteral("late replies"), {QStringLiteral("--delay-ms"), pick(100, 1500)}};
+    case 7: {
+        // One reply of a read spoiled part-way, a schedule row most often.
+        static const char* const reads[] = {"81", "82", "83", "83", "83", "85", "86", "87"};
+        const QString code = QLatin1String(reads[std::uniform_int_distribution<int>(0, 7)(random)]);
+        return {QStringLiteral("a garbled reply"),
+                {QStringLiteral("--garble"), code + QLatin1Char(':') + pick(1, 20)}};
+    }
     default:
         return {QStringLiteral("port vanishing"), {QStringLiteral("--close-after"), pick(2, 150)}};
     }
