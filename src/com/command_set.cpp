@@ -86,7 +86,7 @@ void StoreHealth(DeviceState& state, const TransferBuffer& buffer) {
     StoreBlock(state, buffer, state.Health, rqGetHealth, 0);
 }
 
-bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer) {
+bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer, int* dropped) {
     std::lock_guard<std::mutex> guard(state.RequestLock);
     const size_t rows = std::min<size_t>(state.Info.RowCount, state.RowDirty.size());
     // Row indexes travel as int8: rows from 128 on can never be sent.
@@ -95,8 +95,11 @@ bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer) {
             continue;
         state.RowDirty[row] = 0;
         // A row the controller never sent would go out with start values beside the change.
-        if (row >= state.RowRead.size() || !state.RowRead[row])
+        if (row >= state.RowRead.size() || !state.RowRead[row]) {
+            if (dropped)
+                ++*dropped;
             continue;
+        }
         buffer[PayloadOffset] = uint8_t(row);
         std::memcpy(buffer.data() + PayloadOffset + 1, &state.Schedule[row], sizeof(ScheduleRow));
         return true;

@@ -47,8 +47,8 @@ bool StoreExpertWeather(DeviceState& state, const TransferBuffer& buffer);
 void StoreChart(DeviceState& state, const TransferBuffer& buffer);
 void StoreHealth(DeviceState& state, const TransferBuffer& buffer);
 // Takes the lowest dirty row into the buffer; clears rqSetSchedule when none is left. A dirty
-// row the controller never sent is dropped unsent.
-bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer);
+// row the controller never sent is dropped unsent and counted in *dropped.
+bool NextDirtyRow(DeviceState& state, TransferBuffer& buffer, int* dropped = nullptr);
 // Stores a received row at the index it names; an index outside the schedule is dropped.
 bool StoreRow(DeviceState& state, const TransferBuffer& buffer);
 

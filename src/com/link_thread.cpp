@@ -226,7 +226,13 @@ bool TthdCom::ServeOneRequest() {
         {rqSetSchedule, 0,
          [](TthdCom& link) {
              bool found = false;
-             link.Sync([&] { found = NextDirtyRow(link.state_, link.transferBuffer_); });
+             int dropped = 0;
+             link.Sync([&] { found = NextDirtyRow(link.state_, link.transferBuffer_, &dropped); });
+             // The host hears of a dropped row as of any write that failed.
+             if (dropped > 0) {
+                 link.Log(Translate(QStringLiteral("NotSentUnread")));
+                 link.ReportWrite(rqSetSchedule, false);
+             }
              if (found)
                  link.ReportWrite(rqSetSchedule, link.Set("03", "SetSchedule", RowMessageLength));
          }},

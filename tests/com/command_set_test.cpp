@@ -137,9 +137,12 @@ private slots:
         QVERIFY(StoreRow(state, buffer));
         QCOMPARE(state.RowsRead(), 1);
         state.MarkAllRows();
-        QVERIFY(NextDirtyRow(state, buffer));
+        int dropped = 0;
+        QVERIFY(NextDirtyRow(state, buffer, &dropped));
         QCOMPARE(buffer[PayloadOffset], uint8_t(1));
-        QVERIFY(!NextDirtyRow(state, buffer));
+        QCOMPARE(dropped, 1);
+        QVERIFY(!NextDirtyRow(state, buffer, &dropped));
+        QCOMPARE(dropped, 2);
         QCOMPARE(state.RowDirty, std::vector<uint8_t>(3, 0));
 
         // Rows the controller grows are zeros, not its rows.
