@@ -96,6 +96,15 @@ private slots:
         QVERIFY(dialog);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QCOMPARE(dialog->edtDesignLat->text(), QStringLiteral("50.1")); // the controller's place
+        // A click on the map 45° north, 90° east of its centre takes that place.
+        const std::vector<ScheduleRow> atHome = dialog->Rows();
+        QWidget* map = dialog->imgDesignMap->viewport();
+        const double scale = dialog->imgDesignMap->Scale();
+        const QPointF click = QRectF(map->rect()).center() + QPointF(250.5, -124.5) * scale;
+        QTest::mouseClick(map, Qt::LeftButton, {}, click.toPoint());
+        QVERIFY(std::abs(ParseNumber(dialog->edtDesignLat->text()) - 45) <= 0.5);
+        QVERIFY(std::abs(ParseNumber(dialog->edtDesignLon->text()) - 90) <= 0.5);
+        QVERIFY(!dialog->Rows().empty() && UploadLines(dialog->Rows()) != UploadLines(atHome));
         Retype(dialog->edtDesignLat, QStringLiteral("-33.9"));
         Retype(dialog->edtDesignLon, QStringLiteral("18.4"));
         Retype(dialog->edtDesignNoon, QStringLiteral("15:00"));
