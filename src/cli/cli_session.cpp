@@ -72,6 +72,11 @@ CliSession::CliSession(const CliRequest& request, QTextStream& out, QTextStream&
 CliSession::~CliSession() {
     if (gate_)
         gate_->Close();
+    // The link calls into the session: it ends before the session does.
+    if (link_) {
+        link_->Terminate();
+        link_->wait();
+    }
 }
 
 void CliSession::Start() {
@@ -94,8 +99,8 @@ void CliSession::Start() {
         return;
     }
     gate_ = std::make_unique<HostGate>(this);
-    link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug, builtIn_.LineFactory());
-    connect(link_, &QThread::finished, this, &CliSession::OnLinkEnded, Qt::QueuedConnection);
+    link_.reset(new TthdCom(*this, *gate_, request_.Port, request_.Debug, builtIn_.LineFactory()));
+    connect(link_.get(), &QThread::finished, this, &CliSession::OnLinkEnded, Qt::QueuedConnection);
     // Guards the wait for the controller's answers; a running transfer or monitor is not cut.
     timeout_ = new QTimer(this);
     timeout_->setSingleShot(true);
@@ -248,8 +253,7 @@ void CliSession::OnLinkEnded() {
     }
     if (link_) {
         link_->wait();
-        delete link_;
-        link_ = nullptr;
+        link_.reset(); // finished: deleted now
     }
     emit done(exitCode_);
 }

@@ -83,7 +83,7 @@ private:
     std::unique_ptr<RecordCommand> recordCommand_;
     ReadBack readBack_;
     std::unique_ptr<HostGate> gate_;
-    TthdCom* link_ = nullptr;
+    LinkThreadPtr link_;
     bool downloaded_ = false;
     bool awaitingWrites_ = false;
     bool verifying_ = false; // everything has been sent; reading it back

@@ -41,7 +41,7 @@ MqttBridge::~MqttBridge() {
     if (link_) {
         link_->Terminate();
         link_->wait();
-        delete link_;
+        link_.reset(); // finished: deleted now
     }
 }
 
@@ -101,15 +101,14 @@ void MqttBridge::Start() {
 }
 
 void MqttBridge::StartLink() {
-    link_ = new TthdCom(*this, *gate_, request_.Port, request_.Debug);
-    connect(link_, &QThread::finished, this, &MqttBridge::OnLinkEnded, Qt::QueuedConnection);
+    link_.reset(new TthdCom(*this, *gate_, request_.Port, request_.Debug));
+    connect(link_.get(), &QThread::finished, this, &MqttBridge::OnLinkEnded, Qt::QueuedConnection);
 }
 
 void MqttBridge::OnLinkEnded() {
     const DeviceId id = link_->Identity();
     link_->wait();
-    delete link_;
-    link_ = nullptr;
+    link_.reset(); // finished: deleted now
     if (finishing_) {
         EndWhenStopped();
         return;

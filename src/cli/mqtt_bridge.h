@@ -75,7 +75,7 @@ private:
     QTextStream& err_;
     DeviceState state_;
     std::unique_ptr<HostGate> gate_;
-    TthdCom* link_ = nullptr;
+    LinkThreadPtr link_;
     std::unique_ptr<MqttClient> broker_;
     bool brokerUp_ = false;
     int reads_ = 0; // ReadBits since the controller was identified

@@ -112,4 +112,11 @@ private:
 // a running one is asked to end and deletes itself when it has.
 void ReleaseLinkThread(TthdCom* thread);
 
+// Owns a link thread and lets go of it as ReleaseLinkThread does. Whoever needs it gone at
+// once (its host is about to end) waits for it first: a finished thread is deleted on reset.
+struct LinkThreadRelease {
+    void operator()(TthdCom* thread) const { ReleaseLinkThread(thread); }
+};
+using LinkThreadPtr = std::unique_ptr<TthdCom, LinkThreadRelease>;
+
 } // namespace zel

@@ -84,21 +84,23 @@ TfrmPHORIN::~TfrmPHORIN() {
     gate_.Close();
     if (LinkThread)
         LinkThread->Terminate();
-    delete DiscoverThread; // ends at once: nothing answers it any more
+    DiscoverThread.reset(); // ends at once: nothing answers it any more
     // The program ends without destroying the window while a thread is still alive; here the
     // threads have ended or end at their next check, as nothing answers them any more.
     for (const QPointer<TthdCom>& thread : releasedThreads_)
         if (thread)
             thread->wait();
     qDeleteAll(releasedThreads_);
-    delete LinkThread;
-    delete menu_;
+    if (LinkThread)
+        LinkThread->wait();
+    LinkThread.reset(); // finished: deleted now
+    menu_.reset();
 }
 
 // The form as designed: every control, caption in English until the language is applied.
 void TfrmPHORIN::BuildForm() {
     setObjectName(QStringLiteral("frmPHORIN"));
-    menu_ = new MainMenu(this);
+    menu_ = std::make_unique<MainMenu>(this);
     // Undo and redo take the grid's road, as the user's edits do.
     history_ = new ScheduleHistory(
         state_, [this](const ScheduleChange& change) { tsSchedule->ApplyScheduleChange(change); },
@@ -416,12 +418,12 @@ void TfrmPHORIN::ListSerialPorts(QStringList& list) {
 
 void TfrmPHORIN::StartLink() {
     if (LinkThread) {
-        releasedThreads_.append(QPointer<TthdCom>(LinkThread));
-        ReleaseLinkThread(LinkThread);
+        releasedThreads_.append(QPointer<TthdCom>(LinkThread.get()));
+        LinkThread.reset();
     }
     PrepareBuiltInController();
     recordsFromDevice_ = false;
-    LinkThread = new TthdCom(*this, gate_, CurrentPort, DebugMessages, builtIn_.LineFactory());
+    LinkThread.reset(new TthdCom(*this, gate_, CurrentPort, DebugMessages, builtIn_.LineFactory()));
     mnuFileClick();
 }
 
@@ -525,10 +527,10 @@ void TfrmPHORIN::mnuRemoveClick() {
 }
 
 void TfrmPHORIN::StartDiscover(bool installMode) {
-    delete DiscoverThread; // finished
-    DiscoverThread = new TthdDiscover(*this, gate_, installMode, BluetoothStack);
+    DiscoverThread.reset(); // finished
+    DiscoverThread = std::make_unique<TthdDiscover>(*this, gate_, installMode, BluetoothStack);
     // The shortcuts work again as soon as the thread is done, not only after the menu opened.
-    connect(DiscoverThread, &QThread::finished, this, [this] {
+    connect(DiscoverThread.get(), &QThread::finished, this, [this] {
         menu_->Enable(menu_->mnuDiscover, true);
         menu_->Enable(menu_->mnuRemove, true);
     });

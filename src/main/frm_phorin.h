@@ -81,8 +81,8 @@ public:
     bool FirmwareUpdateRunning() const { return firmwareRunning_; }
 
     // Window state; read freely, changed only by the window.
-    TthdCom* LinkThread = nullptr;
-    TthdDiscover* DiscoverThread = nullptr;
+    LinkThreadPtr LinkThread;
+    std::unique_ptr<TthdDiscover> DiscoverThread;
     QString CurrentPort;
     bool DebugMessages = false;
     QString ProgramDir;
@@ -187,7 +187,7 @@ private:
     bool recordsFromDevice_ = false;
     PortWatch* portWatch_ = nullptr;
 
-    MainMenu* menu_ = nullptr;
+    std::unique_ptr<MainMenu> menu_;
     ScheduleHistory* history_ = nullptr;
     QTabWidget* pc = nullptr;
     StatusPanels* sb = nullptr;

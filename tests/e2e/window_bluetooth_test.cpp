@@ -6,11 +6,10 @@
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
 #include "support/mock_bluez.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QDBusConnection>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zel;
@@ -24,14 +23,12 @@ const QString ControllerPort = QStringLiteral("rfcomm:00:11:22:33:44:55 (ZELPHOR
 class WindowBluetoothTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     test::MockBluez mock_;
     SimController sim_;
 
 private slots:
     void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
         QString why;
         if (!mock_.StartBus(why))
             QSKIP(qPrintable(why));
@@ -79,7 +76,7 @@ ours.close()
                                 QStringLiteral("s"), QString(), connect));
 
         TfrmPHORIN window({QStringLiteral("-english")});
-        window.ProgramDir = folder_.path();
+        window.ProgramDir = fixture_.Path();
         window.show();
         QVERIFY(!window.LinkThread);
 

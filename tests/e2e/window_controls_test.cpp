@@ -5,13 +5,12 @@
 #include "main/pages/schedule_cells.h"
 #include "sim/sim_controller.h"
 #include "support/window_controls.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -48,19 +47,13 @@ QStringList Writes(const SimController& sim) {
 class WindowControlsTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
 
     // A window connected to the simulator, shown and active, with its first complete
     // download stored and shown.
     std::unique_ptr<TfrmPHORIN> Connected(SimController& sim) {
-        auto window =
-            std::make_unique<TfrmPHORIN>(QStringList{sim.Start(), QStringLiteral("-english")});
-        window->ProgramDir = folder_.path();
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get()))
-            return nullptr;
-        return test::WaitForFirstRead(*window, TimeoutMs) ? std::move(window) : nullptr;
+        auto window = fixture_.ShownWindow({sim.Start(), QStringLiteral("-english")});
+        return window && test::WaitForFirstRead(*window, TimeoutMs) ? std::move(window) : nullptr;
     }
 
     // Waits for the next status read after everything pending went out, so that a second,
@@ -76,11 +69,6 @@ class WindowControlsTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() { test::ForgetRememberedPort(); }
 
     void AnEditedCellReachesTheControllerAsOneRow() {

@@ -9,12 +9,11 @@
 #include "sim/sim_controller.h"
 #include "sim/wire_log.h"
 #include "support/wait.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QDoubleSpinBox>
 #include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zel;
@@ -49,7 +48,7 @@ class WindowDaylightTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<SimController> sim_;
     std::unique_ptr<TfrmPHORIN> window_;
 
@@ -59,16 +58,10 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() {
         sim_ = std::make_unique<SimController>();
         const QString port = sim_->Start();
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{port, QStringLiteral("-english")});
-        window_->ProgramDir = folder_.path();
+        window_ = fixture_.Window(QStringList{port, QStringLiteral("-english")});
         window_->resize(1000, 640);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -96,6 +89,15 @@ private slots:
         QVERIFY(dialog);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QCOMPARE(dialog->edtDesignLat->text(), QStringLiteral("50.1")); // the controller's place
+        // A click on the map 45° north, 90° east of its centre takes that place.
+        const std::vector<ScheduleRow> atHome = dialog->Rows();
+        QWidget* map = dialog->imgDesignMap->viewport();
+        const double scale = dialog->imgDesignMap->Scale();
+        const QPointF click = QRectF(map->rect()).center() + QPointF(250.5, -124.5) * scale;
+        QTest::mouseClick(map, Qt::LeftButton, {}, click.toPoint());
+        QVERIFY(std::abs(ParseNumber(dialog->edtDesignLat->text()) - 45) <= 0.5);
+        QVERIFY(std::abs(ParseNumber(dialog->edtDesignLon->text()) - 90) <= 0.5);
+        QVERIFY(!dialog->Rows().empty() && UploadLines(dialog->Rows()) != UploadLines(atHome));
         Retype(dialog->edtDesignLat, QStringLiteral("-33.9"));
         Retype(dialog->edtDesignLon, QStringLiteral("18.4"));
         Retype(dialog->edtDesignNoon, QStringLiteral("15:00"));

@@ -5,11 +5,10 @@
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
 #include "support/window_controls.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -39,13 +38,12 @@ QString LogText(TfrmPHORIN& window) {
 class WindowFilesTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     QStringList dialogTitles_;
     QString answer_; // what the file dialog answers; empty is a cancel
 
     std::unique_ptr<TfrmPHORIN> OpenWindow(const QStringList& parameters) {
-        auto window = std::make_unique<TfrmPHORIN>(parameters);
-        window->ProgramDir = folder_.path();
+        auto window = fixture_.Window(parameters);
         window->SettingsFileDialog = [this](const QString& title, bool) {
             dialogTitles_ << title;
             return answer_;
@@ -72,10 +70,6 @@ class WindowFilesTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
     void init() {
         test::ForgetRememberedPort();
         dialogTitles_.clear();
@@ -86,7 +80,7 @@ private slots:
         SimController sim(WithRows(5));
         auto window = Connected(sim);
         QVERIFY(window);
-        answer_ = folder_.filePath(QStringLiteral("export.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("export.ini"));
         Trigger(*window, "mnuScheduleConfigExport");
         QCOMPARE(dialogTitles_,
                  QStringList({QStringLiteral("Export schedule and configuration to...")}));
@@ -104,7 +98,7 @@ private slots:
         SimController sim(WithRows(2));
         auto window = Connected(sim);
         QVERIFY(window);
-        answer_ = folder_.filePath(QStringLiteral("config.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("config.ini"));
         WriteText(answer_, "[Config]\r\nMode=2\r\nTempOffset=251\r\n[Weather]\r\nCloudAlpha=33\r\n"
                            "[3]\r\nColor160=2048\r\n");
         Trigger(*window, "mnuConfigImport");
@@ -121,7 +115,7 @@ private slots:
         SimController sim(WithRows(4));
         auto window = Connected(sim);
         QVERIFY(window);
-        answer_ = folder_.filePath(QStringLiteral("schedule.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("schedule.ini"));
         WriteText(answer_, "[3]\r\nColor160=2048\r\n[9]\r\nColor160=7\r\n");
         const int before = sim.WireLines().size();
         Trigger(*window, "mnuScheduleImport");
@@ -145,7 +139,7 @@ private slots:
         Trigger(*window, "mnuScheduleImport");
         QCOMPARE(state.Snapshot(), 0u);
 
-        answer_ = folder_.filePath(QStringLiteral("missing.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("missing.ini"));
         const int logBefore = LogText(*window).size();
         Trigger(*window, "mnuConfigImport");
         Trigger(*window, "mnuScheduleImport");
@@ -167,7 +161,7 @@ private slots:
         DeviceState& state = window->State();
         state.ResizeSchedule(3);
         state.Replace(0);
-        answer_ = folder_.filePath(QStringLiteral("notes.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("notes.ini"));
         WriteText(answer_, "[Notes]\r\nMode=2\r\n[5]\r\nHour=7\r\n");
         for (const char* entry : {"mnuConfigImport", "mnuScheduleImport"}) {
             Trigger(*window, entry);
@@ -186,14 +180,14 @@ private slots:
     void AFailedExportIsLoggedAndKeepsTheOldFile() {
         auto window = OpenWindow({QStringLiteral("-english")});
         EnableEntries(*window);
-        answer_ = folder_.filePath(QStringLiteral("unread.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("unread.ini"));
         Trigger(*window, "mnuScheduleConfigExport");
         QVERIFY(!QFile::exists(answer_));
         QVERIFY(LogText(*window).contains(
             QStringLiteral("Not exported: the controller has not been read completely yet.")));
 
         window->State().BlocksRead = rqRefreshAll;
-        answer_ = folder_.filePath(QStringLiteral("no-such-folder/export.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("no-such-folder/export.ini"));
         const int logBefore = LogText(*window).size();
         Trigger(*window, "mnuScheduleConfigExport");
         QVERIFY(!QFile::exists(answer_));

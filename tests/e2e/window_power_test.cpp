@@ -4,7 +4,7 @@
 
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -15,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -69,14 +68,12 @@ class WindowPowerTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     qint64 busPid_ = 0;
     QProcess logind_;
 
 private slots:
     void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
         QProcess bus;
         bus.start(QStringLiteral("dbus-daemon"),
                   {"--session", "--fork", "--print-address=1", "--print-pid=1"});
@@ -103,8 +100,7 @@ private slots:
     void SleepStopsTheLinkAndWakingReconnects() {
         SimController sim;
         const QString port = sim.Start();
-        auto window = std::make_unique<TfrmPHORIN>(QStringList{port, "-english"});
-        window->ProgramDir = folder_.path();
+        auto window = fixture_.Window(QStringList{port, "-english"});
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), TimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(Inhibitors().contains(QStringLiteral("ZELPHORIN")), TimeoutMs);
@@ -116,7 +112,7 @@ private slots:
                                  TimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), TimeoutMs);
         QVERIFY(
-            QFileInfo::exists(QDir(folder_.path())
+            QFileInfo::exists(QDir(fixture_.Path())
                                   .filePath(QStringLiteral("Backup_") + QFileInfo(port).fileName() +
                                             QStringLiteral(".ini"))));
         // The lock is given back so the system can sleep.

@@ -7,12 +7,11 @@
 #include "sim/sim_controller.h"
 #include "support/by_value.h"
 #include "support/window_controls.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -42,7 +41,7 @@ class WindowSettingsSimTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     SimController sim_;
     std::unique_ptr<TfrmPHORIN> window_;
 
@@ -59,11 +58,9 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
         test::ForgetRememberedPort();
         const QString port = sim_.Start();
-        window_ = test::ShownWindow({port, "-english", "-expert"}, folder_.path());
+        window_ = fixture_.ShownWindow({port, "-english", "-expert"});
         QVERIFY(window_);
         // The window leaves the log once every block has been read.
         auto* pc = Control<QTabWidget>(*window_, "pc");

@@ -13,7 +13,7 @@
 #include "main/frm_phorin.h"
 #include "main/status_panels.h"
 #include "sim/sim_controller.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QDir>
 #include <QMenu>
@@ -22,7 +22,6 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -74,18 +73,16 @@ class WindowSimTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
 
     std::unique_ptr<TfrmPHORIN> OpenWindow(const QStringList& parameters) {
-        auto window = std::make_unique<TfrmPHORIN>(parameters);
-        window->ProgramDir = folder_.path();
-        window->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(window.get())); }();
+        auto window = fixture_.ExposedWindow(parameters);
+        [&] { QVERIFY(window); }();
         return window;
     }
 
     QString BackupOf(const QString& port) const {
-        return QDir(folder_.path())
+        return QDir(fixture_.Path())
             .filePath(QStringLiteral("Backup_") + BackupPortName(port) + QStringLiteral(".ini"));
     }
 
@@ -124,11 +121,6 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() { test::ForgetRememberedPort(); }
 
     void ConnectsFillsPanelsAndLeavesTheLog() {
@@ -182,7 +174,7 @@ private slots:
         QCOMPARE(CurrentPageName(*window), QStringLiteral("tsMessages"));
         const QString backup =
             QStringLiteral("Backup_") + QFileInfo(port).fileName() + QStringLiteral(".ini");
-        QVERIFY2(QFileInfo::exists(QDir(folder_.path()).filePath(backup)), qPrintable(backup));
+        QVERIFY2(QFileInfo::exists(QDir(fixture_.Path()).filePath(backup)), qPrintable(backup));
     }
 
     void SwitchingPortsKeepsTheThread() {
@@ -196,14 +188,14 @@ private slots:
             return QList<SerialPortInfo>{{firstPort, QStringLiteral("first")},
                                          {secondPort, QStringLiteral("second")}};
         });
-        TthdCom* thread = window->LinkThread;
+        TthdCom* thread = window->LinkThread.get();
 
         QAction* entry = ConnectEntry(*window, PortEntry({secondPort, QStringLiteral("second")}));
         QVERIFY(entry);
         const qint64 linesBefore = second.LinesReceived();
         entry->trigger();
 
-        QCOMPARE(window->LinkThread, thread);
+        QCOMPARE(window->LinkThread.get(), thread);
         QTRY_COMPARE_WITH_TIMEOUT(test::RememberedPort().toString(), entry->text(),
                                   ConnectTimeoutMs);
         QCOMPARE(thread->PortName(), secondPort);

@@ -6,10 +6,9 @@
 #include "main/views/image_box.h"
 #include "sim/sim_controller.h"
 #include "support/wait.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -40,19 +39,14 @@ class WindowVisualizeTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void DragUploadsOneRowAndUndoSendsTheOldOne() {
         SimController sim;
         const QString port = sim.Start();
         TfrmPHORIN window({port, QStringLiteral("-english")});
-        window.ProgramDir = folder_.path();
+        window.ProgramDir = fixture_.Path();
         window.resize(1000, 640);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -7,7 +7,7 @@
 #include "main/frm_phorin.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/schedule_cells.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QComboBox>
 #include <QProgressBar>
@@ -15,7 +15,6 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -25,7 +24,7 @@ using namespace zel;
 class ChannelsOptionsTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
     QStringList questions_;
     bool answer_ = true;
@@ -43,15 +42,13 @@ class ChannelsOptionsTest : public QObject {
 
     // A connected window in the given mode, with nothing pending.
     void Open(uint8_t mode = ModeManual) {
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{QStringLiteral("-english")});
-        window_->ProgramDir = folder_.path();
+        window_ = fixture_.Window(QStringList{QStringLiteral("-english")});
         window_->Confirm = [this](const QString& text, const QString&) {
             questions_ << text;
             return answer_;
         };
-        window_->show();
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_ = test::WindowFixture::Active(std::move(window_));
+        QVERIFY(window_);
         State().Config.Mode = mode;
         State().ResizeSchedule(4);
         window_->SetConnectedState(true);
@@ -76,11 +73,6 @@ class ChannelsOptionsTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void cleanup() {
         window_.reset();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

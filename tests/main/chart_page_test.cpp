@@ -4,12 +4,11 @@
 #include "main/frm_phorin.h"
 #include "main/pages/chart_page.h"
 #include "main/pages/config_page.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
 
@@ -21,7 +20,7 @@ class ChartPageTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
     ChartPage* page_ = nullptr;
 
@@ -34,16 +33,9 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() {
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english"});
-        window_->ProgramDir = folder_.path();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_ = fixture_.ExposedWindow({"-english"});
+        QVERIFY(window_);
         window_->SetConnectedState(true);
         page_ = window_->findChild<ChartPage*>("tsTemp");
         window_->ShowPage(page_);
@@ -97,7 +89,7 @@ private slots:
 
     void SavesTheSamplesAsTableOrPicture() {
         ShowChart({{0, 250}, {1, NoMeasurement}, {2, 262}});
-        const QString table = folder_.filePath("chart.CSV");
+        const QString table = fixture_.FilePath("chart.CSV");
         page_->SaveChartDialog = [&] { return table; };
         page_->mnuSaveChart->trigger();
         QFile file(table);
@@ -107,7 +99,7 @@ private slots:
         QVERIFY(lines[1].endsWith(",26.2,°C"));
         QVERIFY(lines[2].endsWith(",25.0,°C"));
 
-        const QString picture = folder_.filePath("chart.png");
+        const QString picture = fixture_.FilePath("chart.png");
         page_->SaveChartDialog = [&] { return picture; };
         page_->mnuSaveChart->trigger();
         QImage saved(picture);
@@ -119,7 +111,7 @@ private slots:
         ShowChart({{0, 250}});
         page_->SaveChartDialog = [] { return QString(); };
         page_->mnuSaveChart->trigger();
-        const QString blocked = folder_.filePath("missing/chart.csv");
+        const QString blocked = fixture_.FilePath("missing/chart.csv");
         page_->SaveChartDialog = [&] { return blocked; };
         page_->mnuSaveChart->trigger();
         const QString log = window_->findChild<QPlainTextEdit*>("mem")->toPlainText();
@@ -158,7 +150,7 @@ private slots:
         QVERIFY(page_->mnuSaveChart->isEnabled());
         QVERIFY(!page_->mnuCHMTempBoard->isEnabled());
         page_->pumChart->hide();
-        const QString table = folder_.filePath("offline.csv");
+        const QString table = fixture_.FilePath("offline.csv");
         page_->SaveChartDialog = [&] { return table; };
         page_->mnuSaveChart->trigger();
         QVERIFY(QFile::exists(table));

@@ -7,7 +7,7 @@
 #include "main/zel_application.h"
 #include "support/by_value.h"
 #include "support/window_controls.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -32,7 +31,7 @@ class ExpertPageTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
 
     DeviceState& State() { return window_->State(); }
@@ -57,14 +56,9 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() {
         test::ForgetRememberedPort();
-        window_ = test::ShownWindow({"-english", "-expert"}, folder_.path());
+        window_ = fixture_.ShownWindow({"-english", "-expert"});
         QVERIFY(window_);
     }
 
@@ -318,7 +312,7 @@ private slots:
     // ---- Showing the pages ------------------------------------------------------------------
 
     void F6ShowsAndHidesTheExpertPagesTogether() {
-        window_ = test::ShownWindow({"-english"}, folder_.path());
+        window_ = fixture_.ShownWindow({"-english"});
         QVERIFY(window_);
         for (const char* page : {"tsExpert", "tsBalance", "tsJMP"})
             QVERIFY2(!Shown(page), page);

@@ -5,14 +5,13 @@
 #include "main/frm_phorin.h"
 #include "main/pages/schedule_cells.h"
 #include "main/pages/schedule_page.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -40,7 +39,7 @@ bool SameRow(const ScheduleRow& a, const ScheduleRow& b) {
 class ScheduleGridTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
     SchedulePage* page_ = nullptr;
     QTableWidget* grid_ = nullptr;
@@ -49,11 +48,8 @@ class ScheduleGridTest : public QObject {
 
     // A connected window on the schedule page with `rows` rows i:00, levels i %, timer i.
     void Open(int rows, uint8_t mode = ModeAuto) {
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{QStringLiteral("-english")});
-        window_->ProgramDir = folder_.path();
-        window_->show();
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_ = fixture_.ShownWindow({QStringLiteral("-english")});
+        QVERIFY(window_);
         window_->SetConnectedState(true);
         State().Config.Mode = mode;
         State().ResizeSchedule(rows);
@@ -119,11 +115,6 @@ class ScheduleGridTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void cleanup() {
         window_.reset();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

@@ -6,13 +6,12 @@
 #include "main/zel_application.h"
 #include "support/by_value.h"
 #include "support/window_controls.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -28,7 +27,7 @@ class SettingsPagesTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
 
     DeviceState& State() { return window_->State(); }
@@ -41,14 +40,9 @@ private:
     void Open(const char* page) { test::OpenRefreshed(*window_, QLatin1String(page)); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() {
         test::ForgetRememberedPort();
-        window_ = test::ShownWindow({"-english", "-expert"}, folder_.path());
+        window_ = fixture_.ShownWindow({"-english", "-expert"});
         QVERIFY(window_);
         window_->SetConnectedState(true);
     }

@@ -5,12 +5,11 @@
 #include "main/frm_phorin.h"
 #include "main/pages/visualize_page.h"
 #include "main/views/image_box.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
@@ -44,7 +43,7 @@ class VisualizePageTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
     std::unique_ptr<TfrmPHORIN> window_;
     VisualizePage* page_ = nullptr;
     ImageBox* img_ = nullptr;
@@ -71,18 +70,11 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() {
-        window_ = std::make_unique<TfrmPHORIN>(QStringList{"-english"});
-        window_->ProgramDir = folder_.path();
+        window_ = fixture_.Window(QStringList{"-english"});
         window_->resize(1000, 640);
-        window_->show();
-        window_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_ = test::WindowFixture::Active(std::move(window_));
+        QVERIFY(window_);
         State().Config.Mode = ModeAuto;
         State().ResizeSchedule(3);
         State().Schedule = {Row(6, 0, 0), Row(12, 0, 2048), Row(20, 0, 0)};
@@ -294,7 +286,7 @@ private slots:
 
     void ImportEndsTheHistory() {
         Drag(1, QPoint(30, 20));
-        const QString path = folder_.filePath(QStringLiteral("schedule.ini"));
+        const QString path = fixture_.FilePath(QStringLiteral("schedule.ini"));
         WriteSettingsFile(path, State());
         window_->SettingsFileDialog = [&](const QString&, bool) { return path; };
         Entry("mnuScheduleImport")->trigger();

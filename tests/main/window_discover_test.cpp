@@ -4,12 +4,11 @@
 #include "main/frm_phorin.h"
 #include "support/scripted_bluetooth.h"
 #include "support/wait.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zel;
@@ -50,24 +49,18 @@ void OpenConnectionMenu(QWidget& window) {
 class WindowDiscoverTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
 
     std::unique_ptr<TfrmPHORIN> Window(BluetoothScript& script) {
-        auto window = std::make_unique<TfrmPHORIN>(QStringList{QStringLiteral("-english")});
-        window->ProgramDir = folder_.path();
+        auto window = fixture_.Window(QStringList{QStringLiteral("-english")});
         window->BluetoothStack = ScriptedBluetooth::Playing(script);
-        window->show();
-        window->activateWindow();
-        [&] { QVERIFY(QTest::qWaitForWindowActive(window.get())); }();
+        window = test::WindowFixture::Active(std::move(window));
+        [&] { QVERIFY(window); }();
         return window;
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-        SelectLanguage(LanguageEnglish);
-    }
+    void initTestCase() { SelectLanguage(LanguageEnglish); }
 
     void init() { test::ForgetRememberedPort(); }
 
@@ -97,14 +90,14 @@ private slots:
         script.searchBlocks = true;
         auto window = Window(script);
         QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier);
-        TthdDiscover* running = window->DiscoverThread;
+        TthdDiscover* running = window->DiscoverThread.get();
         QVERIFY(running);
         OpenConnectionMenu(*window);
         QVERIFY(!Entry(*window, "mnuDiscover")->isEnabled());
         QVERIFY(!Entry(*window, "mnuRemove")->isEnabled());
         Entry(*window, "mnuRemove")->setEnabled(true); // as if the state were stale
         Entry(*window, "mnuRemove")->trigger();
-        QCOMPARE(window->DiscoverThread, running);
+        QCOMPARE(window->DiscoverThread.get(), running);
         QVERIFY(running->InstallMode);
     }
 

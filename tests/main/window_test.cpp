@@ -10,7 +10,7 @@
 #include "main/status_panels.h"
 #include "main/widgets/labeled_edit.h"
 #include "main/zel_application.h"
-#include "support/window_settings.h"
+#include "support/window_fixture.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -24,7 +24,6 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <ctime>
@@ -102,28 +101,19 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
+    test::WindowFixture fixture_;
 
     std::unique_ptr<TfrmPHORIN> Window(const QStringList& parameters = {"-english"}) {
-        auto window = std::make_unique<TfrmPHORIN>(parameters);
-        window->ProgramDir = folder_.path();
-        return window;
+        return fixture_.Window(parameters);
     }
 
     std::unique_ptr<TfrmPHORIN> ShownWindow(const QStringList& parameters = {"-english"}) {
-        auto window = Window(parameters);
-        window->show();
-        window->activateWindow();
-        [&] { QVERIFY(QTest::qWaitForWindowActive(window.get())); }();
+        auto window = fixture_.ShownWindow(parameters);
+        [&] { QVERIFY(window); }();
         return window;
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        test::IsolateWindowSettings(folder_.path());
-    }
-
     void init() { test::ForgetRememberedPort(); }
 
     // ---- Start-up ---------------------------------------------------------------------------

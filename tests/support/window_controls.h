@@ -11,8 +11,6 @@
 #include <QWidget>
 #include <QtTest>
 
-#include <memory>
-
 namespace zel::test {
 
 template <typename Widget = QWidget> Widget* Control(QWidget& window, const QString& name) {
@@ -20,19 +18,6 @@ template <typename Widget = QWidget> Widget* Control(QWidget& window, const QStr
     if (!control)
         qFatal("no control %s", qPrintable(name));
     return control;
-}
-
-// The window shown and active, so that its controls can take the keyboard focus; its files
-// (backups) go to programDir. Null when it never became active.
-inline std::unique_ptr<TfrmPHORIN> ShownWindow(const QStringList& parameters,
-                                               const QString& programDir) {
-    auto window = std::make_unique<TfrmPHORIN>(parameters);
-    window->ProgramDir = programDir;
-    window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get()))
-        return nullptr;
-    return window;
 }
 
 // Connected, every control refreshed from the records, the page in front and no request

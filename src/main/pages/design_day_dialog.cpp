@@ -2,6 +2,7 @@
 
 #include "cfg/conversions.h"
 #include "lang/translate.h"
+#include "main/views/world_map.h"
 #include "main/widgets/widgets.h"
 #include "sunmoon/geo_report.h"
 
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace zel {
@@ -55,6 +57,14 @@ DesignDayDialog::DesignDayDialog(DeviceState& state, ScheduleHistory& history, Q
                          QStringLiteral("edtDesignLat"));
     edtDesignLon = Named(new QLineEdit(CoordinateText(state.Config.Lon), this),
                          QStringLiteral("edtDesignLon"));
+    imgDesignMap = Named(new ScalableImageView(this), QStringLiteral("imgDesignMap"));
+    // The whole map at the view's smallest scale: it always fits, and scroll bars would only
+    // take room from it.
+    imgDesignMap->setFrameShape(QFrame::NoFrame);
+    imgDesignMap->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    imgDesignMap->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    imgDesignMap->setMinimumSize(QSize(WorldMap().size() * ScalableImageView::MinimumScale));
+    imgDesignMap->viewport()->setCursor(Qt::CrossCursor);
     const QDate clock(state.Info.Year + 2000, state.Info.Month, state.Info.Day);
     dtpDesign = Named(new QDateEdit(clock.isValid() ? clock : QDate::currentDate(), this),
                       QStringLiteral("dtpDesign"));
@@ -102,7 +112,10 @@ DesignDayDialog::DesignDayDialog(DeviceState& state, ScheduleHistory& history, Q
     inputs->addLayout(channels);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(inputs);
-    layout->addWidget(imgDesign, 1);
+    auto* pictures = new QHBoxLayout;
+    pictures->addWidget(imgDesignMap);
+    pictures->addWidget(imgDesign, 1);
+    layout->addLayout(pictures, 1);
     layout->addWidget(lblDesignDose);
     layout->addWidget(buttons);
 
@@ -113,6 +126,8 @@ DesignDayDialog::DesignDayDialog(DeviceState& state, ScheduleHistory& history, Q
     for (const auto& family : {edtDesignMax, edtDesignDawn, edtDesignDusk})
         for (QSpinBox* spin : family)
             connect(spin, &QSpinBox::valueChanged, this, &DesignDayDialog::DesignChange);
+    connect(imgDesignMap, &ScalableImageView::MouseDown, this,
+            &DesignDayDialog::imgDesignMapMouseDown);
     connect(imgDesign, &ImageBox::Resized, this, &DesignDayDialog::DrawPreview);
     connect(btnDesignApply, &QPushButton::clicked, this, &DesignDayDialog::btnDesignApplyClick);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -148,10 +163,23 @@ std::optional<DaylightRequest> DesignDayDialog::Request() const {
     return request;
 }
 
+void DesignDayDialog::imgDesignMapMouseDown(QPoint picturePoint) {
+    const GeoPoint place = MapPixelToGeo(picturePoint);
+    edtDesignLat->setText(FormatNumber(place.Latitude, 1));
+    edtDesignLon->setText(FormatNumber(place.Longitude, 1));
+    DesignChange();
+}
+
 void DesignDayDialog::DesignChange() {
     rows_.clear();
     QString text = Translate(QStringLiteral("DesignNoInput"));
-    if (const std::optional<DaylightRequest> request = Request()) {
+    const std::optional<DaylightRequest> request = Request();
+    // A place off the globe has no marker.
+    const bool onMap =
+        request && std::abs(request->Latitude) <= 90 && std::abs(request->Longitude) <= 180;
+    imgDesignMap->SetPicture(onMap ? MarkedWorldMap({request->Latitude, request->Longitude})
+                                   : WorldMap());
+    if (request) {
         try {
             const DaylightCurve curve = DesignDaylight(*request);
             if (curve.PolarNight) {

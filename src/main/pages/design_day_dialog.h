@@ -6,8 +6,9 @@
 
 #include "cfg/device_state.h"
 #include "daylight/daylight.h"
-#include "main/views/image_box.h"
 #include "main/pages/schedule_history.h"
+#include "main/views/image_box.h"
+#include "main/views/scalable_image_view.h"
 #include "main/views/visualize_view.h"
 
 #include <QDateEdit>
@@ -40,6 +41,7 @@ public:
 
     QLineEdit* edtDesignLat;
     QLineEdit* edtDesignLon;
+    ScalableImageView* imgDesignMap; // a click sets the place
     QDateEdit* dtpDesign;
     QLineEdit* edtDesignNoon;                            // HH:MM; empty keeps the sun's noon
     std::array<QSpinBox*, ChannelCount> edtDesignMax{};  // percent
@@ -54,6 +56,8 @@ public:
 
     // Any input changed: design, fit and draw again.
     void DesignChange();
+    // The place under the click, to a tenth of a degree as the controller keeps it.
+    void imgDesignMapMouseDown(QPoint picturePoint);
     void btnDesignApplyClick();
 
 private:

@@ -4,6 +4,7 @@
 #include "cfg/device_actions.h"
 #include "lang/translate.h"
 #include "main/views/moon_phase.h"
+#include "main/views/world_map.h"
 #include "main/widgets/widgets.h"
 #include "sunmoon/geo_report.h"
 
@@ -12,54 +13,20 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QPainter>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <stdexcept>
 
-// The map lives in a static library, whose resource initialiser the linker would drop.
-static QImage LoadWorldMap() {
-    Q_INIT_RESOURCE(world_map);
-    const QImage source(QStringLiteral(":/map/world_map.png"));
-    // Converted here rather than by QImage, which converts a picture this large on Qt's
-    // thread pool: threads started for one picture, whose start a race detector cannot follow.
-    QImage map(source.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < source.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(map.scanLine(y));
-        for (int x = 0; x < source.width(); ++x)
-            line[x] = qPremultiply(source.pixel(x, y));
-    }
-    return map;
-}
-
 namespace zel {
 
 namespace {
 constexpr int MinutesPerDay = 1440;
 constexpr int MoonPictureSize = 60;
-// The map is plate carrée: x 0..1000 is longitude -180..180, y 0..500 latitude 90..-90.
-constexpr int MapWidth = 1000;
-constexpr int MapHeight = 500;
-constexpr QRgb CrossHairColour = 0x40FFFFFF;
-constexpr QRgb MarkerColour = 0xFFFF0000;
-constexpr int MarkerSize = 5;
 constexpr QRgb MoonColour = 0xFFE0E000;
 constexpr float MoonRadius = 20;
 constexpr float MoonCentre = 30;
-
-struct GeoPoint {
-    double Latitude;
-    double Longitude;
-};
-
-// The place under a picture pixel; a pixel outside the map counts as its nearest border.
-GeoPoint PictureToGeo(QPoint point) {
-    const int x = std::clamp(point.x(), 0, MapWidth);
-    const int y = std::clamp(point.y(), 0, MapHeight);
-    return {90 - (y * 180) / double(MapHeight), (x * 360) / double(MapWidth) - 180};
-}
 
 // Degrees to the tenths Config holds. Typed values are not range-checked, but one the field
 // cannot hold stays at the field's end instead of wrapping around.
@@ -85,7 +52,7 @@ bool HasFocusWithin(const QWidget* control) {
 } // namespace
 
 GeoPage::GeoPage(DeviceState& state, QWidget* parent)
-    : QWidget(parent), GeoMapBitmap(LoadWorldMap()), state_(state) {
+    : QWidget(parent), GeoMapBitmap(WorldMap()), state_(state) {
     setObjectName(QStringLiteral("tsGeo"));
     imgGeo = Named(new ScalableImageView(this), QStringLiteral("imgGeo"));
     imgGeo->setMinimumSize(250, 125);
@@ -171,7 +138,7 @@ void GeoPage::RefreshGeo() {
     drawnSky_ = sky;
     const double latitude = state_.Config.Lat * 0.1;
     const double longitude = state_.Config.Lon * 0.1;
-    DrawMarker(latitude, longitude);
+    imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}));
 
     QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
     moon.fill(Qt::transparent);
@@ -197,20 +164,6 @@ void GeoPage::RefreshGeo() {
     ShowMoonPicture(moon);
 }
 
-void GeoPage::DrawMarker(double latitude, double longitude) {
-    const int x = int(Nearest((longitude + 180) * MapWidth / 360));
-    const int y = int(Nearest((90 - latitude) * MapHeight / 180));
-    // Painting detaches the copy: GeoMapBitmap stays clean.
-    QImage map = GeoMapBitmap;
-    QPainter painter(&map);
-    const QColor crossHair = QColor::fromRgba(CrossHairColour);
-    painter.fillRect(QRect(0, y, map.width(), 1), crossHair);
-    painter.fillRect(QRect(x, 0, 1, map.height()), crossHair);
-    painter.fillRect(QRect(x - 2, y - 2, MarkerSize, MarkerSize), QColor::fromRgba(MarkerColour));
-    painter.end();
-    imgGeo->SetPicture(map);
-}
-
 void GeoPage::ShowMoonPicture(const QImage& picture) {
     imgMoon->setPixmap(QPixmap::fromImage(picture));
 }
@@ -218,7 +171,7 @@ void GeoPage::ShowMoonPicture(const QImage& picture) {
 // ---- Handlers -----------------------------------------------------------------------------
 
 void GeoPage::imgGeoMouseDown(QPoint picturePoint) {
-    const GeoPoint place = PictureToGeo(picturePoint);
+    const GeoPoint place = MapPixelToGeo(picturePoint);
     state_.Config.Lat = Tenths(place.Latitude);
     state_.Config.Lon = Tenths(place.Longitude);
     // The unrounded place; the click took the focus from the edits, so they do not write back.
@@ -229,7 +182,7 @@ void GeoPage::imgGeoMouseDown(QPoint picturePoint) {
 }
 
 void GeoPage::imgGeoMouseMove(QPoint picturePoint) {
-    const GeoPoint place = PictureToGeo(picturePoint);
+    const GeoPoint place = MapPixelToGeo(picturePoint);
     emit StatusPanelText(Translate(QStringLiteral("MousePosition")) + QStringLiteral(": ") +
                          Translate(QStringLiteral("Latitude")) + QStringLiteral(": ") +
                          FormatNumber(place.Latitude, 1) + QStringLiteral("°, ") +

@@ -71,7 +71,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void DrawMarker(double latitude, double longitude);
     void ShowMoonPicture(const QImage& picture);
     void ConnectHandlers();
 
@@ -79,7 +78,6 @@ private:
     using DrawnSky = std::array<int, 7>;
 
     DeviceState& state_;
-    QImage map_;
     std::optional<DrawnSky> drawnSky_;
 };
 
