@@ -3,6 +3,7 @@
 
 #include "cfg/records.h"
 #include "cli/mqtt_options.h"
+#include "support/by_value.h"
 #include "support/cli_run.h"
 #include "support/mqtt_broker.h"
 #include "support/sim_process.h"
@@ -166,7 +167,8 @@ private slots:
         QCOMPARE(As<ConfigBlock>(FirstPayload(sim, "IN", "02")).Mode, uint8_t(ModeManual));
         Publish(Root() + "channel/W/set", QStringLiteral("50"));
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "01").size() == 1; }, WaitMs));
-        QCOMPARE(As<InfoBlock>(FirstPayload(sim, "IN", "01")).Channel[0], int16_t(2048));
+        QCOMPARE(test::ByValue(As<InfoBlock>(FirstPayload(sim, "IN", "01")).Channel[0]),
+                 int16_t(2048));
 
         // Refused, each with its reason; the next good command is the next write on the wire.
         const QList<QPair<QString, QString>> bad = {{"channel/W/set", "100.5"},
@@ -188,7 +190,8 @@ private slots:
         Publish(Root() + "channel/R/set", QStringLiteral("25"));
         QVERIFY(WaitUntil([&] { return Lines(sim, "IN", "01").size() == 2; }, WaitMs));
         QCOMPARE(Lines(sim, "IN", "02").size(), 1);
-        QCOMPARE(As<InfoBlock>(Payload(Lines(sim, "IN", "01").last())).Channel[1], int16_t(1024));
+        QCOMPARE(test::ByValue(As<InfoBlock>(Payload(Lines(sim, "IN", "01").last())).Channel[1]),
+                 int16_t(1024));
         QVERIFY(WaitUntil([&] { return Retained(Root() + "state").value(0).contains("\"R\":25"); },
                           WaitMs));
 

@@ -3,6 +3,7 @@
 #include "com/link_thread.h"
 #include "lang/translate.h"
 #include "sim/sim_controller.h"
+#include "support/by_value.h"
 #include "support/recording_host.h"
 #include "support/wait.h"
 
@@ -283,7 +284,8 @@ private slots:
         QVERIFY(host.state.IsRead(rqGetSchedule));
         QCOMPARE(host.state.RowsRead(), 4);
         for (size_t row = 0; row < 4; ++row)
-            QCOMPARE(host.state.Schedule[row].Timer, sim.State().schedule[row].Timer);
+            QCOMPARE(test::ByValue(host.state.Schedule[row].Timer),
+                     test::ByValue(sim.State().schedule[row].Timer));
         QCOMPARE(Codes(Requests(sim)).count("83"), 3 + 4);
     }
 

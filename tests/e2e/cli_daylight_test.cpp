@@ -4,6 +4,7 @@
 #include "cfg/conversions.h"
 #include "cfg/records.h"
 #include "files/file_helpers.h"
+#include "support/by_value.h"
 #include "support/cli_run.h"
 #include "support/sim_process.h"
 
@@ -150,8 +151,8 @@ private slots:
         QCOMPARE(first.Out, QStringList({"Factor: 75.00 % (day 5 of 10)", "Rows sent: 3"}));
         const std::vector<ScheduleRowMessage> sent = RowWrites(sim);
         QCOMPARE(sent.size(), size_t(3));
-        QCOMPARE(sent[1].Data.Color16[2], int16_t(3072));
-        QCOMPARE(sent[2].Data.Color16[3], int16_t(751)); // 750.75
+        QCOMPARE(test::ByValue(sent[1].Data.Color16[2]), int16_t(3072));
+        QCOMPARE(test::ByValue(sent[2].Data.Color16[3]), int16_t(751)); // 750.75
         QCOMPARE(int(sent[2].Data.Minute), 30);
 
         const CliRun second = RunOn(sim, step);

@@ -8,6 +8,7 @@
 #include "main/pages/visualize_page.h"
 #include "sim/sim_controller.h"
 #include "sim/wire_log.h"
+#include "support/by_value.h"
 #include "support/wait.h"
 #include "support/window_fixture.h"
 
@@ -144,8 +145,8 @@ private slots:
         QTest::keyClick(dialog->findChild<QDoubleSpinBox*>(), Qt::Key_Return);
         std::vector<ScheduleRow> halved = before;
         for (ScheduleRow& row : halved)
-            for (int16_t& level : row.Color16)
-                level = int16_t(Nearest(level * 0.5));
+            for (int channel = 0; channel < ChannelCount; ++channel)
+                row.Color16[channel] = int16_t(Nearest(row.Color16[channel] * 0.5));
         QVERIFY(WaitForUploads(uploads, halved));
         QCOMPARE(RowUploads(*sim_).mid(uploads), UploadLines(halved));
 
