@@ -166,6 +166,8 @@ void TfrmPHORIN::ConnectHandlers() {
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
     OnSignal(menu_->mnuAbout, &QAction::triggered, [this] { mnuAboutClick(); });
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
+    connect(tsMessages->mem, &LogView::SaveFailed, this,
+            [this](const QString& message) { LogMessage(message); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
     ConnectFileMenu();
     ConnectOptionsMenu();

@@ -12,7 +12,9 @@
 #include "main/zel_application.h"
 #include "support/window_settings.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -20,7 +22,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -436,6 +440,54 @@ private slots:
         QVERIFY2(lines.first().endsWith(QStringLiteral("] entry 50")), qPrintable(lines.first()));
         QVERIFY2(lines.last().endsWith(QStringLiteral("] entry %1").arg(entries - 1)),
                  qPrintable(lines.last()));
+    }
+
+    // Ctrl+C is the shortcut of "Set current time and date" everywhere but in the log.
+    void CtrlCInTheLogCopiesItsSelection() {
+        auto window = ShownWindow();
+        window->LogMessage(QStringLiteral("line to copy"));
+        auto* mem = Control<LogView>(*window, QStringLiteral("mem"));
+        QSignalSpy setTime(Entry(*window, QStringLiteral("mnuSetTimeDate")), &QAction::triggered);
+        mem->setFocus();
+        QTest::keyClick(mem, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(mem, Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClick(mem, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY2(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("] line to copy")),
+                 qPrintable(QGuiApplication::clipboard()->text()));
+        QCOMPARE(setTime.count(), 0);
+    }
+
+    // The log's context menu saves it whole; it follows the newest line unless scrolled up.
+    void LogSavesFromItsMenuAndFollowsTheNewestLine() {
+        auto window = ShownWindow();
+        auto* mem = Control<LogView>(*window, QStringLiteral("mem"));
+        const QString path = folder_.filePath(QStringLiteral("saved.log"));
+        mem->SaveLogDialog = [&path] { return path; };
+        QTimer::singleShot(0, mem, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* entry : menu->actions())
+                if (entry->text() == QStringLiteral("Save log as…"))
+                    entry->trigger();
+            menu->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), mem->mapToGlobal({5, 5}));
+        QApplication::sendEvent(mem->viewport(), &click);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), mem->toPlainText() + QLatin1Char('\n'));
+
+        QScrollBar* bar = mem->verticalScrollBar();
+        const auto fill = [&window] {
+            for (int entry = 0; entry < 200; ++entry)
+                window->LogMessage(QStringLiteral("entry %1").arg(entry));
+        };
+        fill();
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(bar->maximum() / 2);
+        const int scrolledTo = bar->value();
+        fill();
+        QCOMPARE(bar->value(), scrolledTo);
     }
 
     void StatusTextGoesToPanelAndLog() {
