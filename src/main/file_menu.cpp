@@ -7,6 +7,7 @@
 #include "main/pages/messages_page.h"
 #include "main/pages/schedule_history.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -69,9 +70,21 @@ void TfrmPHORIN::mnuScheduleConfigExportClick() {
     }
 }
 
+// An import overwrites the controller's settings: the user agrees first, and the settings read
+// from it are kept before they go. Without a backup nothing is imported.
+bool TfrmPHORIN::ConfirmImport(const QString& path) {
+    if (!Confirm(TranslateFormat(QStringLiteral("ImportAsk"), {QDir::toNativeSeparators(path)}),
+                 Translate(QStringLiteral("ImportAskCaption"))))
+        return false;
+    if (!connected_ || !RecordsComplete() || KeepSettings(CurrentPort))
+        return true; // settings never read completely are not the controller's to keep
+    LogMessage(Translate(QStringLiteral("NotImportedNoBackup")));
+    return false;
+}
+
 void TfrmPHORIN::mnuConfigImportClick() {
     const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportConfig")), false);
-    if (path.isEmpty())
+    if (path.isEmpty() || !ConfirmImport(path))
         return;
     try {
         ImportConfiguration(path, state_);
@@ -90,7 +103,7 @@ void TfrmPHORIN::mnuScheduleImportClick() {
     if (state_.ScheduleDownloadPending())
         return;
     const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportSchedule")), false);
-    if (path.isEmpty())
+    if (path.isEmpty() || !ConfirmImport(path))
         return;
     try {
         if (!ImportSchedule(path, state_))

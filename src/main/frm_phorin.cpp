@@ -458,10 +458,15 @@ void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
 // on where they went. The controller answers from its bootloader by now, so the window is no
 // longer connected; the records are still those read from it before it went there.
 void TfrmPHORIN::BeforeFirmwareTransfer(const QString& portName) {
-    if (!RecordsComplete())
-        return;
-    const BackupResult result = WriteBackup(portName, state_, ProgramDir);
+    if (RecordsComplete())
+        KeepSettings(portName);
+}
+
+// A backup the user is told about (where it went, or why it failed); false when it failed.
+bool TfrmPHORIN::KeepSettings(const QString& entry) {
+    const BackupResult result = WriteBackup(entry, state_, ProgramDir);
     LogMessage(result.Error.isEmpty() ? result.Path : result.Error);
+    return result.Error.isEmpty();
 }
 
 void TfrmPHORIN::mnuConnectionClick() {

@@ -115,6 +115,8 @@ private:
     void ConnectEntryClick(const QString& entry);
     bool RecordsComplete() const;
     void WriteAutomaticBackup(const QString& entry);
+    bool KeepSettings(const QString& entry);
+    bool ConfirmImport(const QString& path);
     void LoadPortFromRegistry();
     void SavePortToRegistry();
     void DeletePortKey();
