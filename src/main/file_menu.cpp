@@ -6,9 +6,9 @@
 #include "main/frm_phorin.h"
 #include "main/pages/messages_page.h"
 #include "main/pages/schedule_history.h"
+#include "main/widgets/file_dialog.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 
@@ -40,9 +40,7 @@ QString TfrmPHORIN::AskSettingsFile(const QString& title, bool save) {
     // A save dialog asks before it overwrites a file; an open one wants an existing file.
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().first();
+    return ChooseFile(dialog);
 }
 
 bool TfrmPHORIN::AskYesNo(const QString& text, const QString& caption) {

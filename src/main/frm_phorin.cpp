@@ -27,6 +27,7 @@
 #include "main/pages/weather_page.h"
 #include "main/status_panels.h"
 #include "main/views/channel_colors.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
 #include "main/zel_application.h"
 
@@ -34,7 +35,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -47,8 +47,9 @@ const QString ApplicationTitle = QStringLiteral("ZELPHORIN 2.x.0");
 // The maker's address and manual site: placeholders under the reserved ".example" domain.
 const QString MakerAddress = QStringLiteral("www.zelphorin.example");
 const QString ManualSite = QStringLiteral("https://wiki.zelphorin.example");
-const QString SettingsOrganisation = QStringLiteral("ZELPHORIN2");
 const QString PortValue = QStringLiteral("Port");
+const QString GeometryValue = QStringLiteral("Window/Geometry");
+const QString PageValue = QStringLiteral("Window/Page");
 constexpr int DesignWidth = 1000;
 constexpr int DesignHeight = 640;
 constexpr int ExitWaitMs = 500;
@@ -240,7 +241,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     RefreshControls();
     SetConnectedState(false);
     tsVisualize->Redraw();
-    ShowPage(tsMessages); // the window opens on the log with its safety note
+    RestoreWindowPlace();
 
     portWatch_ = new PortWatch(SystemAndBluetoothPorts(this,
                                                        [this] {
@@ -283,7 +284,24 @@ void TfrmPHORIN::closeEvent(QCloseEvent* event) {
     if (DiscoverThread)
         DiscoverThread->Terminate();
     WaitForLinkThreads(ExitWaitMs);
+    SaveWindowPlace();
     event->accept();
+}
+
+// Size, position and page as the user left them; a first start opens on the channels.
+void TfrmPHORIN::RestoreWindowPlace() {
+    const QSettings settings(SettingsOrganisation);
+    restoreGeometry(settings.value(GeometryValue).toByteArray());
+    const QString name = settings.value(PageValue).toString();
+    QWidget* page = name.isEmpty() ? nullptr : pc->findChild<QWidget*>(name);
+    const int index = page ? pc->indexOf(page) : -1;
+    ShowPage(index >= 0 && pc->isTabVisible(index) ? page : tsChannels);
+}
+
+void TfrmPHORIN::SaveWindowPlace() {
+    QSettings settings(SettingsOrganisation);
+    settings.setValue(GeometryValue, saveGeometry());
+    settings.setValue(PageValue, pc->currentWidget()->objectName());
 }
 
 void TfrmPHORIN::WaitForLinkThreads(int milliseconds) {
@@ -630,10 +648,10 @@ QString TfrmPHORIN::ChooseFirmwareFile() {
     dialog.setDefaultSuffix(QStringLiteral("chx"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.selectFile(QStringLiteral("ZELPHORIN2x0.chx"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    ShowPage(tsMessages);
-    return dialog.selectedFiles().first();
+    const QString file = ChooseFile(dialog);
+    if (!file.isEmpty())
+        ShowPage(tsMessages);
+    return file;
 }
 
 // ---- Refresh from the records --------------------------------------------------------------

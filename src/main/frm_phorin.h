@@ -116,6 +116,8 @@ private:
     bool RecordsComplete() const;
     void WriteAutomaticBackup(const QString& entry);
     bool KeepSettings(const QString& entry);
+    void RestoreWindowPlace();
+    void SaveWindowPlace();
     bool ConfirmImport(const QString& path);
     void LoadPortFromRegistry();
     void SavePortToRegistry();

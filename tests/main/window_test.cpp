@@ -15,6 +15,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -132,11 +134,11 @@ private slots:
 
     // ---- Start-up ---------------------------------------------------------------------------
 
-    void WithoutPortTheWindowWaitsOnTheLog() {
+    void WithoutPortTheWindowWaitsOnTheChannels() {
         auto window = Window();
         QVERIFY(window->CurrentPort.isEmpty());
         QVERIFY(!window->LinkThread);
-        QCOMPARE(PageName(*window), QStringLiteral("tsMessages"));
+        QCOMPARE(PageName(*window), QStringLiteral("tsChannels"));
         QCOMPARE(window->windowTitle(),
                  QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0"));
         QVERIFY(!Entry(*window, "mnuModeManual")->isEnabled());
@@ -488,6 +490,38 @@ private slots:
         const int scrolledTo = bar->value();
         fill();
         QCOMPARE(bar->value(), scrolledTo);
+    }
+
+    // Size, position and page come back at the next start, and file dialogs open where the
+    // last one ended.
+    void WindowPlaceAndFolderAreRemembered() {
+        const QString chosen = folder_.filePath(QStringLiteral("chosen"));
+        QVERIFY(QDir().mkpath(chosen));
+        QString openedIn;
+        const auto answerDialog = [&openedIn](const QString& file) {
+            QTimer::singleShot(0, [&openedIn, file] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                openedIn = dialog->directory().absolutePath();
+                dialog->selectFile(file);
+                dialog->accept();
+            });
+        };
+        {
+            auto window = ShownWindow();
+            window->setGeometry(40, 30, 810, 590);
+            window->ShowPage(Control(*window, "tsGeo"));
+            answerDialog(chosen + QStringLiteral("/first.ini"));
+            QCOMPARE(window->SettingsFileDialog(QStringLiteral("Export"), true),
+                     chosen + QStringLiteral("/first.ini"));
+            window->close();
+        }
+        auto window = ShownWindow();
+        QCOMPARE(window->geometry(), QRect(40, 30, 810, 590));
+        QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
+        answerDialog(chosen + QStringLiteral("/second.ini"));
+        window->SettingsFileDialog(QStringLiteral("Export"), true);
+        QCOMPARE(openedIn, chosen);
     }
 
     void StatusTextGoesToPanelAndLog() {

@@ -1,10 +1,10 @@
 #include "main/pages/messages_page.h"
 
 #include "lang/translate.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
 
 #include <QContextMenuEvent>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenu>
@@ -71,9 +71,7 @@ QString LogView::AskLogFile() {
     dialog.setNameFilter(Translate(QStringLiteral("LogFiles")) + QStringLiteral(" (*.txt *.log)"));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().first();
+    return ChooseFile(dialog);
 }
 
 void LogView::SaveLog() {
