@@ -178,6 +178,7 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(StatusPanel::Status, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
+    connect(tsGeo, &GeoPage::LogLine, this, [this](const QString& text) { LogMessage(text); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
     OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
     // The unit is Config's, but every temperature on the window is shown in it.
