@@ -133,6 +133,8 @@ private slots:
         QTemporaryDir backups;
         auto window = Connected(sim);
         QVERIFY(window);
+        // The port is remembered once the read is complete: only then is there a backup to make.
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), TimeoutMs);
         window->ProgramDir = backups.path();
         answer_ = folder_.filePath(QStringLiteral("geo.ini"));
         WriteText(answer_, "[Config]\r\nMode=2\r\n");
