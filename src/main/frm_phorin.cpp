@@ -296,7 +296,8 @@ void TfrmPHORIN::RestoreWindowPlace() {
     const QString name = settings.value(PageValue).toString();
     QWidget* page = name.isEmpty() ? nullptr : pc->findChild<QWidget*>(name);
     const int index = page ? pc->indexOf(page) : -1;
-    ShowPage(index >= 0 && pc->isTabVisible(index) ? page : tsChannels);
+    startPage_ = index >= 0 && pc->isTabVisible(index) ? page : tsChannels;
+    ShowPage(startPage_);
 }
 
 void TfrmPHORIN::SaveWindowPlace() {
@@ -813,7 +814,9 @@ void TfrmPHORIN::RefreshWeatherPages() {
     // which proves nothing while blocks are still to come.
     if (connected_ && (state_.Snapshot() & rqRefreshAll) == 0)
         recordsFromDevice_ = true;
-    if (pc->currentWidget() == tsMessages) {
+    // Until the user picks a page, the first complete read brings the page of the mode.
+    if (pc->currentWidget() == tsMessages || pc->currentWidget() == startPage_) {
+        startPage_ = nullptr;
         const uint8_t mode = state_.Config.Mode;
         ShowPage(mode == ModeAuto  ? static_cast<QWidget*>(tsSchedule)
                  : mode == ModeGeo ? static_cast<QWidget*>(tsGeo)

@@ -214,6 +214,7 @@ private:
     JmpPage* tsJMP = nullptr;
     Rc433Page* tsRC433 = nullptr;
     MessagesPage* tsMessages = nullptr;
+    QWidget* startPage_ = nullptr; // the page shown at start, until a read or the user moves on
 };
 
 template <typename... Arguments, typename Sender, typename Signal, typename Handler>

@@ -137,10 +137,10 @@ private slots:
         auto window = OpenWindow({port, QStringLiteral("-english")});
         QCOMPARE(CurrentPageName(*window), QStringLiteral("tsChannels"));
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
-        // Only the log gives way to the page of the mode; the page the window opened on stays.
-        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), ConnectTimeoutMs);
+        // The simulator starts in the mode Auto: the schedule comes to the front.
+        QTRY_COMPARE_WITH_TIMEOUT(CurrentPageName(*window), QStringLiteral("tsSchedule"),
+                                  ConnectTimeoutMs);
         QTRY_VERIFY(!PanelText(*window, StatusPanel::Clock).isEmpty());
-        QCOMPARE(CurrentPageName(*window), QStringLiteral("tsChannels"));
         QVERIFY(PanelText(*window, StatusPanel::Mode).startsWith(QStringLiteral("Auto")));
         QTRY_VERIFY(window->windowTitle().contains(QStringLiteral("Input voltage: ")));
         QVERIFY(window->windowTitle().startsWith(QStringLiteral("www.zelphorin.example \u2022 "
