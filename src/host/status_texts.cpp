@@ -67,12 +67,16 @@ bool BoardAlarm(uint8_t errors) {
     return (errors & ~RAMFullBit) != 0;
 }
 
+QString ModeName(uint8_t mode) {
+    static const char* const modeKeys[] = {"ModeManual", "ModeAuto", "ModeGeo", "ModeRGBDemo",
+                                           "ModeFlash"};
+    return mode < 5 ? Translate(QLatin1String(modeKeys[mode])) : QString();
+}
+
 QString ModeText(const ConfigBlock& config, const InfoBlock& info) {
     if (info.Busy & BusySaving)
         return Translate(QStringLiteral("Saving"));
-    static const char* const modeKeys[] = {"ModeManual", "ModeAuto", "ModeGeo", "ModeRGBDemo",
-                                           "ModeFlash"};
-    QString text = config.Mode < 5 ? Translate(QLatin1String(modeKeys[config.Mode])) : QString();
+    QString text = ModeName(config.Mode);
     const auto letter = [&](bool active, const char* key) {
         if (active)
             text += Translate(QLatin1String(key));

@@ -24,6 +24,9 @@ QString StatusText(const QString& portEntry, const InfoBlock& info, uint8_t conf
 // An error worth attention: any error bit but "RAM full".
 bool BoardAlarm(uint8_t errors);
 
+// The mode's name ("Manual", "Geo"), empty for a code beyond the known modes.
+QString ModeName(uint8_t mode);
+
 // The mode and the letters of what is active ("AutoOS"), or the saving note while the
 // controller saves its settings.
 QString ModeText(const ConfigBlock& config, const InfoBlock& info);

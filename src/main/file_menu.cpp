@@ -6,8 +6,9 @@
 #include "main/frm_phorin.h"
 #include "main/pages/messages_page.h"
 #include "main/pages/schedule_history.h"
+#include "main/widgets/file_dialog.h"
 
-#include <QFileDialog>
+#include <QDir>
 #include <QMessageBox>
 #include <QProgressBar>
 
@@ -39,9 +40,7 @@ QString TfrmPHORIN::AskSettingsFile(const QString& title, bool save) {
     // A save dialog asks before it overwrites a file; an open one wants an existing file.
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().first();
+    return ChooseFile(dialog);
 }
 
 bool TfrmPHORIN::AskYesNo(const QString& text, const QString& caption) {
@@ -69,9 +68,21 @@ void TfrmPHORIN::mnuScheduleConfigExportClick() {
     }
 }
 
+// An import overwrites the controller's settings: the user agrees first, and the settings read
+// from it are kept before they go. Without a backup nothing is imported.
+bool TfrmPHORIN::ConfirmImport(const QString& path) {
+    if (!Confirm(TranslateFormat(QStringLiteral("ImportAsk"), {QDir::toNativeSeparators(path)}),
+                 Translate(QStringLiteral("ImportAskCaption"))))
+        return false;
+    if (!connected_ || !RecordsComplete() || KeepSettings(CurrentPort))
+        return true; // settings never read completely are not the controller's to keep
+    LogMessage(Translate(QStringLiteral("NotImportedNoBackup")));
+    return false;
+}
+
 void TfrmPHORIN::mnuConfigImportClick() {
     const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportConfig")), false);
-    if (path.isEmpty())
+    if (path.isEmpty() || !ConfirmImport(path))
         return;
     try {
         ImportConfiguration(path, state_);
@@ -90,7 +101,7 @@ void TfrmPHORIN::mnuScheduleImportClick() {
     if (state_.ScheduleDownloadPending())
         return;
     const QString path = SettingsFileDialog(Translate(QStringLiteral("ImportSchedule")), false);
-    if (path.isEmpty())
+    if (path.isEmpty() || !ConfirmImport(path))
         return;
     try {
         if (!ImportSchedule(path, state_))

@@ -27,6 +27,7 @@
 #include "main/pages/weather_page.h"
 #include "main/status_panels.h"
 #include "main/views/channel_colors.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
 #include "main/zel_application.h"
 
@@ -34,7 +35,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
@@ -47,8 +47,9 @@ const QString ApplicationTitle = QStringLiteral("ZELPHORIN 2.x.0");
 // The maker's address and manual site: placeholders under the reserved ".example" domain.
 const QString MakerAddress = QStringLiteral("www.zelphorin.example");
 const QString ManualSite = QStringLiteral("https://wiki.zelphorin.example");
-const QString SettingsOrganisation = QStringLiteral("ZELPHORIN2");
 const QString PortValue = QStringLiteral("Port");
+const QString GeometryValue = QStringLiteral("Window/Geometry");
+const QString PageValue = QStringLiteral("Window/Page");
 constexpr int DesignWidth = 1000;
 constexpr int DesignHeight = 640;
 constexpr int ExitWaitMs = 500;
@@ -168,6 +169,8 @@ void TfrmPHORIN::ConnectHandlers() {
              [this] { OpenWebPage(QStringLiteral("/doku.php?id=zelphorin2x:faq")); });
     OnSignal(menu_->mnuAbout, &QAction::triggered, [this] { mnuAboutClick(); });
     OnSignal(tsMessages->mem, &LogView::DoubleClicked, [this] { memDblClick(); });
+    connect(tsMessages->mem, &LogView::SaveFailed, this,
+            [this](const QString& message) { LogMessage(message); });
     OnSignal(menu_->mnuSetTimeDate, &QAction::triggered, [this] { mnuSetTimeDateClick(); });
     ConnectFileMenu();
     ConnectOptionsMenu();
@@ -177,6 +180,7 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(StatusPanel::Status, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
+    connect(tsGeo, &GeoPage::LogLine, this, [this](const QString& text) { LogMessage(text); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
     OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
     // The unit is Config's, but every temperature on the window is shown in it.
@@ -240,7 +244,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     RefreshControls();
     SetConnectedState(false);
     tsVisualize->Redraw();
-    ShowPage(tsMessages); // the window opens on the log with its safety note
+    RestoreWindowPlace();
 
     portWatch_ = new PortWatch(SystemAndBluetoothPorts(this,
                                                        [this] {
@@ -283,7 +287,25 @@ void TfrmPHORIN::closeEvent(QCloseEvent* event) {
     if (DiscoverThread)
         DiscoverThread->Terminate();
     WaitForLinkThreads(ExitWaitMs);
+    SaveWindowPlace();
     event->accept();
+}
+
+// Size, position and page as the user left them; a first start opens on the channels.
+void TfrmPHORIN::RestoreWindowPlace() {
+    const QSettings settings(SettingsOrganisation);
+    restoreGeometry(settings.value(GeometryValue).toByteArray());
+    const QString name = settings.value(PageValue).toString();
+    QWidget* page = name.isEmpty() ? nullptr : pc->findChild<QWidget*>(name);
+    const int index = page ? pc->indexOf(page) : -1;
+    startPage_ = index >= 0 && pc->isTabVisible(index) ? page : tsChannels;
+    ShowPage(startPage_);
+}
+
+void TfrmPHORIN::SaveWindowPlace() {
+    QSettings settings(SettingsOrganisation);
+    settings.setValue(GeometryValue, saveGeometry());
+    settings.setValue(PageValue, pc->currentWidget()->objectName());
 }
 
 void TfrmPHORIN::WaitForLinkThreads(int milliseconds) {
@@ -458,10 +480,15 @@ void TfrmPHORIN::WriteAutomaticBackup(const QString& entry) {
 // on where they went. The controller answers from its bootloader by now, so the window is no
 // longer connected; the records are still those read from it before it went there.
 void TfrmPHORIN::BeforeFirmwareTransfer(const QString& portName) {
-    if (!RecordsComplete())
-        return;
-    const BackupResult result = WriteBackup(portName, state_, ProgramDir);
+    if (RecordsComplete())
+        KeepSettings(portName);
+}
+
+// A backup the user is told about (where it went, or why it failed); false when it failed.
+bool TfrmPHORIN::KeepSettings(const QString& entry) {
+    const BackupResult result = WriteBackup(entry, state_, ProgramDir);
     LogMessage(result.Error.isEmpty() ? result.Path : result.Error);
+    return result.Error.isEmpty();
 }
 
 void TfrmPHORIN::mnuConnectionClick() {
@@ -625,10 +652,10 @@ QString TfrmPHORIN::ChooseFirmwareFile() {
     dialog.setDefaultSuffix(QStringLiteral("chx"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.selectFile(QStringLiteral("ZELPHORIN2x0.chx"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    ShowPage(tsMessages);
-    return dialog.selectedFiles().first();
+    const QString file = ChooseFile(dialog);
+    if (!file.isEmpty())
+        ShowPage(tsMessages);
+    return file;
 }
 
 // ---- Refresh from the records --------------------------------------------------------------
@@ -789,7 +816,9 @@ void TfrmPHORIN::RefreshWeatherPages() {
     // which proves nothing while blocks are still to come.
     if (connected_ && (state_.Snapshot() & rqRefreshAll) == 0)
         recordsFromDevice_ = true;
-    if (pc->currentWidget() == tsMessages) {
+    // Until the user picks a page, the first complete read brings the page of the mode.
+    if (pc->currentWidget() == tsMessages || pc->currentWidget() == startPage_) {
+        startPage_ = nullptr;
         const uint8_t mode = state_.Config.Mode;
         ShowPage(mode == ModeAuto  ? static_cast<QWidget*>(tsSchedule)
                  : mode == ModeGeo ? static_cast<QWidget*>(tsGeo)

@@ -115,6 +115,10 @@ private:
     void ConnectEntryClick(const QString& entry);
     bool RecordsComplete() const;
     void WriteAutomaticBackup(const QString& entry);
+    bool KeepSettings(const QString& entry);
+    void RestoreWindowPlace();
+    void SaveWindowPlace();
+    bool ConfirmImport(const QString& path);
     void LoadPortFromRegistry();
     void SavePortToRegistry();
     void DeletePortKey();
@@ -210,6 +214,7 @@ private:
     JmpPage* tsJMP = nullptr;
     Rc433Page* tsRC433 = nullptr;
     MessagesPage* tsMessages = nullptr;
+    QWidget* startPage_ = nullptr; // the page shown at start, until a read or the user moves on
 };
 
 template <typename... Arguments, typename Sender, typename Signal, typename Handler>

@@ -2,11 +2,13 @@
 // firmware request, with the dialogs answered by the test.
 
 #include "files/ini_document.h"
+#include "files/settings_file.h"
 #include "main/frm_phorin.h"
 #include "sim/sim_controller.h"
 #include "support/window_controls.h"
 #include "support/window_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QtTest>
@@ -41,12 +43,18 @@ class WindowFilesTest : public QObject {
     test::WindowFixture fixture_;
     QStringList dialogTitles_;
     QString answer_; // what the file dialog answers; empty is a cancel
+    QStringList questions_;
+    bool agree_ = true; // the answer to an import's question
 
     std::unique_ptr<TfrmPHORIN> OpenWindow(const QStringList& parameters) {
         auto window = fixture_.Window(parameters);
         window->SettingsFileDialog = [this](const QString& title, bool) {
             dialogTitles_ << title;
             return answer_;
+        };
+        window->Confirm = [this](const QString& text, const QString& caption) {
+            questions_ << caption << text;
+            return agree_;
         };
         window->show();
         return window;
@@ -74,6 +82,8 @@ private slots:
         test::ForgetRememberedPort();
         dialogTitles_.clear();
         answer_.clear();
+        questions_.clear();
+        agree_ = true;
     }
 
     void ExportWritesEveryBlockAndEveryRow() {
@@ -109,6 +119,35 @@ private slots:
                                  TimeoutMs);
         QCOMPARE(int(sim.State().schedule[1].Color16[0]),
                  int(window->State().Schedule[1].Color16[0])); // rows are never imported here
+    }
+
+    // An import overwrites the controller: the user is asked, and its settings are kept first.
+    void ImportAsksAndBacksUpFirst() {
+        SimController sim(WithRows(2));
+        QTemporaryDir backups;
+        auto window = Connected(sim);
+        QVERIFY(window);
+        // The port is remembered once the read is complete: only then is there a backup to make.
+        QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), TimeoutMs);
+        window->ProgramDir = backups.path();
+        answer_ = folder_.filePath(QStringLiteral("geo.ini"));
+        WriteText(answer_, "[Config]\r\nMode=2\r\n");
+        agree_ = false;
+        Trigger(*window, "mnuConfigImport");
+        QCOMPARE(questions_, QStringList({QStringLiteral("Import"),
+                                          QStringLiteral("Import settings from ") + answer_ +
+                                              QStringLiteral(" into the controller?")}));
+        QCOMPARE(window->State().Snapshot() & rqImportConfig, 0u);
+        QVERIFY(QDir(backups.path()).isEmpty());
+
+        agree_ = true;
+        const uint8_t before = sim.State().config.Mode;
+        Trigger(*window, "mnuConfigImport");
+        const QString backup = backups.filePath(
+            QStringLiteral("Backup_") + BackupPortName(sim.SlavePath()) + QStringLiteral(".ini"));
+        QCOMPARE(IniDocument::FromFile(backup).Integer(u"Config", u"Mode").value_or(99),
+                 uint64_t(before));
+        QTRY_COMPARE_WITH_TIMEOUT(int(sim.State().config.Mode), int(ModeGeo), TimeoutMs);
     }
 
     void ImportedScheduleUploadsEveryRow() {

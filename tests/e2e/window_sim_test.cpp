@@ -127,7 +127,7 @@ private slots:
         SimController sim;
         const QString port = sim.Start();
         auto window = OpenWindow({port, QStringLiteral("-english")});
-        QCOMPARE(CurrentPageName(*window), QStringLiteral("tsMessages"));
+        QCOMPARE(CurrentPageName(*window), QStringLiteral("tsChannels"));
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
         // The simulator starts in the mode Auto: the schedule comes to the front.
         QTRY_COMPARE_WITH_TIMEOUT(CurrentPageName(*window), QStringLiteral("tsSchedule"),

@@ -10,6 +10,7 @@
 #include "support/window_fixture.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -184,11 +185,20 @@ private slots:
             ColorCaption(1) + QStringLiteral(": R"));
     }
 
+    // The page says which mode runs and, outside Manual, how to reach it.
     void LevelsCanBeSetOnlyInTheModeManual() {
         Open(ModeAuto);
         QVERIFY(!Control("trb0")->isEnabled());
         QVERIFY(!Control("btnOn0")->isEnabled());
         QVERIFY(Control("cmbName0")->isEnabled());
+        const QString note = Control<QLabel>("lblModeNote")->text();
+        QVERIFY2(note.startsWith(QLatin1String("Mode Auto runs")) && note.contains("Ctrl+F1"),
+                 qPrintable(note));
+        State().Config.Mode = ModeManual;
+        window_->RefreshControls();
+        QVERIFY(Control("trb0")->isEnabled());
+        QCOMPARE(Control<QLabel>("lblModeNote")->text(),
+                 QStringLiteral("Mode Manual: the channels follow these controls."));
     }
 
     // ---- Modes --------------------------------------------------------------------------

@@ -411,17 +411,32 @@ private slots:
         QCOMPARE(page_->trbTime->value(), 425);
         QCOMPARE(page_->edtTime->text(), QStringLiteral("7:5"));
         QVERIFY(state_.Test(rqSetTime));
-        // No range check.
-        page_->edtTime->setText(QStringLiteral("25:99"));
-        QCOMPARE(state_.Info.Hour, 25);
-        QCOMPARE(state_.Info.Minute, 99);
-        QCOMPARE(page_->trbTime->value(), 1439);
-        // Without a colon, or with a part that is not a number: nothing.
+        // Without a colon, or with a part that is not a number: nothing, and no error.
         state_.Clear(~0u);
         for (const char* text : {"8", "a:5", "8:", "8:5:1"})
             page_->edtTime->setText(QString::fromLatin1(text));
-        QCOMPARE(state_.Info.Hour, 25);
+        QCOMPARE(state_.Info.Hour, 7);
         QCOMPARE(state_.Snapshot(), 0u);
+        QVERIFY(page_->edtTime->styleSheet().isEmpty());
+    }
+
+    // A time the clock cannot take is marked with its range and logged once, never stored;
+    // leaving the edit shows the stored time again.
+    void TypedTimeOutOfRangeIsRefused() {
+        QSignalSpy logged(page_.get(), &GeoPage::LogLine);
+        Focus(page_->edtTime);
+        page_->edtTime->clear();
+        QTest::keyClicks(page_->edtTime, QStringLiteral("25:99"));
+        QCOMPARE(state_.Info.Hour, 12);
+        QCOMPARE(state_.Snapshot(), 0u);
+        QVERIFY(!page_->edtTime->styleSheet().isEmpty());
+        QCOMPARE(page_->edtTime->toolTip(), QStringLiteral("Allowed: 00:00 – 23:59"));
+        QCOMPARE(logged.count(), 1);
+        QCOMPARE(logged.first().first().toString(),
+                 QStringLiteral("Not taken: 25:9 is outside 00:00 – 23:59."));
+        Focus(page_->trbTime);
+        QCOMPARE(page_->edtTime->text(), QStringLiteral("12:00"));
+        QVERIFY(page_->edtTime->styleSheet().isEmpty());
     }
 
     void PickedDateSetsTheClock() {

@@ -289,6 +289,7 @@ private slots:
         const QString path = fixture_.FilePath(QStringLiteral("schedule.ini"));
         WriteSettingsFile(path, State());
         window_->SettingsFileDialog = [&](const QString&, bool) { return path; };
+        window_->Confirm = [](const QString&, const QString&) { return true; };
         Entry("mnuScheduleImport")->trigger();
         QVERIFY(!Entry("mnuUndo")->isEnabled());
     }

@@ -12,7 +12,11 @@
 #include "main/zel_application.h"
 #include "support/window_fixture.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -20,10 +24,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextCursor>
 #include <QtTest>
 
 #include <ctime>
@@ -118,11 +126,11 @@ private slots:
 
     // ---- Start-up ---------------------------------------------------------------------------
 
-    void WithoutPortTheWindowWaitsOnTheLog() {
+    void WithoutPortTheWindowWaitsOnTheChannels() {
         auto window = Window();
         QVERIFY(window->CurrentPort.isEmpty());
         QVERIFY(!window->LinkThread);
-        QCOMPARE(PageName(*window), QStringLiteral("tsMessages"));
+        QCOMPARE(PageName(*window), QStringLiteral("tsChannels"));
         QCOMPARE(window->windowTitle(),
                  QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0"));
         QVERIFY(!Entry(*window, "mnuModeManual")->isEnabled());
@@ -428,6 +436,92 @@ private slots:
                  qPrintable(lines.last()));
     }
 
+    // Ctrl+C is the shortcut of "Set current time and date" everywhere but in the log.
+    void CtrlCInTheLogCopiesItsSelection() {
+        auto window = ShownWindow();
+        window->LogMessage(QStringLiteral("line to copy"));
+        auto* mem = Control<LogView>(*window, QStringLiteral("mem"));
+        QSignalSpy setTime(Entry(*window, QStringLiteral("mnuSetTimeDate")), &QAction::triggered);
+        QTextCursor lastLine = mem->textCursor();
+        lastLine.movePosition(QTextCursor::End);
+        lastLine.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+        mem->setTextCursor(lastLine);
+        mem->setFocus();
+        QTest::keyClick(mem, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY2(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("] line to copy")),
+                 qPrintable(QGuiApplication::clipboard()->text()));
+        QCOMPARE(setTime.count(), 0);
+    }
+
+    // The log's context menu saves it whole; it follows the newest line unless scrolled up.
+    void LogSavesFromItsMenuAndFollowsTheNewestLine() {
+        auto window = ShownWindow();
+        window->ShowPage(Control(*window, "tsMessages"));
+        auto* mem = Control<LogView>(*window, QStringLiteral("mem"));
+        const QString path = folder_.filePath(QStringLiteral("saved.log"));
+        mem->SaveLogDialog = [&path] { return path; };
+        QTimer::singleShot(0, mem, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* entry : menu->actions())
+                if (entry->text() == QStringLiteral("Save log as…"))
+                    entry->trigger();
+            menu->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                mem->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(mem->viewport(), &click);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), mem->toPlainText() + QLatin1Char('\n'));
+
+        QScrollBar* bar = mem->verticalScrollBar();
+        const auto fill = [&window] {
+            for (int entry = 0; entry < 200; ++entry)
+                window->LogMessage(QStringLiteral("entry %1").arg(entry));
+        };
+        fill();
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(bar->maximum() / 2);
+        const int scrolledTo = bar->value();
+        fill();
+        QCOMPARE(bar->value(), scrolledTo);
+    }
+
+    // Size, position and page come back at the next start, and file dialogs open where the
+    // last one ended.
+    void WindowPlaceAndFolderAreRemembered() {
+        const QString chosen = folder_.filePath(QStringLiteral("chosen"));
+        QVERIFY(QDir().mkpath(chosen));
+        QString openedIn;
+        QRect placed;
+        const auto answerDialog = [&openedIn](const QString& file) {
+            QTimer::singleShot(0, [&openedIn, file] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                openedIn = dialog->directory().absolutePath();
+                dialog->selectFile(file);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides it
+            });
+        };
+        {
+            auto window = ShownWindow();
+            window->setGeometry(40, 30, 1100, 720);
+            placed = window->geometry();
+            window->ShowPage(Control(*window, "tsGeo"));
+            answerDialog(chosen + QStringLiteral("/first.ini"));
+            QCOMPARE(window->SettingsFileDialog(QStringLiteral("Export"), true),
+                     chosen + QStringLiteral("/first.ini"));
+            window->close();
+        }
+        auto window = ShownWindow();
+        QCOMPARE(window->geometry(), placed);
+        QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
+        answerDialog(chosen + QStringLiteral("/second.ini"));
+        window->SettingsFileDialog(QStringLiteral("Export"), true);
+        QCOMPARE(openedIn, chosen);
+    }
+
     void StatusTextGoesToPanelAndLog() {
         auto window = Window();
         window->SetStatusText(
@@ -512,6 +606,7 @@ private slots:
     void CompleteReadLeavesTheLogForThePageOfTheMode() {
         auto window = Window();
         window->CurrentPort = QStringLiteral("ttyUSB3 (FT232R USB UART)");
+        window->ShowPage(Control(*window, "tsMessages")); // as after a lost connection
         window->State().Config.Mode = ModeGeo;
         window->RefreshWeatherPages();
         QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));

@@ -607,6 +607,7 @@ bool Soak::ImportConfiguration() {
     }
     document.Save(importFile_);
     window_->SettingsFileDialog = [this](const QString&, bool) { return importFile_; };
+    window_->Confirm = [](const QString&, const QString&) { return true; };
     entry->trigger();
     lastRequested_ = next;
     return true;

@@ -2,6 +2,7 @@
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
+#include "host/status_texts.h"
 #include "lang/translate.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/widgets.h"
@@ -28,8 +29,11 @@ ChannelsPage::ChannelsPage(DeviceState& state, QWidget* parent) : QWidget(parent
     rows_.reserve(ChannelCount);
     for (int channel = 0; channel < ChannelCount; ++channel)
         rows_.emplace_back(channel, grid, channel, this);
+    lblModeNote = Named(new QLabel(this), QStringLiteral("lblModeNote"));
+    lblModeNote->setWordWrap(true);
+    grid->addWidget(lblModeNote, ChannelCount, 0, 1, grid->columnCount());
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(ChannelCount, 1);
+    grid->setRowStretch(ChannelCount + 1, 1);
     ConnectHandlers();
 }
 
@@ -67,15 +71,29 @@ void ChannelsPage::ShowLevels(const InfoBlock& info) {
 }
 
 void ChannelsPage::SetConnected(bool connected, uint8_t mode) {
+    connected_ = connected;
     for (ChannelRow& row : rows_) {
         SetEnabled({row.lblName, row.cmbName}, connected);
         row.SetLevelControlsEnabled(connected && mode == ModeManual);
     }
+    ShowModeNote(mode);
 }
 
 void ChannelsPage::ShowMode(uint8_t mode) {
     for (ChannelRow& row : rows_)
         row.SetLevelControlsEnabled(mode == ModeManual);
+    ShowModeNote(mode);
+}
+
+// Without a connection no mode is known: the note says nothing rather than a start value.
+void ChannelsPage::ShowModeNote(uint8_t mode) {
+    if (!connected_)
+        lblModeNote->clear();
+    else
+        lblModeNote->setText(TranslateFormat(mode == ModeManual
+                                                 ? QStringLiteral("ChannelsManual")
+                                                 : QStringLiteral("ChannelsNotManual"),
+                                             {ModeName(mode)}));
 }
 
 void ChannelsPage::ShowColorName(int channel, int code) {

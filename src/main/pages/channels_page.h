@@ -3,6 +3,7 @@
 #include "cfg/device_state.h"
 #include "main/pages/channel_row.h"
 
+#include <QLabel>
 #include <QWidget>
 
 #include <vector>
@@ -44,8 +45,12 @@ signals:
 private:
     void ConnectHandlers();
     void SetLevel(int channel, int level);
+    void ShowModeNote(uint8_t mode);
 
     DeviceState& state_;
+    bool connected_ = false;
+    // Which mode runs, and outside Manual why the level controls rest and how to switch.
+    QLabel* lblModeNote = nullptr;
     std::vector<ChannelRow> rows_;
 };
 

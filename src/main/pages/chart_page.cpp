@@ -1,6 +1,7 @@
 #include "main/pages/chart_page.h"
 
 #include "lang/translate.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
 
 #include <QDateTime>
@@ -159,9 +160,7 @@ QString ChartPage::AskChartFile() {
         dialog.setDefaultSuffix(filter == CsvFilter ? QStringLiteral("csv")
                                                     : QStringLiteral("png"));
     });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().first();
+    return ChooseFile(dialog);
 }
 
 } // namespace zel

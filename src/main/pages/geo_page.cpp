@@ -5,6 +5,7 @@
 #include "lang/translate.h"
 #include "main/views/moon_phase.h"
 #include "main/views/world_map.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 #include "sunmoon/geo_report.h"
 
@@ -102,6 +103,7 @@ void GeoPage::ConnectHandlers() {
     connect(dtp, &QDateEdit::dateChanged, this, &GeoPage::dtpChange);
     connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
     connect(edtTime, &QLineEdit::textChanged, this, &GeoPage::edtTimeChange);
+    connect(edtTime, &QLineEdit::editingFinished, this, &GeoPage::edtTimeExit);
     connect(btnNow, &QPushButton::clicked, this, &GeoPage::btnNowClick);
 }
 
@@ -256,12 +258,28 @@ void GeoPage::edtTimeChange() {
     const int minute = text.mid(colon + 1).toInt(&minuteOk);
     if (!hourOk || !minuteOk)
         return;
-    // Not range-checked: 25:99 is stored as typed; the slider shows what it can.
-    trbTime->setValue(int(std::clamp<int64_t>(minute + int64_t(hour) * 60, 0, MinutesPerDay - 1)));
+    // The controller's clock knows no 25:99: such a time stays in the edit only.
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) {
+        const QString range = ClockText(0, 0) + QStringLiteral(" – ") + ClockText(23, 59);
+        if (MarkOutOfRange(edtTime, range))
+            emit LogLine(TranslateFormat(QStringLiteral("NotTaken"), {text, range}));
+        return;
+    }
+    ClearOutOfRange(edtTime);
+    trbTime->setValue(hour * 60 + minute);
     state_.Info.Hour = uint8_t(hour);
     state_.Info.Minute = uint8_t(minute);
     RefreshGeo();
     state_.Raise(rqSetTime);
+}
+
+// Leaving a time the clock cannot take shows the stored one again.
+void GeoPage::edtTimeExit() {
+    if (!MarkedOutOfRange(edtTime))
+        return;
+    ClearOutOfRange(edtTime);
+    const QSignalBlocker quietEdit(edtTime);
+    edtTime->setText(ClockText(state_.Info.Hour, state_.Info.Minute));
 }
 
 void GeoPage::btnNowClick() {

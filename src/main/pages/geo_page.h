@@ -56,6 +56,7 @@ public:
     void dtpChange();
     void trbTimeChange();
     void edtTimeChange();
+    void edtTimeExit();
     // Real time, and the controller clock := the PC clock.
     void btnNowClick();
     void imgMoonDblClick();
@@ -66,6 +67,8 @@ signals:
     // Config.TimeLapse was set back to real time.
     void RealtimeSet();
     void ConfigPageWanted();
+    // A line for the message log.
+    void LogLine(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

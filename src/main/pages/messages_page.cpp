@@ -1,8 +1,14 @@
 #include "main/pages/messages_page.h"
 
+#include "lang/translate.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
 
+#include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -16,6 +22,7 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    SaveLogDialog = [this] { return AskLogFile(); };
 }
 
 void LogView::SetSafetyNote(const QString& note) {
@@ -32,6 +39,51 @@ void LogView::AppendEntry(const QString& entry) {
     appendPlainText(entry);
     if (atEnd)
         bar->setValue(bar->maximum());
+}
+
+// Ctrl+C is also the shortcut of "Set current time and date"; in the log, the user means a
+// copy. Select all is claimed for the same reason.
+bool LogView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copyEntry = menu.addAction(Translate(QStringLiteral("LogCopy")), this,
+                                        &QPlainTextEdit::copy, QKeySequence::Copy);
+    copyEntry->setEnabled(textCursor().hasSelection());
+    menu.addAction(Translate(QStringLiteral("LogSelectAll")), this, &QPlainTextEdit::selectAll,
+                   QKeySequence::SelectAll);
+    menu.addSeparator();
+    menu.addAction(Translate(QStringLiteral("LogSaveAs")), this, &LogView::SaveLog);
+    menu.exec(event->globalPos());
+}
+
+QString LogView::AskLogFile() {
+    QFileDialog dialog(this, Translate(QStringLiteral("LogSaveAs")));
+    dialog.setNameFilter(Translate(QStringLiteral("LogFiles")) + QStringLiteral(" (*.txt *.log)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    return ChooseFile(dialog);
+}
+
+void LogView::SaveLog() {
+    const QString path = SaveLogDialog();
+    if (path.isEmpty())
+        return;
+    // Written whole or not at all: a failed save leaves an older file as it was.
+    QSaveFile file(path);
+    QByteArray text = toPlainText().toUtf8();
+    text.append('\n');
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        emit SaveFailed(TranslateFormat(QStringLiteral("LogNotSaved"), {path, file.errorString()}));
 }
 
 void LogView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QWidget>
 
+#include <functional>
+
 namespace zel {
 
 // The message log `mem`: read-only, no wrapping, only ever appended to. It starts with the
@@ -20,11 +22,21 @@ public:
     void SetSafetyNote(const QString& note);
     void AppendEntry(const QString& entry);
 
+    // Where "Save log as…" writes; empty is a cancel. A test answers in place of the dialog.
+    std::function<QString()> SaveLogDialog;
+
 signals:
     void DoubleClicked();
+    void SaveFailed(const QString& message);
 
 protected:
+    bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QString AskLogFile();
+    void SaveLog();
 };
 
 // The page "Messages" (tsMessages).
