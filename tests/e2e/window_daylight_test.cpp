@@ -8,6 +8,7 @@
 #include "main/pages/visualize_page.h"
 #include "sim/sim_controller.h"
 #include "sim/wire_log.h"
+#include "support/window_controls.h"
 #include "support/by_value.h"
 #include "support/wait.h"
 #include "support/window_fixture.h"
@@ -66,10 +67,7 @@ private slots:
         window_->resize(1000, 640);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        auto* pc = window_->findChild<QTabWidget*>("pc");
-        QTRY_VERIFY_WITH_TIMEOUT(window_->Connected() && pc->currentWidget()->objectName() !=
-                                                             QStringLiteral("tsMessages"),
-                                 ConnectTimeoutMs);
+        QVERIFY(test::WaitForFirstRead(*window_, ConnectTimeoutMs));
     }
 
     void cleanup() {

@@ -130,7 +130,7 @@ private slots:
         // The port is remembered once the read is complete: only then is there a backup to make.
         QTRY_VERIFY_WITH_TIMEOUT(!test::RememberedPort().isNull(), TimeoutMs);
         window->ProgramDir = backups.path();
-        answer_ = folder_.filePath(QStringLiteral("geo.ini"));
+        answer_ = fixture_.FilePath(QStringLiteral("geo.ini"));
         WriteText(answer_, "[Config]\r\nMode=2\r\n");
         agree_ = false;
         Trigger(*window, "mnuConfigImport");

@@ -62,10 +62,7 @@ private slots:
         const QString port = sim_.Start();
         window_ = fixture_.ShownWindow({port, "-english", "-expert"});
         QVERIFY(window_);
-        // The window leaves the log once every block has been read.
-        auto* pc = Control<QTabWidget>(*window_, "pc");
-        QTRY_VERIFY_WITH_TIMEOUT(pc->currentWidget()->objectName() != "tsMessages",
-                                 ConnectTimeoutMs);
+        QVERIFY(test::WaitForFirstRead(*window_, ConnectTimeoutMs));
     }
 
     void cleanupTestCase() {

@@ -5,6 +5,7 @@
 #include "main/pages/visualize_page.h"
 #include "main/views/image_box.h"
 #include "sim/sim_controller.h"
+#include "support/window_controls.h"
 #include "support/wait.h"
 #include "support/window_fixture.h"
 
@@ -50,11 +51,7 @@ private slots:
         window.resize(1000, 640);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto* pc = window.findChild<QTabWidget*>("pc");
-        // A complete read leaves the log for the page of the mode.
-        QTRY_VERIFY_WITH_TIMEOUT(window.Connected() && pc->currentWidget()->objectName() !=
-                                                           QStringLiteral("tsMessages"),
-                                 ConnectTimeoutMs);
+        QVERIFY(test::WaitForFirstRead(window, ConnectTimeoutMs));
         DeviceState& state = window.State();
         QVERIFY(state.Schedule.size() > 2);
         QCOMPARE(int(state.Config.Mode), int(ModeAuto));

@@ -458,7 +458,7 @@ private slots:
         auto window = ShownWindow();
         window->ShowPage(Control(*window, "tsMessages"));
         auto* mem = Control<LogView>(*window, QStringLiteral("mem"));
-        const QString path = folder_.filePath(QStringLiteral("saved.log"));
+        const QString path = fixture_.FilePath(QStringLiteral("saved.log"));
         mem->SaveLogDialog = [&path] { return path; };
         QTimer::singleShot(0, mem, [] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -491,7 +491,7 @@ private slots:
     // Size, position and page come back at the next start, and file dialogs open where the
     // last one ended.
     void WindowPlaceAndFolderAreRemembered() {
-        const QString chosen = folder_.filePath(QStringLiteral("chosen"));
+        const QString chosen = fixture_.FilePath(QStringLiteral("chosen"));
         QVERIFY(QDir().mkpath(chosen));
         QString openedIn;
         QRect placed;
