@@ -274,6 +274,10 @@ void GeoPage::edtTimeChange() {
 }
 
 // Leaving a time the clock cannot take shows the stored one again.
+GeoPage::~GeoPage() {
+    disconnect(edtTime, nullptr, this, nullptr);
+}
+
 void GeoPage::edtTimeExit() {
     if (!MarkedOutOfRange(edtTime))
         return;

@@ -24,6 +24,8 @@ class GeoPage : public QWidget {
     Q_OBJECT
 public:
     GeoPage(DeviceState& state, QWidget* parent);
+    // The time edit loses its focus as the page goes: that must not reach a page half gone.
+    ~GeoPage() override;
 
     ScalableImageView* imgGeo;
     QLabel* lblGeo;
