@@ -216,7 +216,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
                           static_cast<QWidget*>(tsJMP), static_cast<QWidget*>(tsRC433)})
         SetPageShown(page, false);
     DebugMessages = false;
-    int language = LanguageNotGiven;
+    int language = StoredLanguage();
     ReadCommandLine(parameters, language);
     ApplyLanguage(*this, *pc, language);
     LogMessage(Translate(QStringLiteral("Started")) + QLatin1Char(' ') + ApplicationTitle);
@@ -273,7 +273,8 @@ void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
     if (line.RC433)
         SetPageShown(tsRC433, true);
     DebugMessages = line.Debug;
-    language = line.Language;
+    if (line.Language != LanguageNotGiven) // a switch wins over the stored choice
+        language = line.Language;
 }
 
 void TfrmPHORIN::closeEvent(QCloseEvent* event) {
