@@ -91,13 +91,14 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     edtTime = AddEdit(fields, 2, QStringLiteral("edtTime"), this);
     fields->addWidget(trbTime, 2, 2);
     fields->addWidget(btnNow, 2, 3);
-    fields->addWidget(dtp, 3, 1);
-    fields->addWidget(lblGeoClock, 3, 2, 1, 2);
+    fields->addWidget(dtp, 3, 1, 1, 2);
+    fields->addWidget(lblGeoClock, 4, 0, 1, 4);
     fields->setColumnStretch(2, 1);
 
     auto* sky = new QVBoxLayout;
     sky->addWidget(lblGeo);
     sky->addWidget(lblGeoZone);
+    sky->addStretch();
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(fields, 1);
     bottom->addWidget(imgMoon);
