@@ -198,7 +198,7 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
                           static_cast<QWidget*>(tsJMP), static_cast<QWidget*>(tsRC433)})
         SetPageShown(page, false);
     link_->DebugMessages = false;
-    int language = LanguageNotGiven;
+    int language = StoredLanguage();
     ReadCommandLine(parameters, language);
     ApplyLanguage(*this, *pc, language);
     LogMessage(Translate(QStringLiteral("Started")) + QLatin1Char(' ') + ApplicationTitle);
@@ -242,7 +242,8 @@ void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
     if (line.RC433)
         SetPageShown(tsRC433, true);
     link_->DebugMessages = line.Debug;
-    language = line.Language;
+    if (line.Language != LanguageNotGiven) // a switch wins over the stored choice
+        language = line.Language;
 }
 
 void TfrmPHORIN::closeEvent(QCloseEvent* event) {

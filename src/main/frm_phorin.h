@@ -145,6 +145,7 @@ private:
     void mnuAllClick(int level);
     void mnuStepBigClick();
     void mnuIRLearnClick();
+    void mnuLanguageClick(QAction* entry);
 
     // The File menu (file_menu.cpp).
     void ConnectFileMenu();

@@ -236,6 +236,25 @@ private slots:
         QCOMPARE(TabText(*english, "tsMessages"), QStringLiteral("Messages"));
     }
 
+    // Options / Language is stored and used from the next start on; a start switch wins.
+    void ChosenLanguageComesWithTheNextStartUnlessASwitchSays() {
+        {
+            auto window = Window();
+            QVERIFY(Entry(*window, "mnuLanguageSystem")->isChecked());
+            Entry(*window, "mnuLanguageGerman")->trigger();
+            QCOMPARE(TabText(*window, "tsMessages"), QStringLiteral("Messages"));
+            QCOMPARE(Panel(*window, StatusPanel::Status),
+                     QStringLiteral("The language you chose takes effect at the next start of "
+                                    "the program."));
+        }
+        auto next = Window({});
+        QCOMPARE(TabText(*next, "tsMessages"), QStringLiteral("Meldungen"));
+        QVERIFY(Entry(*next, "mnuLanguageGerman")->isChecked());
+        QCOMPARE(TabText(*Window({"-english"}), "tsMessages"), QStringLiteral("Messages"));
+        Entry(*next, "mnuLanguageSystem")->trigger();
+        QCOMPARE(TabText(*Window({}), "tsMessages"), QStringLiteral("Messages"));
+    }
+
     void EnglishSwitchBeatsAnEarlierGerman() {
         auto window = Window({"-german", "-english"});
         QCOMPARE(TabText(*window, "tsChannels"), QStringLiteral("Channels"));
