@@ -56,11 +56,11 @@ bool LogView::event(QEvent* event) {
 
 void LogView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* copyEntry = menu.addAction(Translate(QStringLiteral("LogCopy")), this,
-                                        &QPlainTextEdit::copy, QKeySequence::Copy);
+    QAction* copyEntry = menu.addAction(Translate(QStringLiteral("LogCopy")), QKeySequence::Copy,
+                                        this, &QPlainTextEdit::copy);
     copyEntry->setEnabled(textCursor().hasSelection());
-    menu.addAction(Translate(QStringLiteral("LogSelectAll")), this, &QPlainTextEdit::selectAll,
-                   QKeySequence::SelectAll);
+    menu.addAction(Translate(QStringLiteral("LogSelectAll")), QKeySequence::SelectAll, this,
+                   &QPlainTextEdit::selectAll);
     menu.addSeparator();
     menu.addAction(Translate(QStringLiteral("LogSaveAs")), this, &LogView::SaveLog);
     menu.exec(event->globalPos());
