@@ -6,11 +6,11 @@
 //     flash_bench [RUNS]
 
 #include "bench_support.h"
-#include "support/firmware_file.h"
 #include "com/command_set.h"
 #include "com/link_thread.h"
 #include "lang/translate.h"
 #include "sim/sim_controller.h"
+#include "support/firmware_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -12,8 +12,8 @@
 
 #include <cmath>
 #include <exception>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 
 namespace zel {
 namespace {

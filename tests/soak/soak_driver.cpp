@@ -17,8 +17,6 @@
 #include "main/pages/channel_row.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/config_page.h"
-#include "main/frm_phorin.h"
-#include "host/port_watch.h"
 #include "main/pages/geo_page.h"
 #include "main/pages/schedule_cells.h"
 #include "main/pages/schedule_page.h"

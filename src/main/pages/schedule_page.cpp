@@ -2,9 +2,9 @@
 #include "main/pages/schedule_page.h"
 
 #include "lang/translate.h"
+#include "main/pages/design_day_dialog.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/widgets.h"
-#include "main/pages/design_day_dialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
