@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How soon a channel level the user changes is on the wire: from the moment the host raises the
 // write of the channels to the controller's complete reply to its "01" line, against the time
 // that line's characters alone take at 115200 baud. The changes come at moments spread over the

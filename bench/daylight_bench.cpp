@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Designing a day from the sun and fitting it to 128 schedule rows (the most a controller can
 // exchange), at 50° N on midsummer with a blue dawn and dusk. Reports the median and the
 // slowest run in milliseconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first complete download of a controller with 64 schedule rows on a line paced at
 // 115200 baud, from the opened port to the last block stored, against the time its characters
 // alone take on that line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's resident memory while the user drags the visualisation without pause: the
 // window connected to a simulated controller in a process of its own, drags scripted through
 // the mouse (press on a point, eight moves 25 ms apart, release and upload), for two periods.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A firmware update of a 31 KiB image to a controller waiting in its bootloader on a line paced
 // at 115200 baud, from the first block to the final status, against the time its characters
 // alone take on that line. Also checks that the controller's flash holds the image afterwards.
@@ -5,11 +6,11 @@
 //     flash_bench [RUNS]
 
 #include "bench_support.h"
-#include "support/firmware_file.h"
 #include "com/command_set.h"
 #include "com/link_thread.h"
 #include "lang/translate.h"
 #include "sim/sim_controller.h"
+#include "support/firmware_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The processor time of an idle ready link: connected to a simulated controller in a process of
 // its own (so that the figure is the link's and its host's alone), first download done, then
 // 10 s of polling with nothing else asked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Twenty simulated controllers, one zelphorin-cli mqtt bridge each, one local mosquitto:
 // processor time and resident memory per bridge at rest, messages a second at the broker, and
 // the time from a published command to its line on the controller's wire.

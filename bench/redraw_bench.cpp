@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One full redraw of the visualisation (128 schedule rows) and of the chart (forty samples) at
 // 1280 × 720, offscreen: the drawing into the picture alone, and the drawing with the
 // control's repaint. Reports the median and the 99th percentile in milliseconds.

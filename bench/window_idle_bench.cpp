@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The processor time of the window left alone: open on its built-in simulated controller
 // (which runs in the same process), first download done, nobody touching it. The whole
 // process is measured on every page of the window, and per thread on the first, so a figure

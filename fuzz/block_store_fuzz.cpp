@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every block the controller sends, stored into its record from any bytes.
 
 #include "com/command_set.h"

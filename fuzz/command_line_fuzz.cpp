@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's and the command line's argument parsers against any arguments: the input is
 // split into arguments at every NUL byte.
 

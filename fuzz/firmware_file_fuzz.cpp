@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware file parser against any file content.
 
 #include "com/firmware_file.h"

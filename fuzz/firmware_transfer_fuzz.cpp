@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bootloader's information block and a whole firmware transfer against any replies.
 // Bytes 0-1 give the image's first address, bytes 2-3 its length (a wrapped value makes the
 // range run backwards), byte 4 the read at which the port vanishes (255: never), and the rest is

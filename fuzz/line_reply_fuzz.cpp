@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply side of a line transaction: any bytes as the answer to any code and length, for a
 // Get and for a Set. Byte 0 picks the length, byte 1 the code, the rest is what the line
 // returns, split into reads at every '|' so a reply can also come in pieces.

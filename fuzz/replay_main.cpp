@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays a fuzz target's corpus in the ordinary build: every file of the folders given on the
 // command line goes through the target once. A crash or a sanitizer report fails the test.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: any bytes through the INI reader, the configuration import and the
 // schedule import, then written back out.
 

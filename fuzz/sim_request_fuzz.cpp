@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated controller's request side: any bytes as the lines a host sends it, in the
 // application and in the bootloader.
 

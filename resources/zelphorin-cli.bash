@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Bash completion of zelphorin-cli: options, commands, serial ports and setting names.
 # The setting names come from the program itself ("zelphorin-cli keys"), so they never drift.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the sections of zelphorin-cli's manual page that come from the program itself, in
 # help2man's include format: the SYNOPSIS of every command in full (the --help overview
 # shortens the long ones) and the EXIT STATUS its --help gives.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Changes the user makes to the controller, shared by the window's handlers and the command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The controller's memory blocks, byte for byte. A block is copied into or out of its record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
@@ -27,19 +28,18 @@ enum RequestFlag : uint32_t {
 };
 
 // Values raised or set in one step.
-constexpr uint32_t rqPeriodicPoll = rqGetInfo | rqGetConfig;                           // 0x00011
+constexpr uint32_t rqPeriodicPoll = rqGetInfo | rqGetConfig; // 0x00011
 constexpr uint32_t rqRefreshAll =
-    rqGetInfo | rqGetConfig | rqGetSchedule | rqGetExpert | rqGetExpertWeather;         // 0x00551
-constexpr uint32_t rqReadEverything = rqRefreshAll | rqGetChart;                       // 0x01551
-constexpr uint32_t rqImportConfig = rqSetConfig | rqSetExpert | rqSetExpertWeather;    // 0x00A20
-constexpr uint32_t rqColumnEdit = rqSetConfig | rqSetSchedule;                         // 0x000A0
-constexpr uint32_t rqChartSource = rqSetExpert | rqGetChart;                           // 0x01200
+    rqGetInfo | rqGetConfig | rqGetSchedule | rqGetExpert | rqGetExpertWeather;     // 0x00551
+constexpr uint32_t rqReadEverything = rqRefreshAll | rqGetChart;                    // 0x01551
+constexpr uint32_t rqImportConfig = rqSetConfig | rqSetExpert | rqSetExpertWeather; // 0x00A20
+constexpr uint32_t rqColumnEdit = rqSetConfig | rqSetSchedule;                      // 0x000A0
+constexpr uint32_t rqChartSource = rqSetExpert | rqGetChart;                        // 0x01200
 constexpr uint32_t rqSetInfoAny = rqSetTime | rqSetChannels | rqSetRow;
-constexpr uint32_t rqAllWrites = rqSetInfoAny | rqSetConfig | rqSetSchedule | rqSetExpert |
-                                 rqSetExpertWeather;
+constexpr uint32_t rqAllWrites =
+    rqSetInfoAny | rqSetConfig | rqSetSchedule | rqSetExpert | rqSetExpertWeather;
 
-static_assert(rqPeriodicPoll == 0x00011 && rqRefreshAll == 0x00551 &&
-              rqReadEverything == 0x01551 && rqImportConfig == 0x00A20 &&
-              rqColumnEdit == 0x000A0 && rqChartSource == 0x01200);
+static_assert(rqPeriodicPoll == 0x00011 && rqRefreshAll == 0x00551 && rqReadEverything == 0x01551 &&
+              rqImportConfig == 0x00A20 && rqColumnEdit == 0x000A0 && rqChartSource == 0x01200);
 
 } // namespace zel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cfg/time_zone_rule.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The controller keeps its own clock in local time and changes it to and from daylight saving

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/bluetooth_command.h"
 
 #include "cli/cli_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_arguments.h"
 
 #include "com/link_host.h"
@@ -254,11 +255,10 @@ int ParseCliArguments(const QStringList& arguments, CliRequest& request, QString
         // These commands read options of their own, which stay among their arguments; the ones
         // every command takes count there too.
         const QString command = words.value(0);
-        const bool ownOptions = command == QLatin1String("sunmoon") ||
-                                command == QLatin1String("acclimate") ||
-                                command == QLatin1String("mqtt") ||
-                                (command == QLatin1String("schedule") &&
-                                 words.value(1) == QLatin1String("design"));
+        const bool ownOptions =
+            command == QLatin1String("sunmoon") || command == QLatin1String("acclimate") ||
+            command == QLatin1String("mqtt") ||
+            (command == QLatin1String("schedule") && words.value(1) == QLatin1String("design"));
         const bool everyCommands =
             name == QLatin1String("--help") || name == QLatin1String("-h") ||
             name == QLatin1String("--version") || name == QLatin1String("-V") ||

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelphorin-cli: the link, the settings files and the astronomy from a shell.
 
 #include "cli/bluetooth_command.h"

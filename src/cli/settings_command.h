@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // zelphorin-cli's commands on the settings by name: get, set and schedule. Their arguments are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/sunmoon_command.h"
 
 #include "cli/cli_arguments.h"
@@ -11,8 +12,8 @@
 
 #include <cmath>
 #include <exception>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 
 namespace zel {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command routines of the link thread: one transaction each, re-identification after a
 // failure, and the services of the request flags.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "com/firmware_file.h"
 
 #include "lang/date_time_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer of a firmware image to the bootloader, in 64-byte blocks.
 
 #include "com/command_set.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "com/link_host.h"
 
 #include "lang/date_time_text.h"

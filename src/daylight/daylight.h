@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A day of light designed from the sun: the level of each channel follows the sun's altitude

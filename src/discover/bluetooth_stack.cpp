@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "discover/bluetooth_stack.h"
 
 #include <QStringList>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "discover/bluez_serial.h"
 
 #include "discover/bluez_bus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The lines a port name can stand for: a tty, or the serial port of a paired Bluetooth device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // An INI document that keeps what it was not told to change. The file is kept as its bytes and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/settings_keys.h"
 
 #include "files/ini_document.h"

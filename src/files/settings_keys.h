@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The keys of the settings file: where each one's bytes lie in its record, its width and its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/built_in_controller.h"
 
 #include "discover/port_lines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/link_session.h"
 
 #include "host/power_watch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "host/status_texts.h"
 
 #include "cfg/conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The texts the window makes of the controller's state: the status line, the mode letters,

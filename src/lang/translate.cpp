@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "lang/translate.h"
 
 #include <QFile>
@@ -74,7 +75,9 @@ int SelectLanguage(int code) {
     return code;
 }
 
-int CurrentLanguage() { return currentLanguage.load(); }
+int CurrentLanguage() {
+    return currentLanguage.load();
+}
 
 QString ExpandLineBreaks(QString text) {
     return text.replace(QLatin1String("\\n"), QLatin1String("\r\n"));
@@ -103,7 +106,9 @@ bool FormatPlaces(const QString& pattern, const QStringList& arguments, QString&
     return true;
 }
 
-QString Translate(const QString& key) { return TranslateFormat(key, {}); }
+QString Translate(const QString& key) {
+    return TranslateFormat(key, {});
+}
 
 QString TranslateFormat(const QString& key, const QStringList& arguments) {
     const LanguageTable& table = Table(CurrentLanguage());
@@ -115,10 +120,10 @@ QString TranslateFormat(const QString& key, const QStringList& arguments) {
 
 QString ColorCaption(int code) {
     static const char* const keys[] = {
-        "ColorUnnamed",  "ColorWhite",  "ColorRed",       "ColorGreen",
-        "ColorBlue",     "ColorUV",     "ColorMoonLight", "ColorColdWhite",
+        "ColorUnnamed",   "ColorWhite",  "ColorRed",       "ColorGreen",
+        "ColorBlue",      "ColorUV",     "ColorMoonLight", "ColorColdWhite",
         "ColorWarmWhite", "ColorYellow", "ColorPurple",    "ColorRoyalBlue",
-        "ColorCyan",     "ColorViolet", "ColorOrange",    "ColorDeepRed"};
+        "ColorCyan",      "ColorViolet", "ColorOrange",    "ColorDeepRed"};
     return Translate(QLatin1String(code >= 1 && code <= 15 ? keys[code] : keys[0]));
 }
 
@@ -127,8 +132,12 @@ QString ChannelLetter(int channel) {
     return channel >= 0 && channel < 4 ? QString(QLatin1Char(letters[channel])) : QString();
 }
 
-const QVector<std::pair<QString, QString>>& FormTexts() { return Table(CurrentLanguage()).form; }
-const QVector<std::pair<QString, QString>>& FormTexts(int language) { return Table(language).form; }
+const QVector<std::pair<QString, QString>>& FormTexts() {
+    return Table(CurrentLanguage()).form;
+}
+const QVector<std::pair<QString, QString>>& FormTexts(int language) {
+    return Table(language).form;
+}
 const QVector<std::pair<QString, QString>>& MessageTexts(int language) {
     return Table(language).messages;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu: export and import of settings files, and the firmware update.
 
 #include "files/ini_document.h"

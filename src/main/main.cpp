@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program entry: the window on the command line's port, or the remembered one.
 
 #include "host/command_line.h"

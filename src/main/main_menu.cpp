@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/main_menu.h"
 
 #include "lang/translate.h"

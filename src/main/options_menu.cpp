@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Options menu: the operating modes, all channels at once, the big step size, saving the
 // settings, pairing an IR remote control, the language of the next start; and the weather
 // page's buttons that trigger a cloud or a thunderstorm now.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelphorin-sim: a simulated controller on a pseudo-terminal, until SIGINT or SIGTERM.
 
 #include "sim/sim_controller.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A simulated controller served on a pseudo-terminal. Anything that can open a serial port by

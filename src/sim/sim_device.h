@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The simulated controller itself, free of any I/O but its state and flash files: one request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // How the simulated controller turns its schedule into channel levels, and the rows it starts

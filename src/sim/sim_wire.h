@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What crosses the simulated controller's line: request lines in, replies out, and the faults

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the Geo page and `zelphorin-cli sunmoon` show for a place and a local moment: the sun

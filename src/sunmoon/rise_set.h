@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Rise, set, transit and twilight times by the two-position interpolation of the same

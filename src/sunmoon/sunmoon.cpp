@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sunmoon/sunmoon.h"
 
 #include <cmath>

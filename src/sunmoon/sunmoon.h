@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Positions of sun and moon by the low-precision method of the 1990 January 0.0 epoch.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's time zone rule taken from real zones of the time zone database.
 
 #include "cfg/time_zone_rule.h"

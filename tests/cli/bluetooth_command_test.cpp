@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `zelphorin-cli bluetooth`: its arguments, its printed log and exit status on a scripted
 // stack, and the program itself on a mocked BlueZ.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the command line is read: the conventions a script expects of it.
 
 #include "cli/cli_arguments.h"

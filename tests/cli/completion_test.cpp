@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bash completion as bash runs it, with the setting names of the built zelphorin-cli, and
 // its place after `cmake --install`.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelphorin-cli mqtt against a real broker: a private mosquitto on a free loopback port, the
 // bridge on a zelphorin-sim, and mosquitto_sub / mosquitto_pub as the other side.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/json_writer.h"
 #include "cli/read_back.h"
 #include "cli/settings_command.h"

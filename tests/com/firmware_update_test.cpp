@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware updates through the link against the simulated controller's bootloader.
 
 #include "com/link_thread.h"

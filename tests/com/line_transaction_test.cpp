@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "com/line_transaction.h"
 #include "lang/translate.h"
 #include "support/scripted_line.h"

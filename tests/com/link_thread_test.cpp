@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link thread end to end against the simulated controller on a real pseudo-terminal.
 
 #include "com/link_thread.h"

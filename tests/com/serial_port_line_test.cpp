@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port line on a real pseudo-terminal: stops, line settings, one lock per device.
 
 #include "com/line_settings.h"

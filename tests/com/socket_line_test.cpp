@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line over a stream socket (a Bluetooth serial port) on a socket pair.
 
 #include "com/serial_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port of a paired device through a mocked BlueZ: the port list, and the connection
 // BlueZ hands over through the serial profile.
 

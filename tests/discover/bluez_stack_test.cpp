@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BlueZ stack and the installation thread against python3-dbusmock's BlueZ on a private
 // bus: adapters, search, pairing through the agent, the serial port, removal.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The choice of line by port name.
 
 #include "discover/port_lines.h"

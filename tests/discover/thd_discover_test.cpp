@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installation thread's procedures against a scripted Bluetooth stack.
 
 #include "discover/thd_discover.h"

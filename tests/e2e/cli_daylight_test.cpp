@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Designed days and acclimation from a script: zelphorin-cli schedule design and acclimate,
 // with and without a zelphorin-sim, judged by stdout, the exit code and the wire log.
 

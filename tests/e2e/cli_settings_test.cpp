@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every setting by name from a script: zelphorin-cli get, set and schedule against a
 // zelphorin-sim, judged by stdout, the exit code and the simulator's wire log.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelphorin-cli as a script runs it: a separate process on a zelphorin-sim's pseudo-terminal,
 // judged by its exit code, its output and what reached the simulated controller's wire.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A controller paired over Bluetooth, end to end: on a private system bus with a mocked BlueZ
 // whose serial profile connection leads to the simulated controller, the window sees the new
 // port, connects to it by itself and reads the controller through it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's controls against a simulated controller, judged by the simulator's wire log:
 // what a user changes reaches the controller exactly once, and a refresh sends nothing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Designing a day and scaling the levels in the window against the simulated controller: what
 // Apply and OK send is judged on the controller's wire, and one Undo takes each back.
 

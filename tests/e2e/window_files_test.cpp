@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's File menu against a simulated controller: export, the two imports and the
 // firmware request, with the dialogs answered by the test.
 

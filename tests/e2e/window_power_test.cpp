@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window and the system's sleep: on a private system bus with a mock logind, the window
 // holds a delay lock while awake, stops its link (writing the backup) when the system goes to
 // sleep and connects again when it wakes up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings pages against a simulated controller: a change the user makes on a page reaches
 // the controller once, as its block, and a change made on the controller itself shows on the
 // page after the next read. The simulator's wire log is the judge of what crossed the line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window program asked to end from outside: SIGTERM (kill, shutdown), SIGINT (Ctrl+C in its
 // terminal) and SIGHUP (logout) close it as File / Exit does. The real program runs, from a
 // private folder, against a zelphorin-sim; the folder is its program directory, so the backup

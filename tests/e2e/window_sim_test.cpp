@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on simulated controllers: connecting, leaving the log, disconnecting, switching
 // ports, a port that appears, closing with a stuck link, the built-in controller, and the
 // automatic backup against controllers that answer the identification and then slowly or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dragging the simulated controller's schedule in the window: the drag reaches the controller
 // as one row upload on release, and undo sends the old row back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/file_helpers.h"
 #include "files/ini_document.h"
 #include "files/settings_file.h"

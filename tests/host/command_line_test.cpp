@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's command line: ports as names or paths, switches in any case.
 
 #include "host/command_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list follows the system's device events: arrivals are seen without any polling,
 // in the order the ports appeared.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time stamps the user reads: log lines, the program's file description and the device
 // clock, in the locale's short date and long time, with no time zone name.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel page and the Options menu offscreen, driven with keys and clicks: levels from
 // the sliders, the edits and the buttons, colour names, the five modes, all channels at once,
 // the big step, saving, IR pairing, the weather buttons, and the firmware update's progress.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart page and the health picture in the window: reading the chart again, the source
 // popup, saving the chart, the hover text, and the hidden health entry.
 

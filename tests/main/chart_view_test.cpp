@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart and health drawings: ranges and grid steps, the time grid, the curve across gaps,
 // the sensor message, the table of samples, and the health bars.
 

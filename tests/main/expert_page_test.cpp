@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages Expert options and JMP pin offscreen, and the menu entry that shows them: typed
 // values with their units, the radio groups, the unit switch, the time zone edits and the
 // time zone taken from a (fixed) zone of this PC.

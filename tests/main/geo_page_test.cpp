@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Geo page offscreen: the map projection and marker, the sun and moon text and picture,
 // the handlers' focus rule, the clock controls and the window's wiring of the page.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule grid offscreen, driven as a user drives it: typing into cells, clicking the
 // switch cells, right clicks on line numbers and column headers, dragging lines, and the
 // refills that must leave a cell being edited alone.

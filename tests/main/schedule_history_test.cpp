@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The undo history of schedule edits: changes made and taken back through one road, the
 // keystrokes of one cell as one edit, the channel names of a column paste, its depth, and
 // what ends it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages Configuration, Weather, Delays, Moon and White balance offscreen, used as a person
 // uses them: typing into the edits and moving the sliders with the keyboard. What reaches the
 // records and the request word is the judge; a refresh must never raise a request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visualisation as a person uses it: dragging points with the mouse, the time lock and the
 // mode Geo, the refusal during a download, the mouse wheel, and undo and redo of the edits.
 

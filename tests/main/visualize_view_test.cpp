@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule drawing at known pixels: grid, current-time line, the visualised channel's
 // fill and squares, the point cache, and the geo view's row angles.
 

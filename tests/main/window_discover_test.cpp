@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Connection menu's Bluetooth entries in the window, on a scripted Bluetooth stack.
 
 #include "lang/translate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen: start-up from the command line and the remembered port, the
 // languages, the log, the enabled states, the refreshes from the records and the menus.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the build installs is exactly what debian/*.install divides between the two packages,
 # the command line's programs need no graphics library, every program reports the project's
 # version from wherever it is installed, and debian/changelog and the AppStream release say

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated controller in-process, over a real pseudo-terminal.
 
 #include "sim/sim_controller.h"

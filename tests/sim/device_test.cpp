@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated controller's model, driven line by line on a clock of the test's own.
 
 #include "sim/sim_defaults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelphorin-sim as a program: what scripts and other processes see of it.
 
 #include "support/pty_client.h"

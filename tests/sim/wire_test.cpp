@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request lines, replies, faults and the command line of the simulated controller.
 
 #include "sim/sim_options.h"

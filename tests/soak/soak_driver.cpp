@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // soak_driver: the window (offscreen, in this process) and `zelphorin-cli monitor` against
 // simulated controllers that misbehave at random, while changes are made the way a user makes
 // them. Phases alternate: a controller with a random fault for a while, then a well-behaved one

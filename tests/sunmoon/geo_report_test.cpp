@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sunmoon/geo_report.h"
 
 #include "lang/translate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Running zelphorin-cli as a script does, and reading what it left behind and what reached the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/sim_process.h"
 
 #include "sim/wire_log.h"

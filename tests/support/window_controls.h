@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Working the window's controls as a person does: by name, with the keyboard focus, typing and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/config_page.h"
 
 #include "cfg/device_actions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/design_day_dialog.h"
 
 #include "cfg/conversions.h"

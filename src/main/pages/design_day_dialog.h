@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // "Design a day…" and "Scale levels…" of the Schedule and Visualization pages. Both change the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/messages_page.h"
 
 #include "lang/translate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/rc433_page.h"
 
 #include "main/widgets/widgets.h"

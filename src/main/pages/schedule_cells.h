@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The texts of a schedule row's cells in the schedule grid, and the row that typed texts

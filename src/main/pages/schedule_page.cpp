@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/schedule_page.h"
 
 #include "lang/translate.h"
+#include "main/pages/design_day_dialog.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/widgets.h"
-#include "main/pages/design_day_dialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/pages/visualize_page.h"
 
-#include "main/pages/schedule_page.h"
-#include "main/widgets/widgets.h"
 #include "cfg/conversions.h"
 #include "lang/translate.h"
+#include "main/pages/schedule_page.h"
+#include "main/widgets/widgets.h"
 
 #include <QHBoxLayout>
 #include <QLocale>

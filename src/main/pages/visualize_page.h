@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "cfg/device_state.h"
+#include "main/pages/design_day_dialog.h"
 #include "main/pages/schedule_history.h"
 #include "main/views/image_box.h"
 #include "main/views/visualize_view.h"
-#include "main/pages/design_day_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

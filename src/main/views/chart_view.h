@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The drawing of the controller's recorded chart: forty samples of a temperature or the input

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The drawing of the controller's health counters: power cycles, operating time, and how that

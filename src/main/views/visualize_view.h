@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The drawing of the schedule as curves over the day: the time view (hours of the day) and

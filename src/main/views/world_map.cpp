@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/views/world_map.h"
 
 #include "cfg/conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/widgets/field_binder.h"
 
 #include "cfg/conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The pattern of every settings page: a record field shown in an edit, often beside a slider.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/widgets/range_mark.h"
 
 #include "lang/translate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Typed text its field cannot take is neither stored nor sent: the edit shows it is wrong

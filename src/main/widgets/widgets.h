@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Small pieces every page builds with: named controls, the slider-and-edit pair, and the rule
