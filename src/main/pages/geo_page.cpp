@@ -63,9 +63,7 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     imgMoon = Named(new QLabel(this), QStringLiteral("imgMoon"));
     imgMoon->setFixedSize(MoonPictureSize, MoonPictureSize);
     imgMoon->installEventFilter(this);
-    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
-    moon.fill(Qt::transparent);
-    ShowMoonPicture(moon);
+    ShowMoonPicture(MoonCanvas());
     dtp = Named(new QDateEdit(this), QStringLiteral("dtp"));
     dtp->setCalendarPopup(true);
     dtp->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
@@ -142,8 +140,7 @@ void GeoPage::RefreshGeo() {
     const double longitude = state_.Config.Lon * 0.1;
     imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}));
 
-    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
-    moon.fill(Qt::transparent);
+    QImage moon = MoonCanvas();
     const GeoMoment local{info.Year + 2000, info.Month, info.Day, info.Hour, info.Minute};
     int tz = 0;
     try {
@@ -164,6 +161,16 @@ void GeoPage::RefreshGeo() {
                       MoonRadius, MoonCentre, MoonCentre);
     }
     ShowMoonPicture(moon);
+}
+
+// Empty, at the screen's pixel ratio: the moon is drawn in the picture's 60 × 60 points.
+QImage GeoPage::MoonCanvas() const {
+    const qreal ratio = imgMoon->devicePixelRatioF();
+    QImage moon(QSize(MoonPictureSize, MoonPictureSize) * ratio,
+                QImage::Format_ARGB32_Premultiplied);
+    moon.setDevicePixelRatio(ratio);
+    moon.fill(Qt::transparent);
+    return moon;
 }
 
 void GeoPage::ShowMoonPicture(const QImage& picture) {

@@ -1,9 +1,9 @@
 #include "main/pages/visualize_page.h"
 
-#include "main/pages/schedule_page.h"
-#include "main/widgets/widgets.h"
 #include "cfg/conversions.h"
 #include "lang/translate.h"
+#include "main/pages/schedule_page.h"
+#include "main/widgets/widgets.h"
 
 #include <QHBoxLayout>
 #include <QLocale>
@@ -121,7 +121,9 @@ void VisualizePage::SetChannelNames(const QStringList& names) {
     cmbVisualize->addItems(names);
     cmbVisualize->setUpdatesEnabled(true);
     cmbVisualize->setCurrentIndex(visualisedChannel_);
-    // A name names the colour the channel's curve is drawn in.
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        names_[size_t(channel)] = names.value(channel);
+    // A name names the colour the channel's curve is drawn in, and stands in the legend.
     if (names != shown)
         Redraw();
 }
@@ -153,6 +155,7 @@ void VisualizePage::Redraw() {
     for (int channel = 0; channel < ChannelCount; ++channel)
         scene.ColorCodes[size_t(channel)] = state_.Config.ColorName[channel];
     scene.Marker = Marker();
+    scene.Names = names_;
     drawnMarker_ = scene.Marker;
     img->Draw([&](QImage& picture) {
         renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "cfg/device_state.h"
+#include "main/pages/design_day_dialog.h"
 #include "main/pages/schedule_history.h"
 #include "main/views/image_box.h"
 #include "main/views/visualize_view.h"
-#include "main/pages/design_day_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -74,6 +74,7 @@ private:
     DeviceState& state_;
     ScheduleHistory& history_;
     VisualizeRenderer renderer_;
+    std::array<QString, ChannelCount> names_; // the legend's
     int visualisedChannel_ = 0;
     int dragPoint_ = -1;
     std::optional<double> drawnMarker_; // where the last drawing put the time or sun line
