@@ -150,7 +150,8 @@ private slots:
         }
     }
 
-    // Each picture as many pixels as the screen shows for its control.
+    // Each picture with at least as many pixels as the screen shows for it: drawn for its
+    // control at the screen's ratio, the map enlarged to whole device pixels.
     void PicturesHaveTheScreensPixels_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("picture");
@@ -162,6 +163,8 @@ private slots:
                                 << "imgHealth";
         QTest::newRow("moon") << "tsGeo"
                               << "imgMoon";
+        QTest::newRow("map") << "tsGeo"
+                             << "imgGeo";
     }
     void PicturesHaveTheScreensPixels() {
         QFETCH(QString, page);
@@ -172,6 +175,11 @@ private slots:
         auto* control = test::Control(*window, picture);
         QTRY_VERIFY(control->isVisible());
         QCOMPARE(control->devicePixelRatioF(), ScreenScale);
+        if (auto* map = qobject_cast<ScalableImageView*>(control)) {
+            QCOMPARE(map->Picture().size(), QSize(2000, 1000));
+            QCOMPARE(map->Picture().devicePixelRatio(), 2.0);
+            return;
+        }
         const auto drawn = [&] {
             if (auto* box = qobject_cast<ImageBox*>(control))
                 return box->Picture();

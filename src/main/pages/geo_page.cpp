@@ -138,7 +138,7 @@ void GeoPage::RefreshGeo() {
     drawnSky_ = sky;
     const double latitude = state_.Config.Lat * 0.1;
     const double longitude = state_.Config.Lon * 0.1;
-    imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}));
+    imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}, imgGeo->devicePixelRatioF()));
 
     QImage moon = MoonCanvas();
     const GeoMoment local{info.Year + 2000, info.Month, info.Day, info.Hour, info.Minute};
