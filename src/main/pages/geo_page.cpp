@@ -80,6 +80,10 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     fields->addWidget(btnNow, 2, 3);
     fields->addWidget(dtp, 3, 1, 1, 2);
     fields->setColumnStretch(2, 1);
+    // On a wide screen the slider stays a length to aim with; the rest stays empty.
+    trbTime->setMaximumWidth(trbTime->fontMetrics().averageCharWidth() * 60);
+    dtp->setMaximumWidth(dtp->sizeHint().width() * 2);
+    fields->setColumnStretch(4, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(fields, 1);
