@@ -3,7 +3,9 @@
 // What the benchmarks share: a host that stamps the moment each message reaches it, an event
 // loop that serves the link the way a window's does, and the output of the figures.
 
+#include "com/link_thread.h"
 #include "com/serial_line.h"
+#include "sim/sim_controller.h"
 #include "support/recording_host.h"
 
 #include <QCoreApplication>
@@ -293,5 +295,35 @@ inline int RunCount(int argc, char** argv, int fallback) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : fallback;
     return runs > 0 ? runs : fallback;
 }
+
+// A link timing each exchange with a simulated controller paced at 115200 baud.
+struct PacedLink {
+    explicit PacedLink(int rows)
+        : sim([rows] {
+              SimOptions options;
+              options.rows = rows;
+              options.seed = 1;
+              options.paceBaud = 115200;
+              return options;
+          }()),
+          port(sim.Start()), record(std::make_shared<TimedLine::Record>()),
+          link(host, host.gate, port, false,
+               [record = record] { return std::make_unique<TimedLine>(record); }) {}
+
+    // Whether the first download ended within a minute; says why not.
+    bool Downloaded() {
+        if (RunUntil([&] { return host.Downloaded(); }, 60000))
+            return true;
+        std::fprintf(stderr, "no complete download within 60 s:\n%s\n",
+                     qPrintable(host.log.join(QLatin1Char('\n'))));
+        return false;
+    }
+
+    SimController sim;
+    QString port;
+    TimedHost host;
+    std::shared_ptr<TimedLine::Record> record;
+    TthdCom link;
+};
 
 } // namespace zel::bench

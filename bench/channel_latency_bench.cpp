@@ -23,21 +23,11 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     SelectLanguage(LanguageEnglish);
     const int changes = RunCount(argc, argv, DefaultChanges);
-    SimOptions options;
-    options.rows = 16;
-    options.seed = 1;
-    options.paceBaud = 115200;
-    SimController sim(options);
-    const QString port = sim.Start();
-    TimedHost host;
-    auto record = std::make_shared<TimedLine::Record>();
-    TthdCom link(host, host.gate, port, false,
-                 [record] { return std::make_unique<TimedLine>(record); });
-    if (!RunUntil([&] { return host.Downloaded(); }, 60000)) {
-        std::fprintf(stderr, "no complete download within 60 s:\n%s\n",
-                     qPrintable(host.log.join(QLatin1Char('\n'))));
+    PacedLink paced(16);
+    if (!paced.Downloaded())
         return 1;
-    }
+    TimedHost& host = paced.host;
+    const std::shared_ptr<TimedLine::Record>& record = paced.record;
     std::vector<double> ratios;
     std::vector<double> latenciesMs;
     double lineMs = 0;

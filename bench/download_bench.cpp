@@ -90,30 +90,21 @@ LoggedDownload FromWireLog(const QStringList& events) {
 
 // One download; `logMatches` stays true while the wire log shows exactly the expected exchanges.
 std::optional<TimedRun> DownloadOnce(bool& logMatches) {
-    SimOptions options;
-    options.rows = Rows;
-    options.seed = 1;
-    options.paceBaud = 115200;
     const double waitedBefore = RunQueueWaitSeconds();
     const Clock::time_point logOrigin = Clock::now();
-    SimController sim(options);
-    const QString port = sim.Start();
-    TimedHost host;
-    auto record = std::make_shared<TimedLine::Record>();
-    TthdCom link(host, host.gate, port, false,
-                 [record] { return std::make_unique<TimedLine>(record); });
-    if (!RunUntil([&] { return host.Downloaded(); }, 60000)) {
-        std::fprintf(stderr, "no complete download within 60 s:\n%s\n",
-                     qPrintable(host.log.join(QLatin1Char('\n'))));
+    PacedLink paced(Rows);
+    if (!paced.Downloaded())
         return std::nullopt;
-    }
-    const auto opened = host.FirstArrival(TranslateFormat(QStringLiteral("ConnectedTo"), {port}));
+    const SimController& sim = paced.sim;
+    const TimedHost& host = paced.host;
+    const auto opened =
+        host.FirstArrival(TranslateFormat(QStringLiteral("ConnectedTo"), {paced.port}));
     if (!opened) {
         std::fprintf(stderr, "the port never opened\n");
         return std::nullopt;
     }
     const LoggedDownload logged = FromWireLog(WithoutTimes(sim.WireLines()));
-    std::vector<TimedExchange> exchanges = record->Copy();
+    std::vector<TimedExchange> exchanges = paced.record->Copy();
     exchanges.resize(std::min(exchanges.size(), size_t(ExpectedCodes().size())));
     const auto replyStarts =
         ReplyStarts(sim.WireLines(), logOrigin, [](const QString&) { return true; });

@@ -3,6 +3,7 @@
 #include "cfg/records.h"
 #include "lang/translate.h"
 #include "main/pages/messages_page.h"
+#include "main/widgets/file_dialog.h"
 #include "main/widgets/labeled_edit.h"
 
 #include <QAbstractButton>
@@ -11,12 +12,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QSettings>
 
 namespace zel {
 
 namespace {
 const QString CaptionSuffix = QStringLiteral(".Caption");
 const QString HintSuffix = QStringLiteral(".Hint");
+const QString LanguageValue = QStringLiteral("Window/Language");
 
 // Table texts break lines with CR LF; the widgets want a plain line feed.
 QString WidgetText(const QString& value) {
@@ -129,6 +132,21 @@ int ApplyLanguage(QWidget& form, QTabWidget& pc, int code) {
                       Formatted(pc.tabText(pc.indexOf(channels)), QString()).trimmed());
     ApplyChartSources(form);
     return language;
+}
+
+int StoredLanguage() {
+    bool number = false;
+    const int code = QSettings(SettingsOrganisation).value(LanguageValue).toInt(&number);
+    // Anything but a language this window has is the system's choice.
+    return number && (code == LanguageEnglish || code == LanguageGerman) ? code : LanguageNotGiven;
+}
+
+void StoreLanguage(int code) {
+    QSettings settings(SettingsOrganisation);
+    if (code == LanguageEnglish || code == LanguageGerman)
+        settings.setValue(LanguageValue, code);
+    else
+        settings.remove(LanguageValue);
 }
 
 } // namespace zel

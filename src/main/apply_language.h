@@ -10,4 +10,9 @@ namespace zel {
 // once, before any link thread starts.
 int ApplyLanguage(QWidget& form, QTabWidget& pc, int code);
 
+// The language chosen under Options / Language for the next start (English, German, or
+// LanguageNotGiven for the system's); a start switch overrides it.
+int StoredLanguage();
+void StoreLanguage(int code);
+
 } // namespace zel

@@ -74,7 +74,7 @@ bool TfrmPHORIN::ConfirmImport(const QString& path) {
     if (!Confirm(TranslateFormat(QStringLiteral("ImportAsk"), {QDir::toNativeSeparators(path)}),
                  Translate(QStringLiteral("ImportAskCaption"))))
         return false;
-    if (!connected_ || !RecordsComplete() || KeepSettings(CurrentPort))
+    if (!connected_ || !RecordsComplete() || KeepSettings(link_->CurrentPort))
         return true; // settings never read completely are not the controller's to keep
     LogMessage(Translate(QStringLiteral("NotImportedNoBackup")));
     return false;

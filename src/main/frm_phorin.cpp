@@ -41,6 +41,8 @@
 #include <QSettings>
 #include <QUrl>
 
+#include <cstring>
+
 namespace zel {
 
 namespace {
@@ -48,7 +50,6 @@ const QString ApplicationTitle = QStringLiteral("ZELPHORIN 2.x.0");
 // The maker's address and manual site: placeholders under the reserved ".example" domain.
 const QString MakerAddress = QStringLiteral("www.zelphorin.example");
 const QString ManualSite = QStringLiteral("https://wiki.zelphorin.example");
-const QString PortValue = QStringLiteral("Port");
 const QString GeometryValue = QStringLiteral("Window/Geometry");
 const QString PageValue = QStringLiteral("Window/Page");
 constexpr int DesignWidth = 1000;
@@ -57,20 +58,8 @@ constexpr int DesignHeight = 640;
 constexpr int LeastWidth = 640;
 constexpr int LeastHeight = 400;
 constexpr int ExitWaitMs = 500;
-constexpr int LongestPortEntry = 256;
 constexpr int16_t DefaultLatitudeTenths = 501; // 50.1° north
 constexpr int16_t DefaultLongitudeTenths = 85; // 8.5° east
-
-// A remembered port is used only when it looks like one: text, one line, of sane length.
-bool UsablePortEntry(const QVariant& value) {
-    if (value.typeId() != QMetaType::QString)
-        return false;
-    const QString entry = value.toString();
-    if (entry.size() > LongestPortEntry)
-        return false;
-    return std::none_of(entry.begin(), entry.end(),
-                        [](QChar c) { return c.category() == QChar::Other_Control; });
-}
 
 QString OneLine(QString text) {
     return text.replace(QLatin1String("\r\n"), QLatin1String(" "))
@@ -79,7 +68,7 @@ QString OneLine(QString text) {
 } // namespace
 
 TfrmPHORIN::TfrmPHORIN(const QStringList& parameters, QWidget* parent)
-    : QMainWindow(parent), gate_(this) {
+    : QMainWindow(parent), gate_(this), link_(std::make_unique<LinkSession>(*this, gate_, this)) {
     BuildForm();
     ConnectHandlers();
     FormCreate(parameters);
@@ -87,18 +76,10 @@ TfrmPHORIN::TfrmPHORIN(const QStringList& parameters, QWidget* parent)
 
 TfrmPHORIN::~TfrmPHORIN() {
     gate_.Close();
-    if (LinkThread)
-        LinkThread->Terminate();
     DiscoverThread.reset(); // ends at once: nothing answers it any more
     // The program ends without destroying the window while a thread is still alive; here the
     // threads have ended or end at their next check, as nothing answers them any more.
-    for (const QPointer<TthdCom>& thread : releasedThreads_)
-        if (thread)
-            thread->wait();
-    qDeleteAll(releasedThreads_);
-    if (LinkThread)
-        LinkThread->wait();
-    LinkThread.reset(); // finished: deleted now
+    link_.reset();
     menu_.reset();
 }
 
@@ -221,13 +202,14 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     resize(QSize(Scaled(this, DesignWidth), Scaled(this, DesignHeight))
                .boundedTo(screen()->availableSize()));
     ProgramDir = SettingsDirectory();
-    CurrentPort.clear();
-    LoadPortFromRegistry();
+    ConnectLinkSession();
+    link_->CurrentPort.clear();
+    link_->LoadRememberedPort();
     for (QWidget* page : {static_cast<QWidget*>(tsExpert), static_cast<QWidget*>(tsBalance),
                           static_cast<QWidget*>(tsJMP), static_cast<QWidget*>(tsRC433)})
         SetPageShown(page, false);
-    DebugMessages = false;
-    int language = LanguageNotGiven;
+    link_->DebugMessages = false;
+    int language = StoredLanguage();
     ReadCommandLine(parameters, language);
     ApplyLanguage(*this, *pc, language);
     LogMessage(Translate(QStringLiteral("Started")) + QLatin1Char(' ') + ApplicationTitle);
@@ -256,21 +238,8 @@ void TfrmPHORIN::FormCreate(const QStringList& parameters) {
     SetConnectedState(false);
     tsVisualize->Redraw();
     RestoreWindowPlace();
-
-    portWatch_ = new PortWatch(SystemAndBluetoothPorts(this,
-                                                       [this] {
-                                                           if (portWatch_)
-                                                               portWatch_->Look();
-                                                       }),
-                               this);
-    OnSignal<const QString&>(portWatch_, &PortWatch::PortArrived,
-                             [this](const QString& name) { PortArrived(name); });
-    auto* power = new PowerWatch(this);
-    OnSignal(power, &PowerWatch::Suspending, [this] { SystemSuspending(); });
-    OnSignal(power, &PowerWatch::Resumed, [this] { SystemResumed(); });
-
-    if (!CurrentPort.isEmpty())
-        StartLink();
+    if (!link_->CurrentPort.isEmpty())
+        link_->Start();
 }
 
 void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
@@ -278,13 +247,14 @@ void TfrmPHORIN::ReadCommandLine(const QStringList& parameters, int& language) {
         LogMessage(QStringLiteral("Parameter: ") + parameter);
     const CommandLine line = ParseCommandLine(parameters);
     if (!line.Port.isEmpty())
-        CurrentPort = line.Port;
+        link_->CurrentPort = line.Port;
     if (line.Expert)
         SetExpertPagesShown(true);
     if (line.RC433)
         SetPageShown(tsRC433, true);
-    DebugMessages = line.Debug;
-    language = line.Language;
+    link_->DebugMessages = line.Debug;
+    if (line.Language != LanguageNotGiven) // a switch wins over the stored choice
+        language = line.Language;
 }
 
 void TfrmPHORIN::closeEvent(QCloseEvent* event) {
@@ -294,10 +264,10 @@ void TfrmPHORIN::closeEvent(QCloseEvent* event) {
     }
     // First let go of a link thread that waits for this window, so it can see its end.
     gate_.Close();
-    StopLink();
+    link_->Stop();
     if (DiscoverThread)
         DiscoverThread->Terminate();
-    WaitForLinkThreads(ExitWaitMs);
+    link_->WaitForThreads(ExitWaitMs);
     SaveWindowPlace();
     event->accept();
 }
@@ -317,23 +287,6 @@ void TfrmPHORIN::SaveWindowPlace() {
     QSettings settings(SettingsOrganisation);
     settings.setValue(GeometryValue, saveGeometry());
     settings.setValue(PageValue, pc->currentWidget()->objectName());
-}
-
-void TfrmPHORIN::WaitForLinkThreads(int milliseconds) {
-    const QDeadlineTimer deadline(milliseconds);
-    if (LinkThread)
-        LinkThread->wait(deadline);
-    for (const QPointer<TthdCom>& thread : releasedThreads_)
-        if (thread)
-            thread->wait(deadline);
-}
-
-bool TfrmPHORIN::LinkThreadsAlive() const {
-    if (LinkThread && !LinkThread->isFinished())
-        return true;
-    return std::any_of(
-        releasedThreads_.begin(), releasedThreads_.end(),
-        [](const QPointer<TthdCom>& thread) { return thread && !thread->isFinished(); });
 }
 
 // ---- Log and status -----------------------------------------------------------------------
@@ -356,7 +309,7 @@ void TfrmPHORIN::SetStatusText(const QString& text) {
 }
 
 void TfrmPHORIN::DebugLog(const QString& text) {
-    if (DebugMessages)
+    if (link_->DebugMessages)
         LogMessage(text);
 }
 
@@ -366,10 +319,10 @@ void TfrmPHORIN::SetTaskbarProgress(qint64 completed, qint64 total) {
 }
 
 void TfrmPHORIN::mnuDebugClick() {
-    StopLink();
-    DebugMessages = !DebugMessages;
-    LogMessage(Translate(DebugMessages ? QStringLiteral("DebugMessagesActive")
-                                       : QStringLiteral("DebugMessagesInactive")));
+    link_->Stop();
+    link_->DebugMessages = !link_->DebugMessages;
+    LogMessage(Translate(link_->DebugMessages ? QStringLiteral("DebugMessagesActive")
+                                              : QStringLiteral("DebugMessagesInactive")));
 }
 
 void TfrmPHORIN::SetTitle(const QString& statusText) {
@@ -433,44 +386,19 @@ void TfrmPHORIN::pcChange(int index) {
 
 // ---- Connection management ----------------------------------------------------------------
 
-void TfrmPHORIN::SetPortSource(PortSource source) {
-    portWatch_->SetSource(std::move(source));
+void TfrmPHORIN::ConnectLinkSession() {
+    connect(link_.get(), &LinkSession::Log, this, &TfrmPHORIN::LogMessage);
+    connect(link_.get(), &LinkSession::Leaving, this, &TfrmPHORIN::LeavingPort);
+    OnSignal(link_.get(), &LinkSession::Started, [this] {
+        recordsFromDevice_ = false;
+        mnuFileClick();
+    });
 }
 
-void TfrmPHORIN::ListSerialPorts(QStringList& list) {
-    LogMessage(Translate(QStringLiteral("ListingSerialPorts")));
-    QStringList entries;
-    for (const SerialPortInfo& port : portWatch_->Ports()) {
-        entries.append(PortEntry(port));
-        LogMessage(entries.last());
-    }
-    list = entries;
-    if (list.isEmpty())
-        LogMessage(Translate(QStringLiteral("NoSerialPorts")));
-}
-
-void TfrmPHORIN::StartLink() {
-    if (LinkThread) {
-        releasedThreads_.append(QPointer<TthdCom>(LinkThread.get()));
-        LinkThread.reset();
-    }
-    PrepareBuiltInController();
+// The settings of the controller the window leaves are kept as the backup of its port.
+void TfrmPHORIN::LeavingPort(const QString& port) {
+    WriteAutomaticBackup(port);
     recordsFromDevice_ = false;
-    LinkThread.reset(new TthdCom(*this, gate_, CurrentPort, DebugMessages, builtIn_.LineFactory()));
-    mnuFileClick();
-}
-
-void TfrmPHORIN::PrepareBuiltInController() {
-    QString error;
-    if (BuiltInController::Names(CurrentPort) && !builtIn_.Ensure(error))
-        LogMessage(error);
-}
-
-void TfrmPHORIN::StopLink() {
-    WriteAutomaticBackup(CurrentPort);
-    recordsFromDevice_ = false;
-    if (LinkThread)
-        LinkThread->Terminate();
 }
 
 // Only records read completely from the controller on this port make a backup: start values,
@@ -504,16 +432,15 @@ bool TfrmPHORIN::KeepSettings(const QString& entry) {
 
 void TfrmPHORIN::mnuConnectionClick() {
     if (!LinkRunning())
-        CurrentPort.clear();
-    ListSerialPorts(PortList);
+        link_->CurrentPort.clear();
     menu_->mnuConnect->clear();
     const auto addEntry = [this](const QString& entry) {
         QAction* item = menu_->mnuConnect->addAction(entry);
         item->setCheckable(true);
-        item->setChecked(entry == CurrentPort);
-        OnSignal(item, &QAction::triggered, [this, entry] { ConnectEntryClick(entry); });
+        item->setChecked(entry == link_->CurrentPort);
+        OnSignal(item, &QAction::triggered, [this, entry] { link_->ConnectTo(entry); });
     };
-    for (const QString& entry : PortList)
+    for (const QString& entry : link_->ListSerialPorts())
         addEntry(entry);
     menu_->mnuConnect->addSeparator();
     addEntry(BuiltInController::Entry);
@@ -522,29 +449,8 @@ void TfrmPHORIN::mnuConnectionClick() {
     menu_->Enable(menu_->mnuRemove, menu_->mnuDiscover->isEnabled());
 }
 
-void TfrmPHORIN::ConnectEntryClick(const QString& entry) {
-    if (entry == CurrentPort)
-        return;
-    if (entry.isEmpty()) {
-        StopLink();
-        return;
-    }
-    WriteAutomaticBackup(CurrentPort);
-    recordsFromDevice_ = false;
-    CurrentPort = entry;
-    if (LinkRunning()) {
-        PrepareBuiltInController();
-        LinkThread->SetPort(CurrentPort, DebugMessages);
-    } else {
-        StopLink();
-        StartLink();
-    }
-}
-
 void TfrmPHORIN::mnuDisconnectClick() {
-    StopLink();
-    CurrentPort.clear();
-    DeletePortKey();
+    link_->Disconnect();
 }
 
 void TfrmPHORIN::mnuDiscoverClick() {
@@ -558,9 +464,7 @@ void TfrmPHORIN::mnuRemoveClick() {
     ShowPage(tsMessages);
     if (DiscoverRunning())
         return;
-    StopLink();
-    CurrentPort.clear();
-    DeletePortKey();
+    link_->Disconnect();
     StartDiscover(false);
 }
 
@@ -587,70 +491,7 @@ void TfrmPHORIN::mnuFileClick() {
 }
 
 void TfrmPHORIN::memDblClick() {
-    if (LinkRunning())
-        return;
-    ListSerialPorts(PortList);
-    CurrentPort.clear();
-    LoadPortFromRegistry();
-    if (PortList.isEmpty() && !BuiltInController::Names(CurrentPort))
-        return;
-    if (!PortList.contains(CurrentPort) && !BuiltInController::Names(CurrentPort)) {
-        CurrentPort = PortList.last();
-        LogMessage(QStringLiteral("Most recently added: ") + CurrentPort);
-    }
-    StartLink();
-}
-
-void TfrmPHORIN::PortArrived(const QString& name) {
-    DebugLog(QStringLiteral("WMDeviceChange arrival ") + name);
-    if (LinkRunning())
-        return;
-    ListSerialPorts(PortList);
-    if (PortList.isEmpty())
-        return;
-    CurrentPort = PortList.last();
-    LogMessage(QStringLiteral("New serial port detected: ") + CurrentPort);
-    StartLink();
-}
-
-void TfrmPHORIN::SystemSuspending() {
-    DebugLog(QStringLiteral("WMPowerBroadcast PrepareForSleep true"));
-    LogMessage(Translate(QStringLiteral("SystemSuspending")));
-    StopLink();
-}
-
-void TfrmPHORIN::SystemResumed() {
-    DebugLog(QStringLiteral("WMPowerBroadcast PrepareForSleep false"));
-    LogMessage(Translate(QStringLiteral("SystemResuming")));
-    if (!CurrentPort.isEmpty())
-        StartLink();
-}
-
-void TfrmPHORIN::LoadPortFromRegistry() {
-    const QSettings settings(SettingsOrganisation);
-    if (!settings.contains(PortValue))
-        return;
-    const QVariant value = settings.value(PortValue);
-    if (!UsablePortEntry(value))
-        return;
-    CurrentPort = value.toString();
-    LogMessage(QStringLiteral("Read from registry: ") + CurrentPort);
-}
-
-void TfrmPHORIN::SavePortToRegistry() {
-    // A read that was under way when the user disconnected must not bring the port back.
-    if (CurrentPort.isEmpty())
-        return;
-    QSettings settings(SettingsOrganisation);
-    settings.setValue(PortValue, CurrentPort);
-    settings.sync();
-    if (settings.status() == QSettings::NoError)
-        LogMessage(QStringLiteral("Written to registry: ") + CurrentPort);
-}
-
-void TfrmPHORIN::DeletePortKey() {
-    QSettings settings(SettingsOrganisation);
-    settings.clear();
+    link_->StartOnKnownPort();
 }
 
 QString TfrmPHORIN::ChooseFirmwareFile() {
@@ -685,6 +526,7 @@ void TfrmPHORIN::SetConnectedState(bool connected) {
     // A controller identified anew is read anew; until then the records are not all its own.
     if (connected)
         recordsFromDevice_ = false;
+    shownConfig_.reset();
     connected_ = connected;
     for (QAction* entry :
          {menu_->mnuScheduleImport, menu_->mnuConfigImport, menu_->mnuScheduleConfigExport,
@@ -724,7 +566,7 @@ void TfrmPHORIN::RefreshStatus() {
     if (!clock.isValid())
         return;
     sb->SetPanelText(StatusPanel::Clock, LocalDateTimeText(clock));
-    const QString status = StatusText(CurrentPort, info, state_.Config.Flag);
+    const QString status = StatusText(link_->CurrentPort, info, state_.Config.Flag);
     SetTitle(status);
     tsConfig->ShowBoard(status, BoardAlarm(info.Errors));
     if (pc->currentWidget() == tsVisualize)
@@ -739,24 +581,40 @@ void TfrmPHORIN::RefreshControls() {
     tsGeo->ShowPlace(config);
     if (!isVisible())
         return;
+    // The link reads the configuration twice a second: the same values repaint nothing.
+    const QString modeText = ModeText(config, state_.Info);
+    if (shownConfig_ && std::memcmp(&*shownConfig_, &config, sizeof config) == 0 &&
+        modeText == shownModeText_)
+        return;
     tsChannels->ShowMode(config.Mode);
     tsWeather->ShowMode(config.Mode);
-    sb->SetPanelText(StatusPanel::Mode, ModeText(config, state_.Info));
+    sb->SetPanelText(StatusPanel::Mode, modeText);
     tsConfig->ShowFields(rqSetConfig);
     tsWeather->ShowFigures(config);
     tsExpert->ShowFormats(config.Flag);
     RefreshWeatherInfo();
-    RefreshChannelNames();
+    const bool namesShown = RefreshChannelNames();
     ShowOptionTicks();
+    if (namesShown) {
+        shownConfig_ = config;
+        shownModeText_ = modeText;
+    }
+}
+
+// The controller may have kept other values than the user's: the next read shows its own,
+// whatever the controls showed before the change.
+void TfrmPHORIN::WriteFinished(uint32_t flag, bool /*ok*/) {
+    if (flag & rqSetConfig)
+        shownConfig_.reset();
 }
 
 void TfrmPHORIN::RefreshWeatherInfo() {
     tsWeather->RefreshWeatherInfo();
 }
 
-void TfrmPHORIN::RefreshChannelNames() {
+bool TfrmPHORIN::RefreshChannelNames() {
     if (DroppedDown(tsVisualize->cmbVisualize))
-        return;
+        return false;
     QStringList names;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const int code = state_.Config.ColorName[channel];
@@ -771,6 +629,7 @@ void TfrmPHORIN::RefreshChannelNames() {
         SetBackground(tsExpert->edtLightningMask[size_t(channel)], colour);
     }
     tsVisualize->SetChannelNames(names);
+    return true;
 }
 
 void TfrmPHORIN::mnuOptionsClick() {
@@ -840,7 +699,7 @@ void TfrmPHORIN::RefreshWeatherPages() {
     tsMoon->ShowFields();
     tsWeatherDelay->ShowFields();
     tsExpert->ShowLightningMasks();
-    SavePortToRegistry();
+    link_->RememberPort();
 }
 
 void TfrmPHORIN::RefreshExpertPage() {

@@ -4,18 +4,16 @@
 #include "com/link_host.h"
 #include "com/link_thread.h"
 #include "discover/thd_discover.h"
-#include "host/built_in_controller.h"
-#include "host/port_watch.h"
+#include "host/link_session.h"
 #include "main/main_menu.h"
 
-#include <QList>
 #include <QMainWindow>
-#include <QPointer>
 #include <QProgressBar>
 #include <QStringList>
 #include <QTabWidget>
 
 #include <functional>
+#include <optional>
 
 namespace zel {
 
@@ -37,8 +35,8 @@ class WeatherDelayPage;
 class WeatherPage;
 
 // The main window: menus, the fifteen pages, the status bar and the message log. It owns the
-// device records and the one link thread, decides when a link runs and to which port, and
-// brings its controls up to date when the link has read a block.
+// device records and the link session (which port, when a link runs), keeps the settings of a
+// controller it leaves, and brings its controls up to date when the link has read a block.
 class TfrmPHORIN : public QMainWindow, public LinkHost, public DiscoverHost {
     Q_OBJECT
 public:
@@ -61,6 +59,7 @@ public:
     void RefreshHealth() override;
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
+    void WriteFinished(uint32_t flag, bool ok) override;
     // DiscoverHost.
     void BringToFront() override;
 
@@ -68,28 +67,23 @@ public:
     // The pages "Expert options", "White balance" and "JMP pin" appear and hide together.
     void SetExpertPagesShown(bool shown);
     void RefreshWeatherInfo();
-    void RefreshChannelNames();
-    // Backup for the current port, then the link thread is asked to end.
-    void StopLink();
-
-    bool LinkRunning() const { return LinkThread && !LinkThread->Finished(); }
-    // Whether any link thread, the current one or one let go of, has not ended yet. The
-    // window must outlive them: they call into it.
-    bool LinkThreadsAlive() const;
+    // False when the names could not be shown yet (a channel list is open).
+    bool RefreshChannelNames();
+    LinkSession& Link() { return *link_; }
+    const LinkSession& Link() const { return *link_; }
+    bool LinkRunning() const { return link_->Running(); }
+    // The window must outlive every link thread: they call into it.
+    bool LinkThreadsAlive() const { return link_->ThreadsAlive(); }
     bool Connected() const { return connected_; }
     // A firmware transfer is under way (its blocks are being sent).
     bool FirmwareUpdateRunning() const { return firmwareRunning_; }
 
     // Window state; read freely, changed only by the window.
-    LinkThreadPtr LinkThread;
     std::unique_ptr<TthdDiscover> DiscoverThread;
-    QString CurrentPort;
-    bool DebugMessages = false;
     QString ProgramDir;
-    QStringList PortList;
 
     // For tests: the list of serial ports the window sees.
-    void SetPortSource(PortSource source);
+    void SetPortSource(PortSource source) { link_->SetPortSource(std::move(source)); }
 
     // The File menu's dialogs, replaceable by tests: a settings file path (empty when the user
     // cancelled) and a warning question answered Yes (true) or No.
@@ -109,20 +103,14 @@ private:
     void ReadCommandLine(const QStringList& parameters, int& language);
 
     // Connection management.
-    void ListSerialPorts(QStringList& list);
-    void StartLink();
-    void PrepareBuiltInController();
-    void ConnectEntryClick(const QString& entry);
+    void ConnectLinkSession();
+    void LeavingPort(const QString& port);
     bool RecordsComplete() const;
     void WriteAutomaticBackup(const QString& entry);
     bool KeepSettings(const QString& entry);
     void RestoreWindowPlace();
     void SaveWindowPlace();
     bool ConfirmImport(const QString& path);
-    void LoadPortFromRegistry();
-    void SavePortToRegistry();
-    void DeletePortKey();
-    void WaitForLinkThreads(int milliseconds);
     bool DiscoverRunning() const { return DiscoverThread && !DiscoverThread->Finished(); }
     void StartDiscover(bool installMode);
 
@@ -139,9 +127,6 @@ private:
     void mnuDebugClick();
     void memDblClick();
     void pcChange(int index);
-    void PortArrived(const QString& name);
-    void SystemSuspending();
-    void SystemResumed();
     void OpenWebPage(const QString& path);
     void mnuAboutClick();
     bool FormMouseWheel(int delta);
@@ -160,6 +145,7 @@ private:
     void mnuAllClick(int level);
     void mnuStepBigClick();
     void mnuIRLearnClick();
+    void mnuLanguageClick(QAction* entry);
 
     // The File menu (file_menu.cpp).
     void ConnectFileMenu();
@@ -184,12 +170,13 @@ private:
 
     DeviceState state_;
     HostGate gate_;
-    BuiltInController builtIn_;
-    QList<QPointer<TthdCom>> releasedThreads_;
+    std::unique_ptr<LinkSession> link_; // ends before the records and the gate its links use
     bool connected_ = false;
     // The records were read completely from the controller now identified on CurrentPort.
     bool recordsFromDevice_ = false;
-    PortWatch* portWatch_ = nullptr;
+    // What the controls show of the configuration, so a read of the same values repaints nothing.
+    std::optional<ConfigBlock> shownConfig_;
+    QString shownModeText_;
 
     std::unique_ptr<MainMenu> menu_;
     ScheduleHistory* history_ = nullptr;

@@ -1,6 +1,10 @@
 #include "main/main_menu.h"
 
+#include "lang/translate.h"
+
 #include <QMenuBar>
+
+#include <tuple>
 
 namespace zel {
 
@@ -90,6 +94,19 @@ MainMenu::MainMenu(QMainWindow* window) : window_(window) {
         AddEntry(mnuOptions, "mnuSaveEEPROM", "&Save settings permanently", Qt::CTRL | Qt::Key_S);
     mnuIRLearn =
         AddEntry(mnuOptions, "mnuIRLearn", "&Pair IR remote control...", Qt::CTRL | Qt::Key_R);
+    mnuOptions->addSeparator();
+    mnuLanguage = mnuOptions->addMenu(QStringLiteral("&Language"));
+    mnuLanguage->setObjectName(QStringLiteral("mnuLanguage"));
+    LanguageGroup = new QActionGroup(window);
+    const std::tuple<QAction**, const char*, const char*, int> languages[] = {
+        {&mnuLanguageEnglish, "mnuLanguageEnglish", "English", LanguageEnglish},
+        {&mnuLanguageGerman, "mnuLanguageGerman", "Deutsch", LanguageGerman},
+        {&mnuLanguageSystem, "mnuLanguageSystem", "The system's language", LanguageNotGiven}};
+    for (const auto& [entry, name, caption, code] : languages) {
+        *entry = AddToggle(mnuLanguage, name, caption, QKeySequence());
+        (*entry)->setData(code);
+        LanguageGroup->addAction(*entry);
+    }
     mnuHealth = AddEntry(mnuOptions, "mnuHealth", "Read health data",
                          Qt::SHIFT | Qt::CTRL | Qt::ALT | Qt::Key_X);
     mnuDebug = AddEntry(mnuOptions, "mnuDebug", "Debug", Qt::CTRL | Qt::ALT | Qt::Key_D);

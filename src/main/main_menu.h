@@ -48,6 +48,12 @@ struct MainMenu {
     QAction* mnuIRLearn;
     QAction* mnuHealth;
     QAction* mnuDebug;
+    // The window's language at the next start; each entry's data is its language code.
+    QMenu* mnuLanguage;
+    QActionGroup* LanguageGroup;
+    QAction* mnuLanguageEnglish;
+    QAction* mnuLanguageGerman;
+    QAction* mnuLanguageSystem;
 
     QMenu* mnuHelp;
     QAction* mnuHardware;

@@ -1,10 +1,11 @@
 // The Options menu: the operating modes, all channels at once, the big step size, saving the
-// settings, pairing an IR remote control; and the weather page's buttons that trigger a cloud
-// or a thunderstorm now.
+// settings, pairing an IR remote control, the language of the next start; and the weather
+// page's buttons that trigger a cloud or a thunderstorm now.
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
 #include "lang/translate.h"
+#include "main/apply_language.h"
 #include "main/frm_phorin.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/geo_page.h"
@@ -27,6 +28,11 @@ void TfrmPHORIN::ConnectOptionsMenu() {
     OnSignal(menu_->mnuStepBig, &QAction::triggered, [this] { mnuStepBigClick(); });
     OnSignal(menu_->mnuSaveEEPROM, &QAction::triggered, [this] { state_.Raise(rqSaveEEPROM); });
     OnSignal(menu_->mnuIRLearn, &QAction::triggered, [this] { mnuIRLearnClick(); });
+    const int language = StoredLanguage();
+    for (QAction* entry : menu_->LanguageGroup->actions()) {
+        entry->setChecked(entry->data().toInt() == language);
+        OnSignal(entry, &QAction::triggered, [this, entry] { mnuLanguageClick(entry); });
+    }
     OnSignal(tsWeather->btnCloud, &QPushButton::clicked, [this] { state_.Raise(rqToggleCloud); });
     OnSignal(tsWeather->btnStorm, &QPushButton::clicked, [this] { state_.Raise(rqToggleStorm); });
 }
@@ -74,6 +80,13 @@ void TfrmPHORIN::mnuStepBigClick() {
     state_.Config.Flag =
         uint8_t(big ? state_.Config.Flag | FlagStepBig : state_.Config.Flag & ~FlagStepBig);
     state_.Raise(rqSetConfig);
+}
+
+// The texts are applied once, before any link thread reads them: the choice waits for the
+// next start.
+void TfrmPHORIN::mnuLanguageClick(QAction* entry) {
+    StoreLanguage(entry->data().toInt());
+    SetStatusText(Translate(QStringLiteral("LanguageNextStart")));
 }
 
 void TfrmPHORIN::mnuIRLearnClick() {

@@ -142,6 +142,7 @@ SimDevice::SimDevice(const SimOptions& options, const QDateTime& clockStart, qin
     options_.rows = std::clamp(options_.rows, 0, MaxSimRows);
     health_ = DefaultHealth();
     ResetSettings();
+    RecordPastDay();
     LoadState();
     health_.PowerCycles = uint16_t(std::min(health_.PowerCycles + 1, 0xFFFF));
     RefreshInfo(nowMs);
@@ -157,13 +158,29 @@ void SimDevice::ResetSettings() {
     expert_ = DefaultExpert();
     expertWeather_ = DefaultExpertWeather();
     schedule_ = DefaultSchedule(options_.rows);
-    for (int i = 0; i < ChartSampleCount; ++i) // packed: no references into the block
-        chart_.Sample[i] = NoMeasurement;
+    ClearChart();
     manual_ = {};
     currentRow_ = 0;
     nextRow_ = 0;
     cloud_ = storm_ = false;
+}
+
+void SimDevice::ClearChart() {
+    for (int i = 0; i < ChartSampleCount; ++i) // packed: no references into the block
+        chart_.Sample[i] = NoMeasurement;
     chartSteps_ = 0;
+}
+
+// A controller that has been running for a while: its chart holds the samples of the slots
+// before its clock, and the next one is taken at the next slot.
+void SimDevice::RecordPastDay() {
+    if (expert_.ChartInterval == 0)
+        return;
+    const qint64 intervalMs = expert_.ChartInterval * 60000LL;
+    const qint64 lastSlotMs = clockMs_ - ((clockMs_ % intervalMs) + intervalMs) % intervalMs;
+    for (int i = 0; i < ChartSampleCount; ++i)
+        chart_.Sample[i] = ChartSampleAt(lastSlotMs - i * intervalMs);
+    chartSteps_ = (clockMs_ - lastSlotMs) / StepMs;
 }
 
 SimAnswer SimDevice::Handle(const QByteArray& line, qint64 nowMs) {
@@ -239,9 +256,15 @@ SimAnswer SimDevice::HandleApplication(const Request& request, qint64 nowMs) {
     case 0x03:
         answer = SetRow(payload);
         break;
-    case 0x05:
+    case 0x05: {
+        const uint8_t mode = expert_.ChartMode;
+        const uint16_t interval = expert_.ChartInterval;
         CopyInto(expert_, payload);
+        // Samples of another source or interval would be read as the new ones.
+        if (expert_.ChartMode != mode || expert_.ChartInterval != interval)
+            ClearChart();
         break;
+    }
     case 0x06:
         CopyInto(expertWeather_, payload);
         break;
@@ -530,25 +553,23 @@ void SimDevice::CountHealth(qint64 clockMs) {
     }
 }
 
-void SimDevice::RecordChartSample(qint64 clockMs) {
-    const Levels levels = LevelsAt(clockMs);
-    int16_t sample = NoMeasurement;
+int16_t SimDevice::ChartSampleAt(qint64 clockMs) const {
     switch (expert_.ChartMode) {
     case 0:
-        sample = WaterTemperature(clockMs);
-        break;
+        return WaterTemperature(clockMs);
     case 1:
-        sample = BoardTemperature(levels, clockMs);
-        break;
+        return BoardTemperature(LevelsAt(clockMs), clockMs);
     case 2:
-        sample = InputVoltage(levels, clockMs);
-        break;
+        return InputVoltage(LevelsAt(clockMs), clockMs);
     default: // no slave sensor on this controller
-        break;
+        return NoMeasurement;
     }
+}
+
+void SimDevice::RecordChartSample(qint64 clockMs) {
     for (int i = ChartSampleCount - 1; i > 0; --i)
         chart_.Sample[i] = chart_.Sample[i - 1];
-    chart_.Sample[0] = sample;
+    chart_.Sample[0] = ChartSampleAt(clockMs);
 }
 
 void SimDevice::RefreshInfo(qint64 nowMs) {

@@ -84,7 +84,10 @@ private:
     int16_t BoardTemperature(const Levels& levels, qint64 clockMs) const;
     int16_t InputVoltage(const Levels& levels, qint64 clockMs) const;
     void CountHealth(qint64 clockMs);
+    int16_t ChartSampleAt(qint64 clockMs) const;
     void RecordChartSample(qint64 clockMs);
+    void ClearChart();
+    void RecordPastDay();
     void RefreshInfo(qint64 nowMs);
 
     void SaveState();

@@ -87,6 +87,17 @@ std::vector<int> RowMinutes(int rowCount) {
     return minutes;
 }
 
+// sin(altitude) × 10000 of an equinox sun at 50.1° N for a row's time. The geo mode reads the
+// rows as one rise and one fall, so the day's rows run from the sun's lowest point at midnight
+// up to its highest at 13:00 and down again to the next midnight: the morning's thirteen hours
+// take the half circle before noon, the afternoon's eleven the half after it.
+int RowAltitude(int minute) {
+    constexpr int Noon = 780;
+    const double halfDay = minute <= Noon ? Noon : MinutesPerDay - Noon;
+    const double hourAngle = Pi * (minute - Noon) / halfDay;
+    return int(Nearest(std::cos(50.1 * Pi / 180) * std::cos(hourAngle) * 10000));
+}
+
 int16_t ClampLevel(double level) {
     return int16_t(std::clamp<int64_t>(Nearest(level), 0, FullLevel));
 }
@@ -126,13 +137,11 @@ ScheduleLevels Blend(const ScheduleRow& from, const ScheduleRow& to, double frac
 
 std::vector<ScheduleRow> DefaultSchedule(int rowCount) {
     std::vector<ScheduleRow> rows;
-    const double cosLatitude = std::cos(50.1 * Pi / 180);
     for (const int minute : RowMinutes(rowCount)) {
         ScheduleRow row{};
         row.Hour = int8_t(minute / 60);
         row.Minute = int8_t(minute % 60);
-        const double hourAngle = (minute - 780) / 4.0 * Pi / 180;
-        row.Alt = int16_t(Nearest(cosLatitude * std::cos(hourAngle) * 10000));
+        row.Alt = int16_t(RowAltitude(minute));
         for (int c = 0; c < ChannelCount; ++c)
             row.Color16[c] = int16_t(LevelFromPercent(CurvePercent(c, minute)));
         row.Switch = DayCurve[KeyBefore(minute)].switches;

@@ -17,7 +17,8 @@ using Levels = std::array<int, ChannelCount>;
 // A day a user recognises: night, dawn, sunrise, morning, noon, afternoon, sunset, dusk and
 // night again. With fewer than nine rows the most telling of these points are kept (noon,
 // night, sunrise, sunset first); with more, the longest gaps are split. Rows are in time
-// order; their altitudes are those of an equinox sun at 50.1° N with noon at 13:00.
+// order; their altitudes, those of an equinox sun at 50.1° N with noon at 13:00, rise from
+// the first row to the noon row and fall from it to the last, as the geo mode reads them.
 std::vector<ScheduleRow> DefaultSchedule(int rowCount);
 
 struct ScheduleLevels {

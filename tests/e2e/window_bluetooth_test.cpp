@@ -78,7 +78,7 @@ ours.close()
         TfrmPHORIN window({QStringLiteral("-english")});
         window.ProgramDir = fixture_.Path();
         window.show();
-        QVERIFY(!window.LinkThread);
+        QVERIFY(!window.Link().LinkThread);
 
         // What the installation does: paired, with the serial port profile.
         QVERIFY(test::Succeeded(mock_.Call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock"),
@@ -88,7 +88,7 @@ ours.close()
             controller, BluezDevice,
             {{QStringLiteral("UUIDs"), QStringList{SerialPortServiceClass}}}));
         QTRY_VERIFY_WITH_TIMEOUT(window.Connected(), TimeoutMs);
-        QCOMPARE(window.CurrentPort, ControllerPort);
+        QCOMPARE(window.Link().CurrentPort, ControllerPort);
         QVERIFY(window.findChild<QPlainTextEdit*>(QStringLiteral("mem"))
                     ->toPlainText()
                     .contains(QStringLiteral("] New serial port detected: ") + ControllerPort));

@@ -123,7 +123,7 @@ private slots:
             LogText(*window).contains(QStringLiteral("] System is awaking from standby")),
             TimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(window->LinkRunning() && window->Connected(), TimeoutMs);
-        QCOMPARE(window->CurrentPort, port);
+        QCOMPARE(window->Link().CurrentPort, port);
         QTRY_VERIFY_WITH_TIMEOUT(Inhibitors().contains(QStringLiteral("ZELPHORIN")), TimeoutMs);
     }
 };

@@ -204,7 +204,7 @@ private slots:
 
         window->findChild<QAction*>(QStringLiteral("mnuDisconnect"))->trigger();
         QVERIFY(test::RememberedPort().isNull());
-        QVERIFY(window->CurrentPort.isEmpty());
+        QVERIFY(window->Link().CurrentPort.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!window->LinkRunning(), ConnectTimeoutMs);
         QTRY_VERIFY(!window->Connected());
         QCOMPARE(CurrentPageName(*window), QStringLiteral("tsMessages"));
@@ -224,14 +224,14 @@ private slots:
             return QList<SerialPortInfo>{{firstPort, QStringLiteral("first")},
                                          {secondPort, QStringLiteral("second")}};
         });
-        TthdCom* thread = window->LinkThread.get();
+        TthdCom* thread = window->Link().LinkThread.get();
 
         QAction* entry = ConnectEntry(*window, PortEntry({secondPort, QStringLiteral("second")}));
         QVERIFY(entry);
         const qint64 linesBefore = second.LinesReceived();
         entry->trigger();
 
-        QCOMPARE(window->LinkThread.get(), thread);
+        QCOMPARE(window->Link().LinkThread.get(), thread);
         QTRY_COMPARE_WITH_TIMEOUT(test::RememberedPort().toString(), entry->text(),
                                   ConnectTimeoutMs);
         QCOMPARE(thread->PortName(), secondPort);
@@ -249,7 +249,7 @@ private slots:
         window->findChild<PortWatch*>()->Look();
 
         QTRY_VERIFY_WITH_TIMEOUT(window->Connected(), ConnectTimeoutMs);
-        QCOMPARE(window->CurrentPort, PortEntry(arriving));
+        QCOMPARE(window->Link().CurrentPort, PortEntry(arriving));
         QVERIFY(LogText(*window).contains(QStringLiteral("New serial port detected: ") +
                                           PortEntry(arriving)));
     }

@@ -257,7 +257,8 @@ private slots:
         Open(ModeAuto);
         Press(Qt::Key_F5, Qt::ControlModifier);
         QVERIFY(Control<QAction>("mnuModeFlash")->isChecked());
-        // The controller refused: its configuration, read back, still says Auto.
+        // The controller refused: its configuration, read back after the write, still says Auto.
+        window_->WriteFinished(rqSetConfig, true);
         State().Config.Mode = ModeAuto;
         window_->RefreshControls();
         QVERIFY(Control<QAction>("mnuModeAuto")->isChecked());

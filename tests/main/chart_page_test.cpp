@@ -62,6 +62,32 @@ private slots:
         QTRY_COMPARE(page_->imgTemp->Picture().size(), page_->imgTemp->size());
     }
 
+    void PageNamesTheSourceAndWhyItsChartIsEmpty() {
+        window_->RefreshChart();
+        QCOMPARE(page_->lblChartSource->text(), QString()); // nothing read yet
+        QCOMPARE(ChartEmptyText(page_->Data()), QStringLiteral("No chart read from a controller."));
+        State().BlocksRead = rqGetInfo | rqGetExpert | rqGetChart;
+        State().Expert.ChartMode = ChartVoltage;
+        window_->RefreshChart();
+        QCOMPARE(page_->lblChartSource->text(),
+                 QStringLiteral("Input voltage in V, one sample every 15 minutes, the newest at "
+                                "the right"));
+        State().Expert.ChartMode = ChartTempWater;
+        State().Info.TempWater = NoMeasurement;
+        window_->RefreshChart();
+        QVERIFY(
+            page_->lblChartSource->text().startsWith(QStringLiteral("Water temperature in °C, ")));
+        QCOMPARE(ChartEmptyText(page_->Data()),
+                 QStringLiteral("VarnoProbe (Temperature sensor) not connected"));
+        State().Info.TempWater = 250;
+        window_->RefreshChart();
+        QVERIFY(
+            ChartEmptyText(page_->Data()).startsWith(QStringLiteral("No samples to show yet.")));
+        window_->SetConnectedState(false);
+        QCOMPARE(ChartEmptyText(page_->Data()), QStringLiteral("No chart read from a controller."));
+        QVERIFY(page_->lblChartSource->text().startsWith(QStringLiteral("Water temperature")));
+    }
+
     void PopupOffersTheWaterSensorOnlyWhenPresent() {
         State().Expert.ChartMode = ChartVoltage;
         State().Info.TempWater = NoMeasurement;

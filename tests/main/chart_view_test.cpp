@@ -135,6 +135,48 @@ private slots:
         QVERIFY(!DrawChart(const_cast<QImage&>(image), QFont(), Samples({{0, 250}}, 0)));
     }
 
+    void EmptyChartSaysWhyAndWhenTheNextSampleIsDue_data() {
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<bool>("sensorMissing");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not read") << false << false << 15
+                                  << QStringLiteral("No chart read from a controller.");
+        QTest::newRow("no probe") << true << true << 15
+                                  << QStringLiteral(
+                                         "VarnoProbe (Temperature sensor) not connected");
+        QTest::newRow("not recording")
+            << true << false << 0
+            << QStringLiteral("The controller records no chart: its chart interval is 0 minutes "
+                              "(Expert options).");
+        QTest::newRow("waiting") << true << false << 15
+                                 << QStringLiteral("No samples to show yet. The next one is due "
+                                                   "at ") +
+                                        QLocale().toString(QTime(12, 15), QLocale::ShortFormat) +
+                                        QStringLiteral("; a click on the chart reads it again.");
+    }
+
+    void EmptyChartSaysWhyAndWhenTheNextSampleIsDue() {
+        QFETCH(bool, read);
+        QFETCH(bool, sensorMissing);
+        QFETCH(int, interval);
+        QFETCH(QString, text);
+        ChartData data = Samples({}, uint16_t(interval));
+        data.Read = read;
+        data.SensorMissing = sensorMissing;
+        QCOMPARE(ChartEmptyText(data), text);
+    }
+
+    void LoneSampleIsADot() {
+        // 25.0 °C in the range 23.0 .. 27.0: at x 600, y 119.5.
+        const QImage image = Drawn(Samples({{0, 250}}));
+        int dot = 0;
+        for (int y = 115; y <= 124; ++y)
+            for (int x = 596; x <= 602; ++x)
+                dot += Bluish(image.pixel(x, y));
+        QVERIFY2(dot >= 16, qPrintable(QString::number(dot)));
+    }
+
     void GridLinesBandAndCurve() {
         // 25.0 °C now and ten samples ago, nothing between: y(v) = (1 − (v − 230) / 50) × 199
         // + 20, x(i) = (1 − i / 39) × 560 + 40.

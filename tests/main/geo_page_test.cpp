@@ -185,6 +185,24 @@ private slots:
         QCOMPARE(MapPixel(*page_, 524, 111), Red);
     }
 
+    void RiseAndSetTimesNameTheirOffset_data() {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<QString>("zone");
+        QTest::newRow("summer time") << 6 << QStringLiteral("Rise and set times in UTC+02:00");
+        QTest::newRow("standard time") << 1 << QStringLiteral("Rise and set times in UTC+01:00");
+    }
+
+    void RiseAndSetTimesNameTheirOffset() {
+        QFETCH(int, month);
+        QFETCH(QString, zone);
+        SetClock(state_.Info, 2024, month, 21, 12, 0);
+        page_->RefreshGeo();
+        QCOMPARE(page_->lblGeoZone->text(), zone);
+        SetClock(state_.Info, 2024, month, 21, 25, 99);
+        page_->RefreshGeo();
+        QCOMPARE(page_->lblGeoZone->text(), QString());
+    }
+
     void SkippedHourStillHasASky() {
         // Berlin springs forward from 02:00 to 03:00 on 31 March 2024; the controller's clock
         // may still read 02:30, with the offset of the hour before.

@@ -113,18 +113,22 @@ private slots:
         QCOMPARE(script.calls, QStringList({QStringLiteral("Find inquiry")}));
     }
 
-    // Removal forgets the port first, so that nothing reconnects to the controller.
+    // Removal forgets the port first, so that nothing reconnects to the controller; the
+    // window's other settings stay.
     void CtrlUStopsTheLinkForgetsThePortAndRemoves() {
         BluetoothScript script;
         script.devices = {PairedController()};
         QSettings(QStringLiteral("ZELPHORIN2"))
             .setValue("Port", QStringLiteral("rfcomm:00:11:22:33:44:55 (ZELPHORIN2)"));
+        QSettings(QStringLiteral("ZELPHORIN2")).setValue("Window/Page", QStringLiteral("tsMoon"));
         auto window = Window(script);
-        QVERIFY(window->LinkThread);
+        QVERIFY(window->Link().LinkThread);
         QTest::keyClick(window.get(), Qt::Key_U, Qt::ControlModifier);
-        QVERIFY(window->CurrentPort.isEmpty());
+        QVERIFY(window->Link().CurrentPort.isEmpty());
         QVERIFY(!test::RememberedPort().isValid());
-        QVERIFY(window->LinkThread->isInterruptionRequested());
+        QCOMPARE(QSettings(QStringLiteral("ZELPHORIN2")).value("Window/Page").toString(),
+                 QStringLiteral("tsMoon"));
+        QVERIFY(window->Link().LinkThread->isInterruptionRequested());
         QVERIFY(WaitUntil([&] { return window->DiscoverThread->isFinished(); }));
         QVERIFY(!window->DiscoverThread->InstallMode);
         QVERIFY(Logged(*window, QStringLiteral("Uninstall successfull.")));

@@ -128,8 +128,8 @@ private slots:
 
     void WithoutPortTheWindowWaitsOnTheChannels() {
         auto window = Window();
-        QVERIFY(window->CurrentPort.isEmpty());
-        QVERIFY(!window->LinkThread);
+        QVERIFY(window->Link().CurrentPort.isEmpty());
+        QVERIFY(!window->Link().LinkThread);
         QCOMPARE(PageName(*window), QStringLiteral("tsChannels"));
         QCOMPARE(window->windowTitle(),
                  QStringLiteral("www.zelphorin.example \u2022 ZELPHORIN 2.x.0"));
@@ -147,8 +147,8 @@ private slots:
 
     void CommandLineTakesPortPathsAndSwitchesInAnyCase() {
         auto window = Window({MissingPort, "-GERMAN", "-Expert", "-rc433", "-Debug", "-bogus"});
-        QCOMPARE(window->CurrentPort, MissingPort);
-        QVERIFY(window->DebugMessages);
+        QCOMPARE(window->Link().CurrentPort, MissingPort);
+        QVERIFY(window->Link().DebugMessages);
         for (const char* page : {"tsExpert", "tsBalance", "tsJMP", "tsRC433"})
             QVERIFY2(TabShown(*window, page), page);
         QCOMPARE(TabText(*window, "tsSchedule"), QStringLiteral("Zeitplan"));
@@ -176,15 +176,15 @@ private slots:
         QSettings settings(QStringLiteral("ZELPHORIN2"));
         settings.setValue("Port", QStringList{"ttyUSB0", "ttyUSB1"});
         settings.sync();
-        QVERIFY(Window()->CurrentPort.isEmpty());
+        QVERIFY(Window()->Link().CurrentPort.isEmpty());
         settings.setValue("Port", QStringLiteral("tty\nUSB0"));
         settings.sync();
-        QVERIFY(Window()->CurrentPort.isEmpty());
+        QVERIFY(Window()->Link().CurrentPort.isEmpty());
 
         settings.setValue("Port", MissingPort);
         settings.sync();
         auto window = Window();
-        QCOMPARE(window->CurrentPort, MissingPort);
+        QCOMPARE(window->Link().CurrentPort, MissingPort);
         QVERIFY(window->LinkRunning());
         QVERIFY(LogLines(*window)
                     .filter(QStringLiteral("] Read from registry: ") + MissingPort)
@@ -234,6 +234,25 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(TabText(*german, "tsMessages"), QStringLiteral("Meldungen"));
         QCOMPARE(TabText(*english, "tsMessages"), QStringLiteral("Messages"));
+    }
+
+    // Options / Language is stored and used from the next start on; a start switch wins.
+    void ChosenLanguageComesWithTheNextStartUnlessASwitchSays() {
+        {
+            auto window = Window();
+            QVERIFY(Entry(*window, "mnuLanguageSystem")->isChecked());
+            Entry(*window, "mnuLanguageGerman")->trigger();
+            QCOMPARE(TabText(*window, "tsMessages"), QStringLiteral("Messages"));
+            QCOMPARE(Panel(*window, StatusPanel::Status),
+                     QStringLiteral("The language you chose takes effect at the next start of "
+                                    "the program."));
+        }
+        auto next = Window({});
+        QCOMPARE(TabText(*next, "tsMessages"), QStringLiteral("Meldungen"));
+        QVERIFY(Entry(*next, "mnuLanguageGerman")->isChecked());
+        QCOMPARE(TabText(*Window({"-english"}), "tsMessages"), QStringLiteral("Messages"));
+        Entry(*next, "mnuLanguageSystem")->trigger();
+        QCOMPARE(TabText(*Window({}), "tsMessages"), QStringLiteral("Messages"));
     }
 
     void EnglishSwitchBeatsAnEarlierGerman() {
@@ -307,10 +326,10 @@ private slots:
     void HiddenDebugEntryWorksByShortcut() {
         auto window = ShownWindow();
         QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(window->DebugMessages);
+        QVERIFY(window->Link().DebugMessages);
         QVERIFY(LogLines(*window).last().endsWith(QStringLiteral("] Debug messages active")));
         QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(!window->DebugMessages);
+        QVERIFY(!window->Link().DebugMessages);
         QVERIFY(LogLines(*window).last().endsWith(QStringLiteral("] Debug messages inactive")));
     }
 
@@ -392,7 +411,7 @@ private slots:
             return QList<SerialPortInfo>{{"/nonexistent/a", "first"}, {"/nonexistent/b", "second"}};
         });
         emit Control<LogView>(*window, "mem")->DoubleClicked();
-        QCOMPARE(window->CurrentPort, QStringLiteral("/nonexistent/b (second)"));
+        QCOMPARE(window->Link().CurrentPort, QStringLiteral("/nonexistent/b (second)"));
         QVERIFY(window->LinkRunning());
         QVERIFY(LogLines(*window)
                     .filter(QStringLiteral("] Most recently added: /nonexistent/b (second)"))
@@ -605,12 +624,12 @@ private slots:
 
     void CompleteReadLeavesTheLogForThePageOfTheMode() {
         auto window = Window();
-        window->CurrentPort = QStringLiteral("ttyUSB3 (FT232R USB UART)");
+        window->Link().CurrentPort = QStringLiteral("ttyUSB3 (FT232R USB UART)");
         window->ShowPage(Control(*window, "tsMessages")); // as after a lost connection
         window->State().Config.Mode = ModeGeo;
         window->RefreshWeatherPages();
         QCOMPARE(PageName(*window), QStringLiteral("tsGeo"));
-        QCOMPARE(test::RememberedPort().toString(), window->CurrentPort);
+        QCOMPARE(test::RememberedPort().toString(), window->Link().CurrentPort);
         // Later reads leave the page the user chose.
         window->ShowPage(Control(*window, "tsMoon"));
         window->RefreshWeatherPages();
@@ -621,7 +640,7 @@ private slots:
 
     void StatusTextStartsWithThePortEntry() {
         auto window = ShownWindow();
-        window->CurrentPort = QStringLiteral("ttyUSB0 (FT232R USB UART)");
+        window->Link().CurrentPort = QStringLiteral("ttyUSB0 (FT232R USB UART)");
         InfoBlock& info = window->State().Info;
         SetValidClock(info);
         info.Errors = 0x02;

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace zel;
@@ -276,6 +277,17 @@ private slots:
             QVERIFY(many[i - 1].Hour * 60 + many[i - 1].Minute <
                     many[i].Hour * 60 + many[i].Minute);
         QVERIFY(DefaultSchedule(0).empty());
+        // The geo mode's reading: altitudes rise up to the noon row and fall after it.
+        for (const int rows : {4, 9, 32, MaxSimRows}) {
+            const std::vector<ScheduleRow> day = DefaultSchedule(rows);
+            const auto noon = std::max_element(day.begin(), day.end(),
+                                               [](auto& a, auto& b) { return a.Alt < b.Alt; });
+            QCOMPARE(int(noon->Hour), 13);
+            for (auto row = day.begin() + 1; row != day.end(); ++row)
+                QVERIFY2(
+                    row <= noon ? (row - 1)->Alt < row->Alt : (row - 1)->Alt > row->Alt,
+                    qPrintable(QStringLiteral("%1 rows, row %2").arg(rows).arg(row - day.begin())));
+        }
     }
 
     void NoRowsAnswerAnEmptyRowMessage() {
@@ -353,6 +365,23 @@ private slots:
         QCOMPARE(int(chart.Sample[1]), int(first));
         QVERIFY(chart.Sample[0] > 2000 && chart.Sample[0] < 3000);
         QCOMPARE(int(chart.Sample[2]), int(NoMeasurement));
+    }
+
+    void ChartStartsWithTheLastDayAndRestartsForANewSource() {
+        // Noon lies on the 36-minute grid: the newest sample is noon's, the oldest 23:24 ago.
+        Bench bench;
+        const auto day = bench.Get<ChartBlock>("87");
+        for (int i = 0; i < ChartSampleCount; ++i)
+            QVERIFY(day.Sample[i] > 240 && day.Sample[i] < 260); // about 25 °C
+        QVERIFY(day.Sample[0] != day.Sample[ChartSampleCount - 1]);
+        bench.Run(36 * 60000 - 100);
+        QCOMPARE(int(bench.Get<ChartBlock>("87").Sample[1]), int(day.Sample[1]));
+        bench.Run(100);
+        QCOMPARE(int(bench.Get<ChartBlock>("87").Sample[1]), int(day.Sample[0]));
+        ExpertBlock expert = DefaultExpert();
+        expert.ChartMode = 1;
+        bench.Set("05", expert);
+        QCOMPARE(int(bench.Get<ChartBlock>("87").Sample[0]), int(NoMeasurement));
     }
 
     void HealthCountsEveryQuarterMinute() {

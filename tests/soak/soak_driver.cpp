@@ -16,8 +16,6 @@
 #include "main/pages/channel_row.h"
 #include "main/pages/channels_page.h"
 #include "main/pages/config_page.h"
-#include "main/frm_phorin.h"
-#include "host/port_watch.h"
 #include "main/pages/geo_page.h"
 #include "main/pages/schedule_cells.h"
 #include "main/pages/schedule_page.h"
@@ -219,6 +217,7 @@ public:
     std::function<void()> OnIdentified;
 
     void WriteFinished(uint32_t flag, bool ok) override {
+        TfrmPHORIN::WriteFinished(flag, ok);
         if (OnWriteFinished)
             OnWriteFinished(flag, ok);
     }
@@ -304,6 +303,7 @@ private:
     void CheckBackup(const QString& when);
     bool WaitReconnected();
     QString WindowLogTail() const;
+    QString PendingWriteDetail() const;
     void SampleMemory(Memory& window, Memory& cli);
     int Report();
 
@@ -330,6 +330,7 @@ private:
     int lastCloudP_ = -1;
     std::vector<ScheduleRow> lastRows_; // each row as the user's last change of it left it
     qint64 nextActionMs_ = 0;
+    QString lastAction_; // for the report of a write that never ended
 
     std::unique_ptr<test::SimProcess> cliSim_;
     QProcess cli_;
@@ -450,7 +451,8 @@ void Soak::Phase(const Fault& fault, int milliseconds, bool clean) {
     }
     if (clean) {
         if (!WaitForWrites(int(pendingDeadline_.remainingTime())))
-            figures.Fail(QStringLiteral("a write on a good controller did not end"));
+            figures.Fail(QStringLiteral("a write on a good controller did not end") +
+                         PendingWriteDetail());
         const int failuresBefore = int(figures.failures.size());
         CheckAcknowledged(windowSim_->State());
         if (figures.failures.size() > failuresBefore)
@@ -513,7 +515,8 @@ void Soak::MaybeAct() {
         if (!pendingDeadline_.hasExpired())
             return;
         figures.Fail(QStringLiteral("a write neither ended nor was dropped within %1 s")
-                         .arg(WriteTimeoutMs / 1000));
+                         .arg(WriteTimeoutMs / 1000) +
+                     PendingWriteDetail());
         pendingWrites_ = 0;
         acknowledged_ = {};
     }
@@ -534,6 +537,7 @@ void Soak::MaybeAct() {
         return;
     ++figures.actions;
     ++figures.actionsByKind[action.kind];
+    lastAction_ = QStringLiteral("%1 s: %2").arg(clock_.elapsed() / 1000).arg(action.kind);
     pendingWrites_ = action.writes;
     actionGeneration_ = generation_;
     pendingDeadline_.setRemainingTime(WriteTimeoutMs);
@@ -1025,6 +1029,13 @@ void Soak::CheckBackup(const QString& when) {
         figures.Fail(
             QStringLiteral("the backup %1 is not whole %2: %3").arg(path, when, error.Message()));
     }
+}
+
+QString Soak::PendingWriteDetail() const {
+    return QStringLiteral(" (%1, waiting for 0x%2); the window's log ends:\n")
+               .arg(lastAction_)
+               .arg(pendingWrites_, 0, 16) +
+           WindowLogTail();
 }
 
 QString Soak::WindowLogTail() const {

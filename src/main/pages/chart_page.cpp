@@ -1,5 +1,6 @@
 #include "main/pages/chart_page.h"
 
+#include "cfg/conversions.h"
 #include "lang/translate.h"
 #include "main/widgets/file_dialog.h"
 #include "main/widgets/widgets.h"
@@ -20,6 +21,9 @@ namespace {
 const QString PngFilter = QStringLiteral("PNG (*.png)");
 const QString CsvFilter = QStringLiteral("CSV (*.csv)");
 
+// What an empty chart's text depends on: the samples, source, interval and clock.
+constexpr uint32_t ChartBlocks = rqGetChart | rqGetExpert | rqGetInfo;
+
 [[noreturn]] void CannotWrite(const QString& path, const QString& reason) {
     throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, reason).toStdString());
 }
@@ -27,6 +31,7 @@ const QString CsvFilter = QStringLiteral("CSV (*.csv)");
 
 ChartPage::ChartPage(DeviceState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName(QStringLiteral("tsTemp"));
+    lblChartSource = Named(new QLabel(this), QStringLiteral("lblChartSource"));
     imgTemp = Named(new ImageBox(this), QStringLiteral("imgTemp"));
     imgTemp->setContextMenuPolicy(Qt::CustomContextMenu);
     pumChart = Named(new QMenu(this), QStringLiteral("pumChart"));
@@ -45,6 +50,7 @@ ChartPage::ChartPage(DeviceState& state, QWidget* parent) : QWidget(parent), sta
     SaveChartDialog = [this] { return AskChartFile(); };
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblChartSource);
     layout->addWidget(imgTemp, 1);
 
     connect(imgTemp, &ImageBox::MouseUp, this, [this](Qt::MouseButton button, QPoint point) {
@@ -67,7 +73,10 @@ ChartPage::ChartPage(DeviceState& state, QWidget* parent) : QWidget(parent), sta
 // The chart shown stays readable and can be saved without a controller; only reading it
 // again and choosing its source need one.
 void ChartPage::SetConnected(bool connected) {
+    if (connected == connected_)
+        return;
     connected_ = connected;
+    RefreshChart();
 }
 
 void ChartPage::RefreshChart() {
@@ -75,8 +84,26 @@ void ChartPage::RefreshChart() {
     data_.Mode = state_.Expert.ChartMode;
     data_.Interval = state_.Expert.ChartInterval;
     data_.ConfigFlag = state_.Config.Flag;
+    data_.Read = connected_ && state_.IsRead(ChartBlocks);
+    data_.SensorMissing = data_.Mode == ChartTempWater && state_.Info.TempWater == NoMeasurement;
     data_.End = ChartEnd(state_.Info, data_.Interval, QDateTime::currentDateTime());
+    const QString unit =
+        data_.Mode == ChartVoltage ? QStringLiteral("V") : TemperatureUnitText(data_.ConfigFlag);
+    // Source and interval stay those last read when the connection ends.
+    lblChartSource->setText(
+        state_.IsRead(rqGetExpert)
+            ? TranslateFormat(QStringLiteral("ChartSource"),
+                              {SourceCaption(), unit, QString::number(data_.Interval)})
+            : QString());
     imgTemp->Draw([&](QImage& picture) { DrawChart(picture, font(), data_); });
+}
+
+// The source's name as the popup menu gives it.
+QString ChartPage::SourceCaption() const {
+    for (QAction* entry : {mnuCHMTempWater, mnuCHMTempBoard, mnuCHMVoltage, mnuCHMTempSlave})
+        if (entry->data().toInt() == data_.Mode)
+            return entry->text().remove(QLatin1Char('&'));
+    return QString::number(data_.Mode);
 }
 
 QString ChartPage::SampleTip(int x) const {

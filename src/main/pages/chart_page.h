@@ -5,6 +5,7 @@
 #include "main/views/image_box.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QWidget>
 
@@ -19,6 +20,8 @@ class ChartPage : public QWidget {
 public:
     ChartPage(DeviceState& state, QWidget* parent);
 
+    // What the chart shows: source, unit and interval.
+    QLabel* lblChartSource;
     ImageBox* imgTemp;
     QMenu* pumChart;
     QAction* mnuCHMTempWater;
@@ -31,6 +34,7 @@ public:
     // tests.
     std::function<QString()> SaveChartDialog;
 
+    // Redraws: an empty chart says whether it is a connected controller's.
     void SetConnected(bool connected);
     void RefreshChart();
     // The chart as drawn last: its samples and the time of the newest.
@@ -54,6 +58,7 @@ public:
 
 private:
     QString AskChartFile();
+    QString SourceCaption() const;
 
     DeviceState& state_;
     ChartData data_;

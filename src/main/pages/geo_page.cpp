@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace zel {
@@ -41,6 +42,12 @@ QString ClockText(int hour, int minute) {
         .arg(minute, 2, 10, QLatin1Char('0'));
 }
 
+// "UTC+01:00", "UTC-05:00".
+QString UtcOffsetText(int hours) {
+    return QStringLiteral("UTC") + (hours < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           ClockText(std::abs(hours), 0);
+}
+
 // Focus on the control or inside a popup of its own (the date picker's calendar is a window
 // of its own, whose parent is the picker).
 bool HasFocusWithin(const QWidget* control) {
@@ -60,6 +67,10 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     imgGeo->SetPicture(GeoMapBitmap);
     lblGeo = Named(new QLabel(this), QStringLiteral("lblGeo"));
     lblGeo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblGeoZone = Named(new QLabel(this), QStringLiteral("lblGeoZone"));
+    lblGeoZone->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblGeoClock = Named(new QLabel(this), QStringLiteral("lblGeoClock"));
+    lblGeoClock->setWordWrap(true);
     imgMoon = Named(new QLabel(this), QStringLiteral("imgMoon"));
     imgMoon->setFixedSize(MoonPictureSize, MoonPictureSize);
     imgMoon->installEventFilter(this);
@@ -79,16 +90,21 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     fields->addWidget(trbTime, 2, 2);
     fields->addWidget(btnNow, 2, 3);
     fields->addWidget(dtp, 3, 1, 1, 2);
+    fields->addWidget(lblGeoClock, 4, 0, 1, 4);
     fields->setColumnStretch(2, 1);
     // On a wide screen the slider stays a length to aim with; the rest stays empty.
     trbTime->setMaximumWidth(trbTime->fontMetrics().averageCharWidth() * 60);
     dtp->setMaximumWidth(dtp->sizeHint().width() * 2);
     fields->setColumnStretch(4, 1);
 
+    auto* sky = new QVBoxLayout;
+    sky->addWidget(lblGeo);
+    sky->addWidget(lblGeoZone);
+    sky->addStretch();
     auto* bottom = new QHBoxLayout;
     bottom->addLayout(fields, 1);
     bottom->addWidget(imgMoon);
-    bottom->addWidget(lblGeo);
+    bottom->addLayout(sky);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(imgGeo, 1);
     layout->addLayout(bottom);
@@ -152,12 +168,15 @@ void GeoPage::RefreshGeo() {
     } catch (const std::invalid_argument&) {
         // A clock that names no moment (a typed 25:99) has no sky: nothing stale stays shown.
         lblGeo->clear();
+        lblGeoZone->clear();
         ShowMoonPicture(moon);
         return;
     }
     // On a floating-point error the text stops where it arose, and there is no moon to draw.
     const GeoReport report = BuildGeoReport(latitude, longitude, local, tz, QLocale());
     lblGeo->setText(report.Text);
+    // The astronomy counts in the zone's whole hours, and so do the times it gives.
+    lblGeoZone->setText(TranslateFormat(QStringLiteral("GeoZone"), {UtcOffsetText(tz)}));
     if (report.Complete) {
         const TBodyPosition& body = report.Sky.Moon;
         // Waxing (age up to 180°) is lit on the right.

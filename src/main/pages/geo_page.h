@@ -29,6 +29,10 @@ public:
 
     ScalableImageView* imgGeo;
     QLabel* lblGeo;
+    // The offset from universal time of the rise and set times in lblGeo.
+    QLabel* lblGeoZone;
+    // Says that the date and time below are the controller's clock.
+    QLabel* lblGeoClock;
     LabeledEdit* edtLat;
     LabeledEdit* edtLon;
     QLabel* imgMoon;

@@ -23,6 +23,7 @@ constexpr double MillisecondsPerDay = 86400000.0;
 constexpr int BandTemperature = 600; // 60.0 °C
 constexpr int MostTimeLines = 10;
 constexpr int FontPoints = 8;
+constexpr double LoneSampleRadius = 3; // a line of one point would be a single pixel
 constexpr QRgb Background = 0xFFFFFFFF;
 constexpr QRgb BandColour = 0xFFFFF0F0;
 constexpr QRgb MinorColour = 0xFFF0F0F0;
@@ -189,6 +190,18 @@ QString ChartValueText(int value, const ChartData& data) {
     return FormatTemperature(value, data.ConfigFlag) + TemperatureUnitText(data.ConfigFlag);
 }
 
+QString ChartEmptyText(const ChartData& data) {
+    if (!data.Read)
+        return Translate(QStringLiteral("ChartNotRead"));
+    if (data.SensorMissing)
+        return Translate(QStringLiteral("VarnoProbeNotConnected"));
+    if (data.Interval == 0)
+        return Translate(QStringLiteral("ChartNotRecorded"));
+    const QDateTime next = FromDayNumber(data.End + data.Interval / double(MinutesPerDay));
+    return TranslateFormat(QStringLiteral("ChartNoSamples"),
+                           {QLocale().toString(next.time(), QLocale::ShortFormat)});
+}
+
 bool DrawChart(QImage& image, const QFont& font, const ChartData& data) {
     image.fill(Background);
     QPainter painter(&image);
@@ -198,8 +211,8 @@ bool DrawChart(QImage& image, const QFont& font, const ChartData& data) {
     const QFontMetrics metrics(small, &image);
     if (!HasData(data)) {
         painter.setPen(QColor::fromRgba(TextColour));
-        painter.drawText(QRect(QPoint(0, 0), LogicalSize(image)), Qt::AlignCenter,
-                         Translate(QStringLiteral("VarnoProbeNotConnected")));
+        painter.drawText(QRect(QPoint(0, 0), LogicalSize(image)),
+                         Qt::AlignCenter | Qt::TextWordWrap, ChartEmptyText(data));
         return false;
     }
     const Plot plot{LogicalSize(image).width(), LogicalSize(image).height(),
@@ -228,10 +241,12 @@ bool DrawChart(QImage& image, const QFont& font, const ChartData& data) {
         if (Valid(data.Chart.Sample[i]))
             curve << QPointF(plot.X(i), plot.Y(data.Chart.Sample[i]));
     painter.setRenderHint(QPainter::Antialiasing);
-    if (curve.size() == 1)
-        painter.drawPoint(curve.first());
-    else
+    if (curve.size() == 1) {
+        painter.setBrush(curveColour);
+        painter.drawEllipse(curve.first(), LoneSampleRadius, LoneSampleRadius);
+    } else {
         painter.drawPolyline(curve);
+    }
     return true;
 }
 

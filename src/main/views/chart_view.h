@@ -28,6 +28,10 @@ struct ChartData {
     uint8_t Mode = ChartTempWater; // Expert.ChartMode
     uint16_t Interval = 0;         // Expert.ChartInterval, minutes between samples
     uint8_t ConfigFlag = 0;        // Config.Flag: °C or °F
+    // Chart, source, interval and clock are a connected controller's, not start values.
+    bool Read = false;
+    // The source is the water probe and the controller reads none.
+    bool SensorMissing = false;
     // The newest sample's slot, in days since 30 December 1899 (the date origin of the
     // interval grid).
     double End = 0;
@@ -56,7 +60,10 @@ QDateTime SampleTime(const ChartData& data, int sample);
 // "25.3°C", "77.5°F" or "24.00 V", in the user's locale.
 QString ChartValueText(int value, const ChartData& data);
 
-// False (and the sensor message drawn) when there is nothing to plot.
+// What the picture says when there is nothing to plot: why, and when the next sample is due.
+QString ChartEmptyText(const ChartData& data);
+
+// False (and ChartEmptyText drawn) when there is nothing to plot. A lone sample is a dot.
 bool DrawChart(QImage& image, const QFont& font, const ChartData& data);
 
 // The sample nearest to an x of the picture, when that sample holds a value.

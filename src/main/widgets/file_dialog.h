@@ -1,12 +1,11 @@
 #pragma once
 
+#include "host/settings_store.h"
+
 #include <QFileDialog>
 #include <QString>
 
 namespace zel {
-
-// The window remembers its port, place, last page and last folder under this name.
-inline const QString SettingsOrganisation = QStringLiteral("ZELPHORIN2");
 
 // Runs the dialog in the folder the last file dialog ended in, and remembers the folder of the
 // file chosen. The file, or empty when the user cancelled.
