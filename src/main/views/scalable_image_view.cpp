@@ -1,5 +1,7 @@
 #include "main/views/scalable_image_view.h"
 
+#include "main/views/image_box.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -9,13 +11,6 @@
 
 namespace zel {
 
-namespace {
-// In device-independent pixels: a picture for a scaled screen has more pixels, not more room.
-QSize PictureSize(const QImage& picture) {
-    return picture.deviceIndependentSize().toSize();
-}
-} // namespace
-
 ScalableImageView::ScalableImageView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setMouseTracking(true);
     // A click on the picture takes the focus from the edits, so they can be written to.
@@ -23,7 +18,7 @@ ScalableImageView::ScalableImageView(QWidget* parent) : QAbstractScrollArea(pare
 }
 
 void ScalableImageView::SetPicture(const QImage& picture) {
-    const bool resized = PictureSize(picture) != PictureSize(picture_);
+    const bool resized = LogicalSize(picture) != LogicalSize(picture_);
     picture_ = picture;
     if (resized)
         UpdateGeometry();
@@ -36,7 +31,7 @@ void ScalableImageView::UpdateGeometry() {
     // Fitted to the room the view has without scroll bars, so that showing them cannot
     // change the scale again.
     const QSize room = maximumViewportSize();
-    const QSize picture = PictureSize(picture_);
+    const QSize picture = LogicalSize(picture_);
     const double fit =
         std::min(double(room.width()) / picture.width(), double(room.height()) / picture.height());
     scale_ = std::max(fit, MinimumScale);
@@ -50,7 +45,7 @@ void ScalableImageView::UpdateGeometry() {
 }
 
 QPointF ScalableImageView::Origin() const {
-    const QSizeF shown = QSizeF(PictureSize(picture_)) * scale_;
+    const QSizeF shown = QSizeF(LogicalSize(picture_)) * scale_;
     const QSize view = viewport()->size();
     // Centred while it fits, else scrolled.
     return QPointF(shown.width() < view.width() ? (view.width() - shown.width()) / 2
@@ -67,7 +62,7 @@ QPoint ScalableImageView::ControlToPicture(QPoint viewportPoint) const {
 void ScalableImageView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     // Nearest neighbour: no smoothing hint.
-    painter.drawImage(QRectF(Origin(), QSizeF(PictureSize(picture_)) * scale_), picture_);
+    painter.drawImage(QRectF(Origin(), QSizeF(LogicalSize(picture_)) * scale_), picture_);
 }
 
 void ScalableImageView::resizeEvent(QResizeEvent* event) {
