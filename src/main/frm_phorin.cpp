@@ -38,6 +38,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
 #include <QUrl>
 
@@ -54,6 +55,9 @@ const QString GeometryValue = QStringLiteral("Window/Geometry");
 const QString PageValue = QStringLiteral("Window/Page");
 constexpr int DesignWidth = 1000;
 constexpr int DesignHeight = 640;
+// Below this the pages scroll; small enough for a 1024 × 600 screen with its panels.
+constexpr int LeastWidth = 640;
+constexpr int LeastHeight = 400;
 constexpr int ExitWaitMs = 500;
 constexpr int16_t DefaultLatitudeTenths = 501; // 50.1° north
 constexpr int16_t DefaultLongitudeTenths = 85; // 8.5° east
@@ -121,8 +125,12 @@ void TfrmPHORIN::BuildForm() {
                                                       {tsJMP, "JMP pin"},
                                                       {tsRC433, "433 MHz"},
                                                       {tsMessages, "Messages"}};
-    for (const auto& [page, caption] : pages)
+    const QList<QWidget*> wide = {tsSchedule, tsVisualize, tsGeo, tsTemp, tsMessages};
+    for (const auto& [page, caption] : pages) {
+        if (page->layout())
+            ScrollWhenTooSmall(page, !wide.contains(page));
         pc->addTab(page, QString::fromUtf8(caption));
+    }
     setCentralWidget(pc);
     sb = new StatusPanels(this);
     setStatusBar(sb);
@@ -189,8 +197,11 @@ void TfrmPHORIN::ConnectHandlers() {
 }
 
 void TfrmPHORIN::FormCreate(const QStringList& parameters) {
-    // Qt scales for the screen itself; this covers a larger font setting on top of it.
-    resize(Scaled(this, DesignWidth), Scaled(this, DesignHeight));
+    // Qt scales for the screen itself; this covers a larger font setting on top of it. A
+    // screen smaller than the design gets a window it can show whole.
+    setMinimumSize(Scaled(this, LeastWidth), Scaled(this, LeastHeight));
+    resize(QSize(Scaled(this, DesignWidth), Scaled(this, DesignHeight))
+               .boundedTo(screen()->availableSize()));
     ProgramDir = SettingsDirectory();
     ConnectLinkSession();
     link_->CurrentPort.clear();

@@ -3,8 +3,8 @@
 // ports, a port that appears, closing with a stuck link, the built-in controller, and the
 // automatic backup against controllers that answer the identification and then slowly or
 // never: a backup holds only settings read completely from the controller on that port. With
-// ZEL_SCREENSHOT set to a file name, the built-in controller's window is also saved there as a
-// picture (scripts/screenshot).
+// ZEL_SCREENSHOTS set to a folder, the built-in controller's window and each of its pages are
+// also saved there as pictures (scripts/screenshot).
 
 #include "cfg/device_actions.h"
 #include "files/file_helpers.h"
@@ -93,30 +93,66 @@ private:
         QCOMPARE(file.write(GoodBackup), GoodBackup.size());
     }
 
-    // The channel page in the mode Manual with the levels the controller reports back. The
-    // picture is the window's title as a caption strip (where the status text shows), the
-    // window down to the last channel row, and the status bar.
-    void SaveScreenshot(TfrmPHORIN& window, const QString& file) {
+    // The channel page in the mode Manual with the levels the controller reports back, as
+    // screenshot.png at 1024 × 600 and screenshot-1920x1080.png; then, with every page shown
+    // and the health counters read, each page as page-<name>.png at 1024 × 600 (or the size
+    // ZEL_SCREENSHOT_SIZE names, such as 1920x1080).
+    void SaveScreenshots(TfrmPHORIN& window, const QDir& folder) {
         SelectModeRequest(window.State(), ModeManual);
         SetChannelLevels(window.State(), {3072, 1638, 819, 2458});
         window.ShowPage(window.findChild<QWidget*>(QStringLiteral("tsChannels")));
         auto* slider = window.findChild<QSlider*>(QStringLiteral("trb0"));
         QTRY_VERIFY_WITH_TIMEOUT(slider->isEnabled() && slider->value() == 3072, ConnectTimeoutMs);
         QTRY_VERIFY(window.windowTitle().contains(QStringLiteral("Input voltage: ")));
+        SaveWindowPicture(window, QSize(1024, 600), folder.filePath("screenshot.png"));
+        SaveWindowPicture(window, QSize(1920, 1080), folder.filePath("screenshot-1920x1080.png"));
 
-        const auto* lastRow = window.findChild<QWidget*>(QStringLiteral("btnOn3"));
-        const int top = lastRow->mapTo(&window, QPoint(0, lastRow->height())).y() + 16;
-        const QPixmap body = window.grab(QRect(0, 0, window.width(), top));
-        const QPixmap status = window.statusBar()->grab();
+        // The tab the switch rc433 shows; the health entry shows the expert pages.
+        auto* pc = window.findChild<QTabWidget*>(QStringLiteral("pc"));
+        pc->setTabVisible(pc->indexOf(window.findChild<QWidget*>(QStringLiteral("tsRC433"))), true);
+        window.findChild<QAction*>(QStringLiteral("mnuHealth"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.State().Test(rqGetHealth), ConnectTimeoutMs);
+        const QStringList size = qEnvironmentVariable("ZEL_SCREENSHOT_SIZE").split('x');
+        const QSize pageSize =
+            size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt()) : QSize(1024, 600);
+        const std::pair<const char*, const char*> pages[] = {{"tsChannels", "channels"},
+                                                             {"tsSchedule", "schedule"},
+                                                             {"tsVisualize", "visualization"},
+                                                             {"tsGeo", "geo"},
+                                                             {"tsConfig", "configuration"},
+                                                             {"tsTemp", "chart"},
+                                                             {"tsWeather", "weather"},
+                                                             {"tsWeatherDelay", "delays"},
+                                                             {"tsMoon", "moon"},
+                                                             {"tsExpert", "expert"},
+                                                             {"tsBalance", "white-balance"},
+                                                             {"tsJMP", "jmp-pin"},
+                                                             {"tsRC433", "rc433"},
+                                                             {"tsMessages", "messages"}};
+        for (const auto& [page, name] : pages) {
+            window.ShowPage(window.findChild<QWidget*>(QLatin1String(page)));
+            // The chart is read whenever its page comes to the front.
+            QTRY_VERIFY_WITH_TIMEOUT(!window.State().Test(rqGetChart), ConnectTimeoutMs);
+            SaveWindowPicture(window, pageSize,
+                              folder.filePath(QStringLiteral("page-%1.png").arg(name)));
+        }
+    }
+
+    // The window at a size, with its title drawn above as a caption strip (the platform here
+    // draws no frame).
+    void SaveWindowPicture(TfrmPHORIN& window, const QSize& size, const QString& file) {
+        window.resize(size);
+        QTRY_COMPARE(window.size(), size);
+        QCoreApplication::processEvents();
+        const QPixmap body = window.grab();
         const int caption = 30;
-        QPixmap picture(window.width(), caption + body.height() + status.height());
+        QPixmap picture(body.width(), caption + body.height());
         picture.fill(QColor(0x30, 0x30, 0x30));
         QPainter painter(&picture);
         painter.setPen(Qt::white);
         painter.drawText(QRect(10, 0, picture.width() - 20, caption), Qt::AlignVCenter,
                          window.windowTitle());
         painter.drawPixmap(0, caption, body);
-        painter.drawPixmap(0, caption + body.height(), status);
         painter.end();
         QVERIFY(picture.save(file));
     }
@@ -251,9 +287,9 @@ private slots:
         QVERIFY(window->Connected());
         QVERIFY(ConnectEntry(*window, BuiltInController::Entry)->isChecked());
 
-        const QString screenshot = qEnvironmentVariable("ZEL_SCREENSHOT");
-        if (!screenshot.isEmpty())
-            SaveScreenshot(*window, screenshot);
+        const QString screenshots = qEnvironmentVariable("ZEL_SCREENSHOTS");
+        if (!screenshots.isEmpty())
+            SaveScreenshots(*window, QDir(screenshots));
     }
 
     void UnfinishedDownloadNeverReplacesTheBackup_data() {

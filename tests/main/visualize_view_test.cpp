@@ -89,20 +89,51 @@ private slots:
         QCOMPARE(cache[0][2], 340.0f);
     }
 
-    void OtherChannelsAreOutlinesOnly() {
-        // Channel 1 (green) at 1800 (y = 199.4), not visualised: a faint line, nothing filled,
-        // no square.
-        const std::vector<ScheduleRow> rows = {Row(6, 0, {0, 1800, 0, 0}),
-                                               Row(18, 0, {0, 1800, 0, 0})};
+    void OtherChannelsAreLegibleOutlinesOnly() {
+        // Channels 1 (green) at 1800 (y = 199.4) and 2 (blue) at 900 (y = 269.7), not
+        // visualised: lines that stand out from the black, nothing filled, no square.
+        const std::vector<ScheduleRow> rows = {Row(6, 0, {0, 1800, 900, 0}),
+                                               Row(18, 0, {0, 1800, 900, 0})};
         const QImage image = Draw(rows, TimeScene(0));
-        QCOMPARE(Pixel(image, 300, 260), 0xFF000000u);
-        int green = 0;
-        for (int y = 190; y < 210; ++y) {
-            QCOMPARE(qRed(Pixel(image, 300, y)), 0);
-            green = std::max(green, qGreen(Pixel(image, 300, y)));
-        }
-        QVERIFY2(green > 0 && green <= 0x20, qPrintable(QString::number(green)));
+        QCOMPARE(Pixel(image, 300, 240), 0xFF000000u);
+        const auto brightest = [&](int top) {
+            int lightness = 0;
+            for (int y = top; y < top + 20; ++y)
+                lightness = std::max(lightness, QColor::fromRgb(Pixel(image, 300, y)).lightness());
+            return lightness;
+        };
+        QVERIFY2(brightest(190) >= 0x60, qPrintable(QString::number(brightest(190))));
+        QVERIFY2(brightest(260) >= 0x60, qPrintable(QString::number(brightest(260))));
         QCOMPARE(Pixel(image, 167, 196), 0xFF000000u);
+    }
+
+    // A legend in the top right corner names every channel beside a stroke of its colour.
+    void LegendNamesTheChannels() {
+        VisualizeScene scene = TimeScene(0);
+        const QImage plain = Draw({}, scene);
+        scene.Names = {QStringLiteral("Red: W"), QStringLiteral("Green: R"),
+                       QStringLiteral("Blue: G"), QStringLiteral("Yellow: B")};
+        const QImage named = Draw({}, scene);
+        const QRect area = LegendArea(named.size(), QFontMetrics(QFont(), &named), scene);
+        QVERIFY(QRect(20, 20, Width - 40, Height - 40).contains(area));
+        QVERIFY(area.height() >= 4 * QFontMetrics(QFont(), &named).height());
+        for (int x = 0; x < Width; ++x)
+            for (int y = 0; y < Height; ++y)
+                if (!area.contains(x, y))
+                    QCOMPARE(Pixel(named, x, y), Pixel(plain, x, y));
+        // Each name's line begins with a stroke of its channel's hue: red, green, blue, yellow.
+        const int line = QFontMetrics(QFont(), &named).height();
+        const int hues[] = {0, 120, 240, 60};
+        for (int channel = 0; channel < 4; ++channel) {
+            const QRect row(area.left(), area.top() + 4 + channel * line, area.width() / 3, line);
+            bool found = false;
+            for (int x = row.left(); x <= row.right() && !found; ++x)
+                for (int y = row.top(); y <= row.bottom() && !found; ++y)
+                    found = QColor::fromRgb(Pixel(named, x, y)).hue() == hues[channel];
+            QVERIFY2(found, qPrintable(scene.Names[size_t(channel)]));
+        }
+        scene.Names = {};
+        QVERIFY(LegendArea(named.size(), QFontMetrics(QFont(), &named), scene).isEmpty());
     }
 
     void DragLabelShowsTimeAndLevel() {

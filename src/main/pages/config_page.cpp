@@ -60,6 +60,7 @@ ConfigPage::ConfigPage(DeviceState& state, QWidget* parent)
     imgHealth->setFixedHeight(153);
     imgHealth->setMinimumWidth(400);
     imgHealth->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    imgHealth->hide(); // an empty box until the controller's counters arrive
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(gbxLCDBL);
@@ -118,6 +119,8 @@ void ConfigPage::ShowBoard(const QString& text, bool alarm) {
 }
 
 void ConfigPage::ShowHealth(const HealthBlock& health) {
+    // Counters of a controller that never ran hold nothing to show.
+    imgHealth->setVisible(health.PowerCycles != 0);
     imgHealth->Draw([&](QImage& picture) { DrawHealth(picture, font(), palette(), health); });
 }
 

@@ -43,7 +43,7 @@ public:
     void SetConnected(bool connected, uint8_t fanMode);
     // The status text under the page, red while an error other than "RAM full" is reported.
     void ShowBoard(const QString& text, bool alarm);
-    // The health picture from the controller's counters.
+    // The health picture from the controller's counters, shown once they count a power-up.
     void ShowHealth(const HealthBlock& health);
 
     // Time lapse back to 1, sent even when it was 1 already.

@@ -178,7 +178,8 @@ void DesignDayDialog::DesignChange() {
     // A place off the globe has no marker.
     const bool onMap =
         request && std::abs(request->Latitude) <= 90 && std::abs(request->Longitude) <= 180;
-    imgDesignMap->SetPicture(onMap ? MarkedWorldMap({request->Latitude, request->Longitude})
+    imgDesignMap->SetPicture(onMap ? MarkedWorldMap({request->Latitude, request->Longitude},
+                                                    imgDesignMap->devicePixelRatioF())
                                    : WorldMap());
     if (request) {
         try {

@@ -75,9 +75,7 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     imgMoon = Named(new QLabel(this), QStringLiteral("imgMoon"));
     imgMoon->setFixedSize(MoonPictureSize, MoonPictureSize);
     imgMoon->installEventFilter(this);
-    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
-    moon.fill(Qt::transparent);
-    ShowMoonPicture(moon);
+    ShowMoonPicture(MoonCanvas());
     dtp = Named(new QDateEdit(this), QStringLiteral("dtp"));
     dtp->setCalendarPopup(true);
     dtp->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
@@ -95,6 +93,10 @@ GeoPage::GeoPage(DeviceState& state, QWidget* parent)
     fields->addWidget(dtp, 3, 1, 1, 2);
     fields->addWidget(lblGeoClock, 4, 0, 1, 4);
     fields->setColumnStretch(2, 1);
+    // On a wide screen the slider stays a length to aim with; the rest stays empty.
+    trbTime->setMaximumWidth(trbTime->fontMetrics().averageCharWidth() * 60);
+    dtp->setMaximumWidth(dtp->sizeHint().width() * 2);
+    fields->setColumnStretch(4, 1);
 
     auto* sky = new QVBoxLayout;
     sky->addWidget(lblGeo);
@@ -157,10 +159,9 @@ void GeoPage::RefreshGeo() {
     drawnSky_ = sky;
     const double latitude = state_.Config.Lat * 0.1;
     const double longitude = state_.Config.Lon * 0.1;
-    imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}));
+    imgGeo->SetPicture(MarkedWorldMap({latitude, longitude}, imgGeo->devicePixelRatioF()));
 
-    QImage moon(MoonPictureSize, MoonPictureSize, QImage::Format_ARGB32_Premultiplied);
-    moon.fill(Qt::transparent);
+    QImage moon = MoonCanvas();
     const GeoMoment local{info.Year + 2000, info.Month, info.Day, info.Hour, info.Minute};
     int tz = 0;
     try {
@@ -184,6 +185,16 @@ void GeoPage::RefreshGeo() {
                       MoonRadius, MoonCentre, MoonCentre);
     }
     ShowMoonPicture(moon);
+}
+
+// Empty, at the screen's pixel ratio: the moon is drawn in the picture's 60 × 60 points.
+QImage GeoPage::MoonCanvas() const {
+    const qreal ratio = imgMoon->devicePixelRatioF();
+    QImage moon(QSize(MoonPictureSize, MoonPictureSize) * ratio,
+                QImage::Format_ARGB32_Premultiplied);
+    moon.setDevicePixelRatio(ratio);
+    moon.fill(Qt::transparent);
+    return moon;
 }
 
 void GeoPage::ShowMoonPicture(const QImage& picture) {

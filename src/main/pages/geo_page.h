@@ -81,6 +81,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QImage MoonCanvas() const;
     void ShowMoonPicture(const QImage& picture);
     void ConnectHandlers();
 

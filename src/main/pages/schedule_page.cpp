@@ -30,6 +30,25 @@ SwitchWords Words() {
     return {Translate(QStringLiteral("ON")), Translate(QStringLiteral("OFF"))};
 }
 
+// The widest text each column shows: a late time or a low sun, a level just under full, a
+// switch in either word, a long timer; the line number of the last row.
+ScheduleCells WidestCells(const SwitchWords& words) {
+    ScheduleRow wide{};
+    wide.Hour = 23;
+    wide.Minute = 59;
+    wide.Alt = -9999;
+    for (int16_t& level : wide.Color16)
+        level = 4095;
+    wide.Timer = -32768;
+    ScheduleCells widest = FormatScheduleRow(99, wide, false, words);
+    const ScheduleCells geo = FormatScheduleRow(99, wide, true, words);
+    if (geo[ColTime].size() > widest[ColTime].size())
+        widest[ColTime] = geo[ColTime];
+    for (int column = ColDisplay; column <= ColStorms; ++column)
+        widest[size_t(column)] = words.On.size() > words.Off.size() ? words.On : words.Off;
+    return widest;
+}
+
 bool IsChannelColumn(int column) {
     return column >= ColFirstChannel && column < ColDisplay;
 }
@@ -121,7 +140,9 @@ SchedulePage::SchedulePage(DeviceState& state, ScheduleHistory& history, QWidget
     sgSchedule->horizontalHeader()->viewport()->installEventFilter(this);
     memDescription = Named(new QPlainTextEdit(this), QStringLiteral("memDescription"));
     memDescription->setReadOnly(true);
-    memDescription->setFixedWidth(320);
+    // Narrower on a small screen, so that the grid's columns stay in view.
+    memDescription->setMinimumWidth(200);
+    memDescription->setMaximumWidth(320);
 
     pumCol = Named(new QMenu(this), QStringLiteral("pumCol"));
     mnuCopyCol = Named(pumCol->addAction(QString()), QStringLiteral("mnuCopyCol"));
@@ -143,37 +164,59 @@ SchedulePage::SchedulePage(DeviceState& state, ScheduleHistory& history, QWidget
     side->addWidget(btnDesignDay);
     side->addWidget(btnScaleLevels);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(sgSchedule, 1);
-    layout->addLayout(side);
+    layout->addWidget(sgSchedule, 3);
+    layout->addLayout(side, 1);
 }
 
 void SchedulePage::BuildHeader() {
     sgSchedule->setColumnCount(ColFirstChannel + ChannelCount);
-    SetHeader(ColLine, Translate(QStringLiteral("Line")), LineColumnWidth);
+    SetHeaderText(ColLine, Translate(QStringLiteral("Line")));
     // Until a mode is known the time column shows times, as in the mode Auto.
     SetHeaderText(ColTime, Translate(QStringLiteral("Time")));
     const char* const switchKeys[] = {"Display", "Clouds", "Storms", "Timer"};
     for (const char* key : switchKeys) {
         const int column = sgSchedule->columnCount();
         sgSchedule->insertColumn(column);
-        SetHeader(column, Translate(QLatin1String(key)), SwitchColumnWidth);
+        SetHeaderText(column, Translate(QLatin1String(key)));
     }
-    // The second channel page is hidden, so the four channel columns take its room.
-    for (int channel = 0; channel < ChannelCount; ++channel)
-        sgSchedule->setColumnWidth(ColFirstChannel + channel, ChannelColumnWidth);
     Q_ASSERT(sgSchedule->columnCount() == ScheduleColumnCount);
 }
 
-void SchedulePage::SetHeader(int column, const QString& text, int width) {
-    SetHeaderText(column, text);
-    sgSchedule->setColumnWidth(column, width);
+// The designed widths (the second channel page is hidden, so the four channel columns take
+// its room), widened where the font needs more for a header or the widest cell; rows as high
+// as a line of the font.
+void SchedulePage::FitColumns() {
+    const QHeaderView* header = sgSchedule->horizontalHeader();
+    const QFontMetrics metrics = sgSchedule->fontMetrics();
+    const ScheduleCells widest = WidestCells(Words());
+    for (int column = 0; column < sgSchedule->columnCount(); ++column) {
+        const int designed = column == ColLine         ? LineColumnWidth
+                             : IsChannelColumn(column) ? ChannelColumnWidth
+                             : column == ColTime       ? DefaultColumnWidth
+                                                       : SwitchColumnWidth;
+        const int cell = metrics.horizontalAdvance(widest[size_t(column)]) + 3 * TextInset;
+        sgSchedule->setColumnWidth(column,
+                                   std::max({designed, cell, header->sectionSizeHint(column)}));
+    }
+    sgSchedule->verticalHeader()->setDefaultSectionSize(
+        std::max(RowHeight, metrics.height() + 2 * TextInset));
 }
 
 void SchedulePage::SetHeaderText(int column, const QString& text) {
-    if (QTableWidgetItem* item = sgSchedule->horizontalHeaderItem(column))
+    QTableWidgetItem* item = sgSchedule->horizontalHeaderItem(column);
+    if (item && item->text() == text)
+        return;
+    if (item)
         item->setText(text);
     else
         sgSchedule->setHorizontalHeaderItem(column, new QTableWidgetItem(text));
+    FitColumns();
+}
+
+void SchedulePage::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FitColumns();
 }
 
 void SchedulePage::SetChannelHeader(int channel, const QString& text) {

@@ -104,11 +104,12 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     class CellDelegate;
 
-    void SetHeader(int column, const QString& text, int width);
+    void FitColumns();
     void SetHeaderText(int column, const QString& text);
     void ShowRow(int tableRow);
     QTableWidgetItem* Cell(int tableRow, int column);

@@ -122,7 +122,9 @@ void VisualizePage::SetChannelNames(const QStringList& names) {
     cmbVisualize->addItems(names);
     cmbVisualize->setUpdatesEnabled(true);
     cmbVisualize->setCurrentIndex(visualisedChannel_);
-    // A name names the colour the channel's curve is drawn in.
+    for (int channel = 0; channel < ChannelCount; ++channel)
+        names_[size_t(channel)] = names.value(channel);
+    // A name names the colour the channel's curve is drawn in, and stands in the legend.
     if (names != shown)
         Redraw();
 }
@@ -154,6 +156,7 @@ void VisualizePage::Redraw() {
     for (int channel = 0; channel < ChannelCount; ++channel)
         scene.ColorCodes[size_t(channel)] = state_.Config.ColorName[channel];
     scene.Marker = Marker();
+    scene.Names = names_;
     drawnMarker_ = scene.Marker;
     img->Draw([&](QImage& picture) {
         renderer_.Draw(picture, font(), state_.Schedule, scene, state_.PointCache);

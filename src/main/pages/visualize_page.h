@@ -75,6 +75,7 @@ private:
     DeviceState& state_;
     ScheduleHistory& history_;
     VisualizeRenderer renderer_;
+    std::array<QString, ChannelCount> names_; // the legend's
     int visualisedChannel_ = 0;
     int dragPoint_ = -1;
     std::optional<double> drawnMarker_; // where the last drawing put the time or sun line

@@ -3,6 +3,7 @@
 
 #include "cfg/conversions.h"
 #include "lang/translate.h"
+#include "main/views/image_box.h"
 
 #include <QFontMetrics>
 #include <QLocale>
@@ -211,10 +212,12 @@ bool DrawChart(QImage& image, const QFont& font, const ChartData& data) {
     const QFontMetrics metrics(small, &image);
     if (!HasData(data)) {
         painter.setPen(QColor::fromRgba(TextColour));
-        painter.drawText(image.rect(), Qt::AlignCenter | Qt::TextWordWrap, ChartEmptyText(data));
+        painter.drawText(QRect(QPoint(0, 0), LogicalSize(image)),
+                         Qt::AlignCenter | Qt::TextWordWrap, ChartEmptyText(data));
         return false;
     }
-    const Plot plot{image.width(), image.height(), *ChartScale(data.Chart)};
+    const Plot plot{LogicalSize(image).width(), LogicalSize(image).height(),
+                    *ChartScale(data.Chart)};
     if (data.Mode != ChartVoltage) {
         const double band = plot.Y(BandTemperature);
         if (band > 0)

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/views/health_view.h"
 
+#include "main/views/image_box.h"
+
 #include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -13,6 +16,8 @@ namespace zel {
 namespace {
 constexpr int SecondsPerCount = 15;
 constexpr int RowPixels = 11; // the table's rows are 12 pixels apart
+constexpr int ColumnPixels = 70;
+constexpr int LabelGap = 6;
 constexpr QRgb Red = 0xFFFF0000;
 constexpr QRgb Orange = 0xFFFF8000;
 constexpr QRgb Yellow = 0xFFFFFF00;
@@ -66,10 +71,14 @@ void DrawHealth(QImage& image, const QFont& font, const QPalette& palette,
     painter.setFont(small);
     painter.setPen(palette.color(QPalette::WindowText));
     const QFontMetrics metrics(small, &image);
+    // The columns are 70 pixels apart where their widest label fits; wider where it does not.
+    const QString cyclesLabel = QStringLiteral("Power cycles:");
+    const double spread =
+        std::max(1.0, (metrics.horizontalAdvance(cyclesLabel) + LabelGap) / double(ColumnPixels));
     const auto text = [&](int x, int y, const QString& value) {
-        painter.drawText(QPoint(x, y + metrics.ascent()), value);
+        painter.drawText(QPoint(int(std::lround(x * spread)), y + metrics.ascent()), value);
     };
-    text(0, 0, QStringLiteral("Power cycles:"));
+    text(0, 0, cyclesLabel);
     text(70, 0, QString::number(cycles));
     text(350, 0, QStringLiteral("Working:"));
     text(420, 0, QString::number(total));
@@ -94,7 +103,7 @@ void DrawHealth(QImage& image, const QFont& font, const QPalette& palette,
     row(350, 60, "V>26.0:", c[7]);
     row(350, 72, "V<26.0:", c[8]);
 
-    const double length = HealthBarLength(total, image.width());
+    const double length = HealthBarLength(total, LogicalSize(image).width());
     DrawBar(painter,
             std::array<Part, 4>{{{c[8], Green}, {c[7], Yellow}, {c[6], Orange}, {c[5], Red}}},
             total, length, 96, 108);

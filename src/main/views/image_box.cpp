@@ -13,9 +13,15 @@ ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
 }
 
+QSize ImageBox::DeviceSize() const {
+    return (QSizeF(size()) * devicePixelRatioF()).toSize();
+}
+
 void ImageBox::Draw(const std::function<void(QImage&)>& drawing) {
-    if (picture_.size() != size())
-        picture_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    if (picture_.size() != DeviceSize() || picture_.devicePixelRatio() != devicePixelRatioF()) {
+        picture_ = QImage(DeviceSize(), QImage::Format_ARGB32_Premultiplied);
+        picture_.setDevicePixelRatio(devicePixelRatioF());
+    }
     try {
         drawing(picture_);
     } catch (const std::exception&) {
@@ -26,11 +32,15 @@ void ImageBox::Draw(const std::function<void(QImage&)>& drawing) {
 
 void ImageBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(event->rect().topLeft(), picture_, event->rect());
+    painter.drawImage(QPoint(0, 0), picture_);
     // Between a resize and the next drawing the picture may not cover the control.
-    const QRegion uncovered = QRegion(event->rect()).subtracted(QRegion(picture_.rect()));
+    const QRegion uncovered =
+        QRegion(event->rect()).subtracted(QRegion(QRect(QPoint(0, 0), LogicalSize(picture_))));
     for (const QRect& rect : uncovered)
         painter.fillRect(rect, palette().window());
+    // Moved to a screen of another pixel ratio: drawn anew for it, after this paint.
+    if (!picture_.isNull() && picture_.devicePixelRatio() != devicePixelRatioF())
+        QMetaObject::invokeMethod(this, &ImageBox::Resized, Qt::QueuedConnection);
 }
 
 void ImageBox::resizeEvent(QResizeEvent* event) {
@@ -40,7 +50,7 @@ void ImageBox::resizeEvent(QResizeEvent* event) {
 
 void ImageBox::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (picture_.size() != size())
+    if (picture_.size() != DeviceSize())
         emit Resized();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/views/scalable_image_view.h"
 
+#include "main/views/image_box.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,7 +19,7 @@ ScalableImageView::ScalableImageView(QWidget* parent) : QAbstractScrollArea(pare
 }
 
 void ScalableImageView::SetPicture(const QImage& picture) {
-    const bool resized = picture.size() != picture_.size();
+    const bool resized = LogicalSize(picture) != LogicalSize(picture_);
     picture_ = picture;
     if (resized)
         UpdateGeometry();
@@ -30,11 +32,12 @@ void ScalableImageView::UpdateGeometry() {
     // Fitted to the room the view has without scroll bars, so that showing them cannot
     // change the scale again.
     const QSize room = maximumViewportSize();
-    const double fit = std::min(double(room.width()) / picture_.width(),
-                                double(room.height()) / picture_.height());
+    const QSize picture = LogicalSize(picture_);
+    const double fit =
+        std::min(double(room.width()) / picture.width(), double(room.height()) / picture.height());
     scale_ = std::max(fit, MinimumScale);
-    const QSize shown(int(std::ceil(picture_.width() * scale_)),
-                      int(std::ceil(picture_.height() * scale_)));
+    const QSize shown(int(std::ceil(picture.width() * scale_)),
+                      int(std::ceil(picture.height() * scale_)));
     const QSize view = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, shown.width() - view.width()));
     horizontalScrollBar()->setPageStep(view.width());
@@ -43,7 +46,7 @@ void ScalableImageView::UpdateGeometry() {
 }
 
 QPointF ScalableImageView::Origin() const {
-    const QSizeF shown = QSizeF(picture_.size()) * scale_;
+    const QSizeF shown = QSizeF(LogicalSize(picture_)) * scale_;
     const QSize view = viewport()->size();
     // Centred while it fits, else scrolled.
     return QPointF(shown.width() < view.width() ? (view.width() - shown.width()) / 2
@@ -60,7 +63,7 @@ QPoint ScalableImageView::ControlToPicture(QPoint viewportPoint) const {
 void ScalableImageView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     // Nearest neighbour: no smoothing hint.
-    painter.drawImage(QRectF(Origin(), QSizeF(picture_.size()) * scale_), picture_);
+    painter.drawImage(QRectF(Origin(), QSizeF(LogicalSize(picture_)) * scale_), picture_);
 }
 
 void ScalableImageView::resizeEvent(QResizeEvent* event) {

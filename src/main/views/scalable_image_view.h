@@ -10,7 +10,8 @@ namespace zel {
 // A picture shown as large as its view allows with its proportions kept, scaled without
 // smoothing so every picture pixel stays a sharp block. Below MinimumScale it stops
 // shrinking and scroll bars appear instead. Mouse positions are reported in picture pixels,
-// with zoom and scrolling undone; they may lie outside the picture.
+// with zoom and scrolling undone; they may lie outside the picture. A picture with a device
+// pixel ratio counts in its device-independent pixels.
 class ScalableImageView : public QAbstractScrollArea {
     Q_OBJECT
 public:

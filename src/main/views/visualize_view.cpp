@@ -2,6 +2,8 @@
 #include "main/views/visualize_view.h"
 
 #include "cfg/conversions.h"
+#include "main/views/channel_colors.h"
+#include "main/views/image_box.h"
 #include "sunmoon/geo_report.h"
 
 #include <QFontMetrics>
@@ -27,6 +29,12 @@ constexpr QRgb GridColour = 0xFF101010;
 constexpr QRgb LabelColour = 0xFF808080;
 constexpr QRgb MarkerColour = 0xFFC0C0C0;
 constexpr int SquareHalf = 5;
+constexpr int OutlineAlpha = 0xC0;
+constexpr double OutlineWidth = 1.5;
+constexpr QRgb LegendBackground = 0xC0000000;
+constexpr QRgb LegendFrame = 0xFF404040;
+constexpr int LegendPadding = 4;
+constexpr int LegendSample = 16; // length of the line before a name
 
 const QRgb LineColours[16] = {
     0xFFFFFFFF, 0xFFFFFFFF, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFC000FF, 0xFFFFFFFF, 0xFFF0F0FF,
@@ -59,6 +67,41 @@ QString DragLabel(const ScheduleRow& row, int channel, bool geo) {
            QStringLiteral("%");
 }
 
+// The other channels' outlines in their light display colour: legible on the black.
+QColor OutlineColour(int code) {
+    QColor colour = QColor::fromRgba(ChannelDisplayColor(code));
+    colour.setAlpha(OutlineAlpha);
+    return colour;
+}
+
+// One line per named channel: a stroke in its curve colour, then its name.
+void DrawLegend(QPainter& painter, const QFontMetrics& metrics, QSize picture,
+                const VisualizeScene& scene) {
+    const QRect area = LegendArea(picture, metrics, scene);
+    if (area.isEmpty())
+        return;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QColor::fromRgba(LegendFrame));
+    painter.setBrush(QColor::fromRgba(LegendBackground));
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    int y = area.top() + LegendPadding;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const QString& name = scene.Names[size_t(channel)];
+        if (name.isEmpty())
+            continue;
+        const int code = scene.ColorCodes[size_t(channel)];
+        const int middle = y + metrics.height() / 2;
+        const int left = area.left() + LegendPadding;
+        const bool visualised = channel == scene.Visualised;
+        painter.setPen(visualised ? QPen(QColor::fromRgba(CurveLineColor(code)), 3)
+                                  : QPen(OutlineColour(code), OutlineWidth));
+        painter.drawLine(left, middle, left + LegendSample, middle);
+        painter.setPen(QColor::fromRgba(ChannelDisplayColor(code)));
+        TextAt(painter, metrics, left + LegendSample + LegendPadding, y, name);
+        y += metrics.height();
+    }
+}
+
 void DrawGridAndLabels(QPainter& painter, const QFontMetrics& metrics, int width, int height,
                        bool geo) {
     painter.setPen(QColor::fromRgba(GridColour));
@@ -85,6 +128,24 @@ void DrawGridAndLabels(QPainter& painter, const QFontMetrics& metrics, int width
     }
 }
 } // namespace
+
+QRect LegendArea(QSize picture, const QFontMetrics& metrics, const VisualizeScene& scene) {
+    int widest = 0;
+    int lines = 0;
+    for (const QString& name : scene.Names) {
+        if (name.isEmpty())
+            continue;
+        widest = std::max(widest, metrics.horizontalAdvance(name));
+        ++lines;
+    }
+    if (lines == 0)
+        return QRect();
+    const QSize size(widest + LegendSample + 3 * LegendPadding,
+                     lines * metrics.height() + 2 * LegendPadding);
+    return QRect(
+        QPoint(picture.width() - Margin - size.width() - LegendPadding, Margin + LegendPadding),
+        size);
+}
 
 QRgb CurveLineColor(int code) {
     return LineColours[TableIndex(code)];
@@ -154,22 +215,23 @@ std::optional<double> SunAngle(const ConfigBlock& config, const InfoBlock& info)
 
 void VisualizeRenderer::PrepareBackground(const QImage& image, const QFont& font, bool geo) {
     if (background_.size() == image.size() && background_.format() == image.format() &&
-        geo_ == geo && font_ == font)
+        background_.devicePixelRatio() == image.devicePixelRatio() && geo_ == geo && font_ == font)
         return;
     background_ = QImage(image.size(), image.format());
+    background_.setDevicePixelRatio(image.devicePixelRatio());
     background_.fill(Background);
     QPainter painter(&background_);
     painter.setFont(font);
-    DrawGridAndLabels(painter, QFontMetrics(font, &background_), image.width(), image.height(),
-                      geo);
+    const QSize size = LogicalSize(image);
+    DrawGridAndLabels(painter, QFontMetrics(font, &background_), size.width(), size.height(), geo);
     geo_ = geo;
     font_ = font;
 }
 
 void VisualizeRenderer::Draw(QImage& image, const QFont& font, const std::vector<ScheduleRow>& rows,
                              const VisualizeScene& scene, std::vector<PointCacheEntry>& cache) {
-    const int width = image.width();
-    const int height = image.height();
+    const int width = LogicalSize(image).width();
+    const int height = LogicalSize(image).height();
     cache.resize(rows.size());
     PrepareBackground(image, font, scene.Geo);
     std::memcpy(image.bits(), background_.constBits(), size_t(image.sizeInBytes()));
@@ -185,8 +247,10 @@ void VisualizeRenderer::Draw(QImage& image, const QFont& font, const std::vector
             painter.drawLine(column, 0, column, height - 1);
         }
     }
-    if (rows.empty())
+    if (rows.empty()) {
+        DrawLegend(painter, metrics, LogicalSize(image), scene);
         return;
+    }
 
     std::vector<double> xs(rows.size());
     const std::vector<double> angles = scene.Geo ? GeoAngles(rows) : std::vector<double>();
@@ -224,7 +288,9 @@ void VisualizeRenderer::Draw(QImage& image, const QFont& font, const std::vector
                 TextAt(painter, metrics, 0, 0, label);
             }
         }
-        painter.setPen(visualised ? line : shade);
+        painter.setPen(visualised
+                           ? QPen(line)
+                           : QPen(OutlineColour(scene.ColorCodes[size_t(channel)]), OutlineWidth));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(curve);
         if (visualised) {
@@ -237,6 +303,7 @@ void VisualizeRenderer::Draw(QImage& image, const QFont& font, const std::vector
             painter.setRenderHint(QPainter::Antialiasing, true);
         }
     }
+    DrawLegend(painter, metrics, LogicalSize(image), scene);
 }
 
 } // namespace zel

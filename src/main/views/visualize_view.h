@@ -7,7 +7,9 @@
 #include "cfg/device_state.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
+#include <QRect>
 #include <QRgb>
 
 #include <array>
@@ -28,7 +30,12 @@ struct VisualizeScene {
     // Where the vertical marker goes: the controller's time of day in minutes (time view) or
     // the sun's angle in degrees (geo view); none when it cannot be computed.
     std::optional<double> Marker;
+    // The channels' names for the legend; no legend while they are all empty.
+    std::array<QString, ChannelCount> Names;
 };
+
+// The legend's box in the picture's top right corner, inside the plot; empty without names.
+QRect LegendArea(QSize picture, const QFontMetrics& metrics, const VisualizeScene& scene);
 
 // Plot geometry shared by the drawing and the mouse.
 double LevelY(double level, int height);

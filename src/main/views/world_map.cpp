@@ -8,6 +8,7 @@
 #include <QRect>
 
 #include <algorithm>
+#include <cmath>
 
 // The map lives in a static library, whose resource initialiser the linker would drop.
 static QImage LoadWorldMap() {
@@ -50,14 +51,37 @@ QPoint GeoToMapPixel(GeoPoint place) {
             int(Nearest((90 - place.Latitude) * MapHeight / 180))};
 }
 
-QImage MarkedWorldMap(GeoPoint place) {
+// The map with each pixel repeated factor times both ways; the last one is kept, as the
+// ratio rarely changes.
+QImage EnlargedWorldMap(int factor) {
+    static QImage enlarged;
+    if (factor == 1)
+        return WorldMap();
+    if (enlarged.width() == MapWidth * factor)
+        return enlarged;
+    const QImage& map = WorldMap();
+    enlarged = QImage(map.size() * factor, map.format());
+    for (int y = 0; y < enlarged.height(); ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(map.constScanLine(y / factor));
+        auto* line = reinterpret_cast<QRgb*>(enlarged.scanLine(y));
+        for (int x = 0; x < enlarged.width(); ++x)
+            line[x] = source[x / factor];
+    }
+    return enlarged;
+}
+
+QImage MarkedWorldMap(GeoPoint place, qreal pixelRatio) {
     const QPoint pixel = GeoToMapPixel(place);
+    const int factor = std::max(1, int(std::ceil(pixelRatio)));
     // Painting detaches the copy: the shared map stays clean.
-    QImage map = WorldMap();
+    QImage map = EnlargedWorldMap(factor);
+    map.setDevicePixelRatio(factor);
     QPainter painter(&map);
+    // One device pixel wide.
+    const double line = 1.0 / factor;
     const QColor crossHair = QColor::fromRgba(CrossHairColour);
-    painter.fillRect(QRect(0, pixel.y(), map.width(), 1), crossHair);
-    painter.fillRect(QRect(pixel.x(), 0, 1, map.height()), crossHair);
+    painter.fillRect(QRectF(0, pixel.y(), MapWidth, line), crossHair);
+    painter.fillRect(QRectF(pixel.x(), 0, line, MapHeight), crossHair);
     painter.fillRect(
         QRect(pixel.x() - MarkerSize / 2, pixel.y() - MarkerSize / 2, MarkerSize, MarkerSize),
         QColor::fromRgba(MarkerColour));

@@ -21,7 +21,9 @@ GeoPoint MapPixelToGeo(QPoint pixel);
 // The map pixel of a place, rounded to the nearest.
 QPoint GeoToMapPixel(GeoPoint place);
 
-// The map with a cross-hair and a marker at the place.
-QImage MarkedWorldMap(GeoPoint place);
+// The map with a cross-hair and a marker at the place, for a screen of the pixel ratio: each
+// map pixel a block of whole device pixels, the marks drawn at the device's own pixels. Its
+// size in device-independent pixels is always the map's.
+QImage MarkedWorldMap(GeoPoint place, qreal pixelRatio = 1);
 
 } // namespace zel

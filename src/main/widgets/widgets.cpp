@@ -3,8 +3,15 @@
 
 #include <QAbstractItemView>
 #include <QPalette>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace zel {
+
+namespace {
+// A form's widest line, in characters: sliders long enough to aim, edits near their labels.
+constexpr int FormWidthChars = 170;
+} // namespace
 
 QSlider* MakeSlider(const QString& name, int minimum, int maximum, int pageStep, int tickInterval,
                     QWidget* parent) {
@@ -50,6 +57,25 @@ bool DroppedDown(const QComboBox* box) {
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled) {
     for (QWidget* widget : widgets)
         widget->setEnabled(enabled);
+}
+
+void ScrollWhenTooSmall(QWidget* page, bool form) {
+    auto* content = new QWidget;
+    content->setLayout(page->layout()); // takes the layout with the controls it places
+    if (form)
+        content->setMaximumWidth(content->fontMetrics().averageCharWidth() * FormWidthChars);
+    auto* area = new QScrollArea(page);
+    area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    // The page's own background shows through, as it did without the area.
+    area->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
 }
 
 void SetBackground(QWidget* widget, QRgb colour) {

@@ -47,6 +47,11 @@ bool DroppedDown(const QComboBox* box);
 
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled);
 
+// Moves the page's laid out controls into a scroll area that fills the page: on a screen too
+// small for them the page scrolls instead of pressing them onto each other. A form (edits and
+// sliders, no picture or list) grows no wider than a comfortable line of text.
+void ScrollWhenTooSmall(QWidget* page, bool form);
+
 // Background of an edit (the channel colour behind a channel's fields).
 void SetBackground(QWidget* widget, QRgb colour);
 
