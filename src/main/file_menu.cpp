@@ -90,6 +90,7 @@ void TfrmPHORIN::mnuConfigImportClick() {
         LogMessage(error.Message());
         return;
     }
+    writeFeedback_->ImportStarted();
     RefreshStatus();
     RefreshControls();
     RefreshExpertPage();
@@ -110,6 +111,7 @@ void TfrmPHORIN::mnuScheduleImportClick() {
         LogMessage(error.Message());
         return;
     }
+    writeFeedback_->ImportStarted();
     // The rows come from the file now: earlier edits cannot be taken back onto them.
     history_->Clear();
     FillScheduleGrid();

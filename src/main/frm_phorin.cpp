@@ -28,6 +28,7 @@
 #include "main/status_panels.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/file_dialog.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 #include "main/zel_application.h"
 
@@ -144,6 +145,7 @@ void TfrmPHORIN::BuildForm() {
     setCentralWidget(pc);
     sb = new StatusPanels(this);
     setStatusBar(sb);
+    writeFeedback_ = new WriteFeedback(state_, this);
     pbFirmware = new QProgressBar(sb);
     pbFirmware->setObjectName(QStringLiteral("pbFirmware"));
     pbFirmware->setRange(0, FirmwareProgressSteps);
@@ -180,7 +182,10 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(StatusPanel::Status, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
-    connect(tsGeo, &GeoPage::LogLine, this, [this](const QString& text) { LogMessage(text); });
+    SetRefusalLog(this, [this](const QString& text) { LogMessage(text); });
+    connect(writeFeedback_, &WriteFeedback::LogLine, this, &TfrmPHORIN::LogMessage);
+    connect(writeFeedback_, &WriteFeedback::StatusChanged, this,
+            [this](const QString& text) { sb->SetPanelText(StatusPanel::Writes, text); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
     OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
     // The unit is Config's, but every temperature on the window is shown in it.
@@ -662,6 +667,7 @@ QString TfrmPHORIN::ChooseFirmwareFile() {
 
 void TfrmPHORIN::SetConnectedState(bool connected) {
     SetTaskbarProgress(1, 1);
+    writeFeedback_->Forget();
     if (!connected) {
         // Back to the log only when a connection was lost, not when none was made.
         if (connected_)

@@ -6,6 +6,7 @@
 #include "discover/thd_discover.h"
 #include "host/built_in_controller.h"
 #include "host/port_watch.h"
+#include "host/write_feedback.h"
 #include "main/main_menu.h"
 
 #include <QList>
@@ -59,6 +60,9 @@ public:
     void FillScheduleGrid() override;
     void RefreshChart() override;
     void RefreshHealth() override;
+    void WriteStarted(uint32_t flag) override { writeFeedback_->WriteStarted(flag); }
+    void WriteFinished(uint32_t flag, bool ok) override { writeFeedback_->WriteFinished(flag, ok); }
+    void RowWriteFinished(int row, bool ok) override { writeFeedback_->RowWriteFinished(row, ok); }
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
     // DiscoverHost.
@@ -195,6 +199,7 @@ private:
     ScheduleHistory* history_ = nullptr;
     QTabWidget* pc = nullptr;
     StatusPanels* sb = nullptr;
+    WriteFeedback* writeFeedback_ = nullptr;
     static constexpr int FirmwareProgressSteps = 1000;
     QProgressBar* pbFirmware = nullptr;
     bool firmwareRunning_ = false;

@@ -40,7 +40,7 @@ private slots:
         const Section& germanMessages = MessageTexts(LanguageGerman);
         const Section& englishForm = FormTexts(LanguageEnglish);
         const Section& germanForm = FormTexts(LanguageGerman);
-        QCOMPARE(englishMessages.size(), 163);
+        QCOMPARE(englishMessages.size(), 179);
         QCOMPARE(englishForm.size(), 164);
         QCOMPARE(Keys(germanMessages), Keys(englishMessages));
         QCOMPARE(Keys(germanForm), Keys(englishForm));
@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(QSet<QString>(formKeys.begin(), formKeys.end()).size(), 164);
 
         QCOMPARE(englishMessages.first().first, QStringLiteral("Started"));
-        QCOMPARE(englishMessages.last().first, QStringLiteral("NotTaken"));
+        QCOMPARE(englishMessages.last().first, QStringLiteral("LastWriteAcknowledged"));
         QCOMPARE(englishForm.first().first, QStringLiteral("mem.Caption"));
         QCOMPARE(englishForm.last().first, QStringLiteral("btnVisualizeDesignDay.Caption"));
     }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "cfg/device_state.h"
+#include "main/pages/design_day_dialog.h"
 #include "main/pages/schedule_history.h"
 #include "main/views/image_box.h"
 #include "main/views/visualize_view.h"
-#include "main/pages/design_day_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +69,7 @@ public:
 
 private:
     std::optional<double> Marker() const;
+    int MinutesBetweenNeighbours(int k, int minutes) const;
     void ShowDose();
     ChannelPar par_;
     DeviceState& state_;

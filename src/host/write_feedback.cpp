@@ -1,0 +1,170 @@
+#include "host/write_feedback.h"
+
+#include "lang/date_time_text.h"
+#include "lang/translate.h"
+
+#include <QtAlgorithms>
+
+#include <mutex>
+
+namespace zel {
+
+namespace {
+// Writes the user's input raises, each with the message key naming what it sends.
+constexpr uint32_t UserWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
+
+QString WhatKey(uint32_t flag) {
+    switch (flag) {
+    case rqSetConfig:
+        return QStringLiteral("SentConfig");
+    case rqSetExpert:
+        return QStringLiteral("SentExpert");
+    case rqSetExpertWeather:
+        return QStringLiteral("SentExpertWeather");
+    case rqSetTime:
+        return QStringLiteral("SentTime");
+    case rqSetChannels:
+        return QStringLiteral("SentChannels");
+    case rqSetRow:
+        return QStringLiteral("SentCurrentRow");
+    case rqSaveEEPROM:
+        return QStringLiteral("SentSaveEEPROM");
+    case rqToggleCloud:
+        return QStringLiteral("SentCloud");
+    case rqToggleStorm:
+        return QStringLiteral("SentStorm");
+    default:
+        return QStringLiteral("SentSchedule");
+    }
+}
+
+// "3, 5–7": runs of consecutive rows joined.
+QString RowList(const std::set<int>& rows) {
+    QStringList parts;
+    for (auto it = rows.begin(); it != rows.end();) {
+        const int first = *it;
+        int last = first;
+        while (++it != rows.end() && *it == last + 1)
+            last = *it;
+        parts << (last == first
+                      ? QString::number(first)
+                      : QString::number(first) + QStringLiteral("–") + QString::number(last));
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString RowsText(const std::set<int>& rows) {
+    return TranslateFormat(QStringLiteral("SentRows"), {RowList(rows)});
+}
+} // namespace
+
+WriteFeedback::WriteFeedback(DeviceState& state, QObject* parent, int pollMs)
+    : QObject(parent), state_(state) {
+    poll_.setInterval(pollMs);
+    connect(&poll_, &QTimer::timeout, this, &WriteFeedback::Update);
+    poll_.start();
+}
+
+void WriteFeedback::WriteStarted(uint32_t flag) {
+    inFlight_ |= flag;
+    Update();
+}
+
+void WriteFeedback::WriteFinished(uint32_t flag, bool ok) {
+    inFlight_ &= ~flag;
+    if (flag == rqSetSchedule) {
+        // Rows the link would not send (never read): no row of the run was answered.
+        EndRowRun();
+        emit LogLine(TranslateFormat(QStringLiteral("WriteFailed"),
+                                     {Translate(QStringLiteral("SentSchedule"))}));
+    } else {
+        if (ok)
+            lastAcknowledged_ = QDateTime::currentDateTime();
+        emit LogLine(TranslateFormat(ok ? QStringLiteral("WriteAcknowledged")
+                                        : QStringLiteral("WriteFailed"),
+                                     {Translate(WhatKey(flag))}));
+        if (importing_ && (import_.Blocks & flag)) {
+            import_.Blocks &= ~flag;
+            import_.BlocksAcknowledged += ok ? 1 : 0;
+        }
+    }
+    EndImportIfDone(!ok);
+    Update();
+}
+
+void WriteFeedback::RowWriteFinished(int row, bool ok) {
+    inFlight_ &= ~uint32_t(rqSetSchedule);
+    (ok ? rowsAcknowledged_ : rowsFailed_).insert(row);
+    if (ok)
+        lastAcknowledged_ = QDateTime::currentDateTime();
+    if (importing_) {
+        ++import_.RowsAnswered;
+        import_.RowsAcknowledged += ok ? 1 : 0;
+    }
+    // A failure drops what was still to be sent: the run ends with it.
+    if (!ok || DirtyRows() == 0)
+        EndRowRun();
+    EndImportIfDone(!ok);
+    Update();
+}
+
+void WriteFeedback::EndRowRun() {
+    if (!rowsAcknowledged_.empty())
+        emit LogLine(
+            TranslateFormat(QStringLiteral("WriteAcknowledged"), {RowsText(rowsAcknowledged_)}));
+    if (!rowsFailed_.empty())
+        emit LogLine(TranslateFormat(QStringLiteral("WriteFailed"), {RowsText(rowsFailed_)}));
+    rowsAcknowledged_.clear();
+    rowsFailed_.clear();
+}
+
+void WriteFeedback::ImportStarted() {
+    const uint32_t blocks = state_.Snapshot() & rqImportConfig;
+    import_ = {blocks, int(qPopulationCount(blocks)), 0, DirtyRows(), 0, 0};
+    importing_ = true;
+    Update();
+}
+
+void WriteFeedback::EndImportIfDone(bool failed) {
+    if (!importing_)
+        return;
+    if (!failed && (import_.Blocks != 0 || import_.RowsAnswered < import_.RowCount))
+        return;
+    importing_ = false;
+    emit LogLine(TranslateFormat(
+        QStringLiteral("ImportSent"),
+        {QString::number(import_.BlocksAcknowledged), QString::number(import_.BlockCount),
+         QString::number(import_.RowsAcknowledged), QString::number(import_.RowCount)}));
+}
+
+void WriteFeedback::Forget() {
+    inFlight_ = 0;
+    EndRowRun();
+    EndImportIfDone(true);
+    Update();
+}
+
+int WriteFeedback::DirtyRows() const {
+    std::lock_guard<std::mutex> guard(state_.RequestLock);
+    int dirty = 0;
+    for (size_t row = 0; row < state_.RowDirty.size() && row < state_.Schedule.size(); ++row)
+        dirty += state_.RowDirty[row] ? 1 : 0;
+    return dirty;
+}
+
+void WriteFeedback::Update() {
+    // Rows stay marked while their flag is down only when nothing will send them.
+    const bool pending = inFlight_ != 0 || (state_.Snapshot() & UserWrites) != 0;
+    QString text;
+    if (pending)
+        text = Translate(QStringLiteral("Sending"));
+    else if (lastAcknowledged_.isValid())
+        text = TranslateFormat(QStringLiteral("LastWriteAcknowledged"),
+                               {LocalDateTimeText(lastAcknowledged_)});
+    if (text == status_)
+        return;
+    status_ = text;
+    emit StatusChanged(text);
+}
+
+} // namespace zel

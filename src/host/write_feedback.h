@@ -1,0 +1,71 @@
+#pragma once
+
+// What became of the user's changes. The link reports every write it starts and how each ended;
+// this keeps the account the window shows: one log line when the controller has acknowledged a
+// block (or a run of schedule rows) and one when a write failed, "Sending…" while writes are
+// pending and the time of the last acknowledged write after, and what an import sent. Reads
+// never come here, so a refresh never produces a line.
+
+#include "cfg/device_state.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <set>
+
+namespace zel {
+
+class WriteFeedback : public QObject {
+    Q_OBJECT
+public:
+    // Looks at `state`'s pending writes every `pollMs` (the user raises them without a word).
+    WriteFeedback(DeviceState& state, QObject* parent, int pollMs = 200);
+
+    // From the link, on the host's thread.
+    void WriteStarted(uint32_t flag);
+    void WriteFinished(uint32_t flag, bool ok);
+    void RowWriteFinished(int row, bool ok);
+    // An import has raised its writes: the log says what of them the controller acknowledged
+    // once they have all been answered (or one failed, which drops the rest).
+    void ImportStarted();
+    // The link has gone or identified anew: what was on its way will not be answered.
+    void Forget();
+
+    // "Sending…", the time of the last acknowledged write, or nothing yet.
+    QString StatusText() const { return status_; }
+
+signals:
+    void LogLine(const QString& text);
+    void StatusChanged(const QString& text);
+
+private:
+    void Update();
+    void EndRowRun();
+    void EndImportIfDone(bool failed);
+    int DirtyRows() const;
+
+    DeviceState& state_;
+    QTimer poll_;
+    uint32_t inFlight_ = 0;
+    // The schedule rows of the run being sent, as the controller answered them.
+    std::set<int> rowsAcknowledged_;
+    std::set<int> rowsFailed_;
+    QDateTime lastAcknowledged_;
+    QString status_;
+
+    struct Import {
+        uint32_t Blocks = 0; // not answered yet
+        int BlockCount = 0;
+        int BlocksAcknowledged = 0;
+        int RowCount = 0;
+        int RowsAnswered = 0;
+        int RowsAcknowledged = 0;
+    };
+    bool importing_ = false;
+    Import import_;
+};
+
+} // namespace zel
