@@ -5,6 +5,7 @@
 
 #include <QtAlgorithms>
 
+#include <algorithm>
 #include <mutex>
 
 namespace zel {
@@ -58,11 +59,14 @@ QString RowsText(const std::set<int>& rows) {
 }
 } // namespace
 
-WriteFeedback::WriteFeedback(DeviceState& state, QObject* parent, int pollMs)
+WriteFeedback::WriteFeedback(DeviceState& state, QObject* parent, int pollMs, int quietMs)
     : QObject(parent), state_(state) {
     poll_.setInterval(pollMs);
     connect(&poll_, &QTimer::timeout, this, &WriteFeedback::Update);
     poll_.start();
+    quiet_.setInterval(quietMs);
+    quiet_.setSingleShot(true);
+    connect(&quiet_, &QTimer::timeout, this, &WriteFeedback::WriteAcknowledged);
 }
 
 void WriteFeedback::WriteStarted(uint32_t flag) {
@@ -73,20 +77,19 @@ void WriteFeedback::WriteStarted(uint32_t flag) {
 void WriteFeedback::WriteFinished(uint32_t flag, bool ok) {
     inFlight_ &= ~flag;
     if (flag == rqSetSchedule) {
-        // Rows the link would not send (never read): no row of the run was answered.
-        EndRowRun();
-        emit LogLine(TranslateFormat(QStringLiteral("WriteFailed"),
-                                     {Translate(QStringLiteral("SentSchedule"))}));
+        // Rows the link would not send (never read).
+        Failed(Translate(QStringLiteral("SentSchedule")));
+    } else if (ok) {
+        if (std::find(blocksAcknowledged_.begin(), blocksAcknowledged_.end(), flag) ==
+            blocksAcknowledged_.end())
+            blocksAcknowledged_.push_back(flag);
+        Acknowledged();
     } else {
-        if (ok)
-            lastAcknowledged_ = QDateTime::currentDateTime();
-        emit LogLine(TranslateFormat(ok ? QStringLiteral("WriteAcknowledged")
-                                        : QStringLiteral("WriteFailed"),
-                                     {Translate(WhatKey(flag))}));
-        if (importing_ && (import_.Blocks & flag)) {
-            import_.Blocks &= ~flag;
-            import_.BlocksAcknowledged += ok ? 1 : 0;
-        }
+        Failed(Translate(WhatKey(flag)));
+    }
+    if (importing_ && (import_.Blocks & flag)) {
+        import_.Blocks &= ~flag;
+        import_.BlocksAcknowledged += ok ? 1 : 0;
     }
     EndImportIfDone(!ok);
     Update();
@@ -94,28 +97,41 @@ void WriteFeedback::WriteFinished(uint32_t flag, bool ok) {
 
 void WriteFeedback::RowWriteFinished(int row, bool ok) {
     inFlight_ &= ~uint32_t(rqSetSchedule);
-    (ok ? rowsAcknowledged_ : rowsFailed_).insert(row);
-    if (ok)
-        lastAcknowledged_ = QDateTime::currentDateTime();
+    if (ok) {
+        rowsAcknowledged_.insert(row);
+        Acknowledged();
+    } else {
+        Failed(RowsText({row}));
+    }
     if (importing_) {
         ++import_.RowsAnswered;
         import_.RowsAcknowledged += ok ? 1 : 0;
     }
-    // A failure drops what was still to be sent: the run ends with it.
-    if (!ok || DirtyRows() == 0)
-        EndRowRun();
     EndImportIfDone(!ok);
     Update();
 }
 
-void WriteFeedback::EndRowRun() {
+void WriteFeedback::Acknowledged() {
+    lastAcknowledged_ = QDateTime::currentDateTime();
+    quiet_.start();
+}
+
+// A failure drops whatever was still to be sent; what was acknowledged before is said first.
+void WriteFeedback::Failed(const QString& what) {
+    WriteAcknowledged();
+    emit LogLine(TranslateFormat(QStringLiteral("WriteFailed"), {what}));
+}
+
+void WriteFeedback::WriteAcknowledged() {
+    quiet_.stop();
+    for (const uint32_t flag : blocksAcknowledged_)
+        emit LogLine(
+            TranslateFormat(QStringLiteral("WriteAcknowledged"), {Translate(WhatKey(flag))}));
     if (!rowsAcknowledged_.empty())
         emit LogLine(
             TranslateFormat(QStringLiteral("WriteAcknowledged"), {RowsText(rowsAcknowledged_)}));
-    if (!rowsFailed_.empty())
-        emit LogLine(TranslateFormat(QStringLiteral("WriteFailed"), {RowsText(rowsFailed_)}));
+    blocksAcknowledged_.clear();
     rowsAcknowledged_.clear();
-    rowsFailed_.clear();
 }
 
 void WriteFeedback::ImportStarted() {
@@ -131,6 +147,7 @@ void WriteFeedback::EndImportIfDone(bool failed) {
     if (!failed && (import_.Blocks != 0 || import_.RowsAnswered < import_.RowCount))
         return;
     importing_ = false;
+    WriteAcknowledged();
     emit LogLine(TranslateFormat(
         QStringLiteral("ImportSent"),
         {QString::number(import_.BlocksAcknowledged), QString::number(import_.BlockCount),
@@ -139,7 +156,7 @@ void WriteFeedback::EndImportIfDone(bool failed) {
 
 void WriteFeedback::Forget() {
     inFlight_ = 0;
-    EndRowRun();
+    WriteAcknowledged();
     EndImportIfDone(true);
     Update();
 }
@@ -160,7 +177,7 @@ void WriteFeedback::Update() {
         text = Translate(QStringLiteral("Sending"));
     else if (lastAcknowledged_.isValid())
         text = TranslateFormat(QStringLiteral("LastWriteAcknowledged"),
-                               {LocalDateTimeText(lastAcknowledged_)});
+                               {LocalTimeText(lastAcknowledged_.time())});
     if (text == status_)
         return;
     status_ = text;

@@ -2,9 +2,11 @@
 
 // What became of the user's changes. The link reports every write it starts and how each ended;
 // this keeps the account the window shows: one log line when the controller has acknowledged a
-// block (or a run of schedule rows) and one when a write failed, "Sending…" while writes are
-// pending and the time of the last acknowledged write after, and what an import sent. Reads
-// never come here, so a refresh never produces a line.
+// block (or schedule rows) and one when a write failed, "Sending…" while writes are pending and
+// the time of the last acknowledged write after, and what an import sent. Reads never come
+// here, so a refresh never produces a line. A change typed key by key, or a slider dragged, is
+// sent many times: their acknowledgements make one line once the controller has been quiet for
+// a moment.
 
 #include "cfg/device_state.h"
 
@@ -15,6 +17,7 @@
 
 #include <cstdint>
 #include <set>
+#include <vector>
 
 namespace zel {
 
@@ -22,7 +25,7 @@ class WriteFeedback : public QObject {
     Q_OBJECT
 public:
     // Looks at `state`'s pending writes every `pollMs` (the user raises them without a word).
-    WriteFeedback(DeviceState& state, QObject* parent, int pollMs = 200);
+    WriteFeedback(DeviceState& state, QObject* parent, int pollMs = 200, int quietMs = 600);
 
     // From the link, on the host's thread.
     void WriteStarted(uint32_t flag);
@@ -43,16 +46,20 @@ signals:
 
 private:
     void Update();
-    void EndRowRun();
+    void Acknowledged();
+    void Failed(const QString& what);
+    // The lines of the acknowledgements not written yet.
+    void WriteAcknowledged();
     void EndImportIfDone(bool failed);
     int DirtyRows() const;
 
     DeviceState& state_;
     QTimer poll_;
+    QTimer quiet_;
     uint32_t inFlight_ = 0;
-    // The schedule rows of the run being sent, as the controller answered them.
+    // Acknowledged since the last line: blocks in their order, and schedule rows.
+    std::vector<uint32_t> blocksAcknowledged_;
     std::set<int> rowsAcknowledged_;
-    std::set<int> rowsFailed_;
     QDateTime lastAcknowledged_;
     QString status_;
 

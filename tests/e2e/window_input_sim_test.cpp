@@ -151,6 +151,8 @@ private slots:
         QCOMPARE(LogCount(window, QStringLiteral("Not taken: ")), refusals + (marked ? 1 : 0));
         if (sent) {
             QTRY_COMPARE_WITH_TIMEOUT(Received(sim_, code), before + 1, ConnectTimeoutMs);
+            // Done once the link has seen there is nothing more to send.
+            QTRY_COMPARE(window.State().Snapshot() & rqAllWrites, 0u);
             return;
         }
         QCOMPARE(window.State().Snapshot() & rqAllWrites, 0u);
