@@ -8,9 +8,9 @@
 #include "main/pages/visualize_page.h"
 #include "sim/sim_controller.h"
 #include "sim/wire_log.h"
+#include "support/window_controls.h"
 #include "support/by_value.h"
 #include "support/wait.h"
-#include "support/window_controls.h"
 #include "support/window_fixture.h"
 
 #include <QDoubleSpinBox>

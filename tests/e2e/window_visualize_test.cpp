@@ -5,8 +5,8 @@
 #include "main/pages/visualize_page.h"
 #include "main/views/image_box.h"
 #include "sim/sim_controller.h"
-#include "support/wait.h"
 #include "support/window_controls.h"
+#include "support/wait.h"
 #include "support/window_fixture.h"
 
 #include <QTabWidget>
