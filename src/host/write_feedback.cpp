@@ -11,9 +11,10 @@
 namespace zel {
 
 namespace {
-// Writes the user's input raises, each with the message key naming what it sends.
+// The writes the user's input raises.
 constexpr uint32_t UserWrites = rqAllWrites | rqSaveEEPROM | rqToggleCloud | rqToggleStorm;
 
+// The message key naming what a write sends.
 QString WhatKey(uint32_t flag) {
     switch (flag) {
     case rqSetConfig:
@@ -154,7 +155,8 @@ void WriteFeedback::EndImportIfDone(bool failed) {
          QString::number(import_.RowsAcknowledged), QString::number(import_.RowCount)}));
 }
 
-void WriteFeedback::Forget() {
+void WriteFeedback::LinkChanged(bool connected) {
+    connected_ = connected;
     inFlight_ = 0;
     WriteAcknowledged();
     EndImportIfDone(true);
@@ -170,8 +172,7 @@ int WriteFeedback::DirtyRows() const {
 }
 
 void WriteFeedback::Update() {
-    // Rows stay marked while their flag is down only when nothing will send them.
-    const bool pending = inFlight_ != 0 || (state_.Snapshot() & UserWrites) != 0;
+    const bool pending = connected_ && (inFlight_ != 0 || (state_.Snapshot() & UserWrites) != 0);
     QString text;
     if (pending)
         text = Translate(QStringLiteral("Sending"));

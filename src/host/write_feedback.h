@@ -34,11 +34,9 @@ public:
     // An import has raised its writes: the log says what of them the controller acknowledged
     // once they have all been answered (or one failed, which drops the rest).
     void ImportStarted();
-    // The link has gone or identified anew: what was on its way will not be answered.
-    void Forget();
-
-    // "Sending…", the time of the last acknowledged write, or nothing yet.
-    QString StatusText() const { return status_; }
+    // The link has gone or identified anew: what was on its way will not be answered. Writes
+    // raised while no controller is connected are not on their way either.
+    void LinkChanged(bool connected);
 
 signals:
     void LogLine(const QString& text);
@@ -56,6 +54,7 @@ private:
     DeviceState& state_;
     QTimer poll_;
     QTimer quiet_;
+    bool connected_ = false;
     uint32_t inFlight_ = 0;
     // Acknowledged since the last line: blocks in their order, and schedule rows.
     std::vector<uint32_t> blocksAcknowledged_;

@@ -667,7 +667,7 @@ QString TfrmPHORIN::ChooseFirmwareFile() {
 
 void TfrmPHORIN::SetConnectedState(bool connected) {
     SetTaskbarProgress(1, 1);
-    writeFeedback_->Forget();
+    writeFeedback_->LinkChanged(connected);
     if (!connected) {
         // Back to the log only when a connection was lost, not when none was made.
         if (connected_)

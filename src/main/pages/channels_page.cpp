@@ -11,8 +11,6 @@
 
 #include <QSignalBlocker>
 
-#include <algorithm>
-
 namespace zel {
 
 namespace {
@@ -130,8 +128,7 @@ void ChannelsPage::edtAChange(QLineEdit* edit) {
     } catch (const ConversionError&) {
         return; // not a number (yet): slider and record keep their values
     }
-    // Far beyond 100 % is as wrong as just beyond it, and no wider than a level can be.
-    const int64_t typed = LevelFromPercent(std::clamp(percent, -1e6, 1e6));
+    const int64_t typed = LevelFromPercent(percent);
     if (!ShowTyped(edit, JudgeTyped(LevelRange, typed),
                    RangeBetween(LevelText(LevelRange.Min), LevelText(LevelRange.Max))))
         return;

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace zel {
@@ -114,12 +115,16 @@ void GeoPage::ConnectHandlers() {
     connect(dtp, &QDateEdit::dateChanged, this, &GeoPage::dtpChange);
     connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
     connect(edtTime, &QLineEdit::textChanged, this, &GeoPage::edtTimeChange);
-    RestoreWhenLeft(edtLat, this, [this] { edtLat->setText(CoordinateText(state_.Config.Lat)); });
-    RestoreWhenLeft(edtLon, this, [this] { edtLon->setText(CoordinateText(state_.Config.Lon)); });
-    RestoreWhenLeft(edtTime, this, [this] {
-        const QSignalBlocker quietEdit(edtTime);
-        edtTime->setText(ClockText(state_.Info.Hour, state_.Info.Minute));
-    });
+    // The stored values shown again are no input: their handlers stay out of it.
+    const auto restore = [this](QLineEdit* edit, std::function<QString()> stored) {
+        RestoreWhenLeft(edit, this, [edit, stored] {
+            const QSignalBlocker quiet(edit);
+            edit->setText(stored());
+        });
+    };
+    restore(edtLat, [this] { return CoordinateText(state_.Config.Lat); });
+    restore(edtLon, [this] { return CoordinateText(state_.Config.Lon); });
+    restore(edtTime, [this] { return ClockText(state_.Info.Hour, state_.Info.Minute); });
     connect(btnNow, &QPushButton::clicked, this, &GeoPage::btnNowClick);
 }
 

@@ -2,7 +2,6 @@
 
 #include "cfg/conversions.h"
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -73,7 +72,7 @@ std::optional<TypedCell> TypeAltitude(ScheduleRow row, const QString& text) {
     if (!degrees)
         return std::nullopt;
     const FieldRange& range = RangeOfRowKey("Alt");
-    const bool taken = std::fabs(*degrees) <= 90;
+    const bool taken = std::fabs(*degrees) <= *AltitudeDegrees(range.Max);
     if (taken)
         row.Alt = int16_t(AltitudeFromDegrees(*degrees));
     return TypedCell{taken ? TypedValue::Taken : TypedValue::Refused, row, AltitudeText(range.Min),
@@ -85,7 +84,7 @@ std::optional<TypedCell> TypeLevel(ScheduleRow row, int channel, const QString& 
     if (!percent)
         return std::nullopt;
     const FieldRange& range = LevelRange;
-    const int64_t level = LevelFromPercent(std::clamp(*percent, -1e6, 1e6));
+    const int64_t level = LevelFromPercent(*percent);
     const TypedValue verdict = JudgeTyped(range, level);
     if (verdict == TypedValue::Taken)
         row.Color16[channel] = int16_t(level);
