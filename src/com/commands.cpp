@@ -102,7 +102,11 @@ void TthdCom::ServeRead(const char* code, const char* debugName, int length,
 void TthdCom::ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,
                          const std::function<bool()>& load) {
     bool loaded = false;
-    if (!Sync([&] { loaded = load(); }))
+    if (!Sync([&] {
+            loaded = load();
+            if (loaded)
+                host_.WriteStarted(flag);
+        }))
         return;
     if (!loaded) {
         Log(Translate(QStringLiteral("NotSentUnread")));
@@ -117,7 +121,10 @@ void TthdCom::ReportWrite(uint32_t flag, bool ok) {
 }
 
 void TthdCom::ServeSetInfo(uint32_t part) {
-    if (!Sync([&] { LoadInfo(state_, transferBuffer_, part); }))
+    if (!Sync([&] {
+            LoadInfo(state_, transferBuffer_, part);
+            host_.WriteStarted(part);
+        }))
         return;
     MarkSetInfoParts(transferBuffer_, part);
     ReportWrite(part, Set("01", "SetInfo", InfoLength));
@@ -167,6 +174,8 @@ void TthdCom::ServeDeviceCommand(uint32_t flag, uint8_t subCode, const char* deb
     if (line_->Debug())
         Log(QLatin1String(debugName));
     state_.Clear(flag);
+    if (!Sync([&] { host_.WriteStarted(flag); }))
+        return;
     transferBuffer_[PayloadOffset] = subCode;
     const bool ok = line_->WriteBlock("7F", 1, transferBuffer_);
     if (!ok)

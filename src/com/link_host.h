@@ -40,11 +40,19 @@ public:
     virtual QString ChooseFirmwareFile() = 0;
     // Last call before a firmware transfer wipes the controller's settings.
     virtual void BeforeFirmwareTransfer(const QString& portName) = 0;
+    // A write request's record has been taken for sending; its WriteFinished (for a schedule
+    // row its RowWriteFinished) follows unless the link is stopped first.
+    virtual void WriteStarted(uint32_t flag) { Q_UNUSED(flag); }
     // A write request's transaction has ended; a failed write is never repeated, so a host
     // that must know whether its change arrived learns it here.
     virtual void WriteFinished(uint32_t flag, bool ok) {
         Q_UNUSED(flag);
         Q_UNUSED(ok);
+    }
+    // The write of one schedule row has ended; by default a write of rqSetSchedule as any.
+    virtual void RowWriteFinished(int row, bool ok) {
+        Q_UNUSED(row);
+        WriteFinished(rqSetSchedule, ok);
     }
     // A firmware update has ended, after its status text: every block sent and acknowledged,
     // or not. An update the link was stopped in the middle of reports nothing.

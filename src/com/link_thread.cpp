@@ -228,14 +228,21 @@ bool TthdCom::ServeOneRequest() {
          [](TthdCom& link) {
              bool found = false;
              int dropped = 0;
-             link.Sync([&] { found = NextDirtyRow(link.state_, link.transferBuffer_, &dropped); });
+             link.Sync([&] {
+                 found = NextDirtyRow(link.state_, link.transferBuffer_, &dropped);
+                 if (found)
+                     link.host_.WriteStarted(rqSetSchedule);
+             });
              // The host hears of a dropped row as of any write that failed.
              if (dropped > 0) {
                  link.Log(Translate(QStringLiteral("NotSentUnread")));
                  link.ReportWrite(rqSetSchedule, false);
              }
-             if (found)
-                 link.ReportWrite(rqSetSchedule, link.Set("03", "SetSchedule", RowMessageLength));
+             if (found) {
+                 const int row = link.transferBuffer_[PayloadOffset];
+                 const bool ok = link.Set("03", "SetSchedule", RowMessageLength);
+                 link.Sync([&] { link.host_.RowWriteFinished(row, ok); });
+             }
          }},
         {rqGetSchedule, rqSetSchedule, [](TthdCom& link) { link.DownloadSchedule(); }},
         {rqGetChart, 0,

@@ -43,8 +43,7 @@ template <class T, int Min, int Max> constexpr FieldRange CheckedRange() {
             CheckedRange<std::remove_extent_t<decltype(Record::field)>, min, max>()                \
     }
 
-// Channel, moon and schedule levels: 4096 is 100 %.
-constexpr int LevelMax = 4096;
+constexpr int LevelMax = LevelRange.Max;
 // Temperature thresholds in tenths of a degree: every value the field holds is one (a threshold
 // above any water temperature never triggers), so they keep their type's range.
 constexpr int TempMin = std::numeric_limits<int16_t>::min();
@@ -249,6 +248,14 @@ bool InRange(const SettingsKey& key, int64_t value) {
 
 QString RangeText(const SettingsKey& key) {
     return QStringLiteral("%1 to %2").arg(key.Range.Min).arg(key.Range.Max);
+}
+
+TypedValue JudgeTyped(const FieldRange& range, int64_t value) {
+    if (range.Min <= value && value <= range.Max)
+        return TypedValue::Taken;
+    if (value >= 0 && value < range.Min)
+        return TypedValue::Unfinished;
+    return TypedValue::Refused;
 }
 
 std::optional<uint64_t> ParseSettingValue(const SettingsKey& key, QStringView text,

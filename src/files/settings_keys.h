@@ -30,6 +30,9 @@ struct FieldRange {
     int Max;
 };
 
+// Channel, moon and schedule levels: 4096 is 100 %.
+constexpr FieldRange LevelRange{0, 4096};
+
 struct SettingsKey {
     QString Section; // empty for the row keys: a row's section is its index
     QString Key;
@@ -96,6 +99,14 @@ std::vector<SettingsEntry> SettingsEntries(const SettingsRecords& records);
 // command) checks it here; the settings files keep their own rule of cutting to the width.
 bool InRange(const SettingsKey& key, int64_t value);
 QString RangeText(const SettingsKey& key);
+
+// What a number the user types is to the field it is meant for.
+enum class TypedValue {
+    Taken,      // within the field's range: store and send it
+    Unfinished, // below a positive minimum: more digits may still bring it there ("1" of "12")
+    Refused,    // no further typing makes it one of the field's values
+};
+TypedValue JudgeTyped(const FieldRange& range, int64_t value);
 
 // A value given for a key from a script: decimal with an optional sign, or "0x"/"0X"/"$" and
 // hexadecimal digits, as the file reader takes it, but nothing is cut: the number must lie in

@@ -6,13 +6,16 @@
 
 namespace zel {
 
-QString LocalDateTimeText(const QDateTime& moment) {
+QString LocalTimeText(const QTime& time) {
     const QLocale locale;
     // The long format may name the zone ("t", "tttt"); a clock reading here has none.
     static const QRegularExpression zone(QStringLiteral("\\s*t+"));
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(moment.time(), timeFormat);
+    return locale.toString(time, locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed());
+}
+
+QString LocalDateTimeText(const QDateTime& moment) {
+    return QLocale().toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           LocalTimeText(moment.time());
 }
 
 } // namespace zel

@@ -10,5 +10,7 @@ namespace zel {
 // the log's time stamps, the file description and the device clock in the status bar. Only the
 // date and the time of moment are read, never its zone.
 QString LocalDateTimeText(const QDateTime& moment);
+// The locale's long time alone, without a time zone name.
+QString LocalTimeText(const QTime& time);
 
 } // namespace zel

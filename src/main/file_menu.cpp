@@ -91,6 +91,7 @@ void TfrmPHORIN::mnuConfigImportClick() {
         LogMessage(error.Message());
         return;
     }
+    writeFeedback_->ImportStarted();
     RefreshStatus();
     RefreshControls();
     RefreshExpertPage();
@@ -111,6 +112,7 @@ void TfrmPHORIN::mnuScheduleImportClick() {
         LogMessage(error.Message());
         return;
     }
+    writeFeedback_->ImportStarted();
     // The rows come from the file now: earlier edits cannot be taken back onto them.
     history_->Clear();
     FillScheduleGrid();

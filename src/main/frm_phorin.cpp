@@ -29,6 +29,7 @@
 #include "main/status_panels.h"
 #include "main/views/channel_colors.h"
 #include "main/widgets/file_dialog.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 #include "main/zel_application.h"
 
@@ -134,6 +135,7 @@ void TfrmPHORIN::BuildForm() {
     setCentralWidget(pc);
     sb = new StatusPanels(this);
     setStatusBar(sb);
+    writeFeedback_ = new WriteFeedback(state_, this);
     pbFirmware = new QProgressBar(sb);
     pbFirmware->setObjectName(QStringLiteral("pbFirmware"));
     pbFirmware->setRange(0, FirmwareProgressSteps);
@@ -170,7 +172,10 @@ void TfrmPHORIN::ConnectHandlers() {
     connect(tsGeo, &GeoPage::StatusPanelText, this,
             [this](const QString& text) { sb->SetPanelText(StatusPanel::Status, text); });
     connect(tsGeo, &GeoPage::ConfigPageWanted, this, [this] { ShowPage(tsConfig); });
-    connect(tsGeo, &GeoPage::LogLine, this, [this](const QString& text) { LogMessage(text); });
+    SetRefusalLog(this, [this](const QString& text) { LogMessage(text); });
+    connect(writeFeedback_, &WriteFeedback::LogLine, this, &TfrmPHORIN::LogMessage);
+    connect(writeFeedback_, &WriteFeedback::StatusChanged, this,
+            [this](const QString& text) { sb->SetPanelText(StatusPanel::Writes, text); });
     connect(tsGeo, &GeoPage::RealtimeSet, this, [this] { tsConfig->ShowFields(rqSetConfig); });
     OnSignal(menu_->mnuShowExpert, &QAction::triggered, [this] { mnuShowExpertClick(); });
     // The unit is Config's, but every temperature on the window is shown in it.
@@ -515,6 +520,7 @@ QString TfrmPHORIN::ChooseFirmwareFile() {
 
 void TfrmPHORIN::SetConnectedState(bool connected) {
     SetTaskbarProgress(1, 1);
+    writeFeedback_->LinkChanged(connected);
     if (!connected) {
         // Back to the log only when a connection was lost, not when none was made.
         if (connected_)
@@ -604,9 +610,10 @@ void TfrmPHORIN::RefreshControls() {
 
 // The controller may have kept other values than the user's: the next read shows its own,
 // whatever the controls showed before the change.
-void TfrmPHORIN::WriteFinished(uint32_t flag, bool /*ok*/) {
+void TfrmPHORIN::WriteFinished(uint32_t flag, bool ok) {
     if (flag & rqSetConfig)
         shownConfig_.reset();
+    writeFeedback_->WriteFinished(flag, ok);
 }
 
 void TfrmPHORIN::RefreshWeatherInfo() {

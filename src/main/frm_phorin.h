@@ -6,6 +6,7 @@
 #include "com/link_thread.h"
 #include "discover/thd_discover.h"
 #include "host/link_session.h"
+#include "host/write_feedback.h"
 #include "main/main_menu.h"
 
 #include <QMainWindow>
@@ -58,6 +59,8 @@ public:
     void FillScheduleGrid() override;
     void RefreshChart() override;
     void RefreshHealth() override;
+    void WriteStarted(uint32_t flag) override { writeFeedback_->WriteStarted(flag); }
+    void RowWriteFinished(int row, bool ok) override { writeFeedback_->RowWriteFinished(row, ok); }
     QString ChooseFirmwareFile() override;
     void BeforeFirmwareTransfer(const QString& portName) override;
     void WriteFinished(uint32_t flag, bool ok) override;
@@ -183,6 +186,7 @@ private:
     ScheduleHistory* history_ = nullptr;
     QTabWidget* pc = nullptr;
     StatusPanels* sb = nullptr;
+    WriteFeedback* writeFeedback_ = nullptr;
     static constexpr int FirmwareProgressSteps = 1000;
     QProgressBar* pbFirmware = nullptr;
     bool firmwareRunning_ = false;

@@ -8,6 +8,7 @@ namespace zel {
 namespace {
 constexpr int ClockPanelWidth = 160;
 constexpr int ModePanelWidth = 100;
+constexpr int WritesPanelWidth = 260;
 } // namespace
 
 int Scaled(const QWidget* widget, int length) {
@@ -26,8 +27,8 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     addWidget(panels_[0], 1);
-    const int widths[] = {ClockPanelWidth, ModePanelWidth};
-    for (int i = 1; i < 3; ++i) {
+    const int widths[] = {ClockPanelWidth, ModePanelWidth, WritesPanelWidth};
+    for (int i = 1; i < int(panels_.size()); ++i) {
         panels_[size_t(i)]->setFixedWidth(Scaled(this, widths[i - 1]));
         panels_[size_t(i)]->setAlignment(Qt::AlignCenter);
         addWidget(panels_[size_t(i)]);

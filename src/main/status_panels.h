@@ -13,9 +13,10 @@ enum class StatusPanel {
     Status, // the latest status text
     Clock,  // the controller's date and time
     Mode,   // its mode and activity letters
+    Writes, // "Sending…", or when the controller last acknowledged a change
 };
 
-// The status bar `sb`. The status panel takes all the width the other two leave, whatever the
+// The status bar `sb`. The status panel takes all the width the others leave, whatever the
 // window's size.
 class StatusPanels : public QStatusBar {
     Q_OBJECT
@@ -26,7 +27,7 @@ public:
     QString PanelText(StatusPanel panel) const;
 
 private:
-    std::array<QLabel*, 3> panels_;
+    std::array<QLabel*, 4> panels_;
 };
 
 // A length designed at 96 dots per inch, for the screen the widget is on.

@@ -120,6 +120,10 @@ private slots:
                                  TimeoutMs);
         QCOMPARE(int(sim.State().schedule[1].Color16[0]),
                  int(window->State().Schedule[1].Color16[0])); // rows are never imported here
+        QTRY_VERIFY_WITH_TIMEOUT(LogText(*window).contains(QStringLiteral(
+                                     "Import: the controller acknowledged 3 of 3 blocks and 0 of "
+                                     "0 schedule lines.")),
+                                 TimeoutMs);
     }
 
     // An import overwrites the controller: the user is asked, and its settings are kept first.
@@ -166,6 +170,14 @@ private slots:
         for (const QString& line : WithoutTimes(sim.WireLines().mid(before)))
             uploads += line.startsWith(QLatin1String("IN 03"));
         QCOMPARE(uploads, 4);
+        // One line for the rows, one for the import.
+        QTRY_VERIFY_WITH_TIMEOUT(LogText(*window).contains(QStringLiteral(
+                                     "Import: the controller acknowledged 0 of 0 blocks and 4 of "
+                                     "4 schedule lines.")),
+                                 TimeoutMs);
+        QCOMPARE(LogText(*window).count(QStringLiteral("Acknowledged by the controller: ")), 1);
+        QVERIFY(LogText(*window).contains(
+            QStringLiteral("Acknowledged by the controller: schedule lines 0–3.")));
     }
 
     void CancelledDialogsAndUnreadableFilesChangeNothing() {

@@ -41,7 +41,7 @@ private slots:
         const Section& germanMessages = MessageTexts(LanguageGerman);
         const Section& englishForm = FormTexts(LanguageEnglish);
         const Section& germanForm = FormTexts(LanguageGerman);
-        QCOMPARE(englishMessages.size(), 169);
+        QCOMPARE(englishMessages.size(), 185);
         QCOMPARE(englishForm.size(), 169);
         QCOMPARE(Keys(germanMessages), Keys(englishMessages));
         QCOMPARE(Keys(germanForm), Keys(englishForm));
@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(QSet<QString>(formKeys.begin(), formKeys.end()).size(), 169);
 
         QCOMPARE(englishMessages.first().first, QStringLiteral("Started"));
-        QCOMPARE(englishMessages.last().first, QStringLiteral("NotTaken"));
+        QCOMPARE(englishMessages.last().first, QStringLiteral("LastWriteAcknowledged"));
         QCOMPARE(englishForm.first().first, QStringLiteral("mem.Caption"));
         QCOMPARE(englishForm.last().first, QStringLiteral("btnVisualizeDesignDay.Caption"));
     }

@@ -97,13 +97,13 @@ private slots:
         QCOMPARE(ByValue(State().Expert.TempHeatLow), int16_t(-22)); // nearest, ties to even
     }
 
-    void NumbersAreCutToTheirFields() {
+    void NumbersAreStoredInTheirFields() {
         Open("tsExpert");
         const std::tuple<const char*, const char*, int64_t> cases[] = {
-            {"edtPWMPrescaler", "300", 44},    {"edtTWIBitrate", "23", 23},
-            {"edtRandomInit", "-1", 255},      {"edtChartInterval", "65537", 1},
+            {"edtPWMPrescaler", "200", 200},   {"edtTWIBitrate", "23", 23},
+            {"edtRandomInit", "255", 255},     {"edtChartInterval", "65535", 65535},
             {"edtChartScale", "0.5", 5},       {"edtBalanceSumRamp", "-100", -100},
-            {"edtBalanceSumRamp", "200", -56}, {"edtCloudTempWater", "3300", 33000 - 65536}};
+            {"edtBalanceSumRamp", "100", 100}, {"edtCloudTempWater", "-12.5", -125}};
         const ExpertBlock& expert = State().Expert;
         const std::map<QString, std::function<int64_t()>> fields = {
             {"edtPWMPrescaler", [&] { return expert.PWMPrescaler; }},

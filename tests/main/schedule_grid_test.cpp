@@ -198,8 +198,6 @@ private slots:
         const int red = ColFirstChannel + 1;
         const int timer = ColTimer;
         QTest::newRow("end of day") << time << "24:00" << false << 24 << 0 << 6 << 3;
-        QTest::newRow("cut to the field, no range check")
-            << time << "25:99" << false << 25 << 99 << 6 << 3;
         // "1" and "12" were minutes before the colon came.
         QTest::newRow("hour typed with its colon") << time << "12:" << false << 12 << 12 << 6 << 3;
         QTest::newRow("hour pasted with its colon") << time << "12:" << true << 12 << 0 << 6 << 3;
@@ -210,12 +208,10 @@ private slots:
         QTest::newRow("half") << red << "50" << false << 3 << 0 << 2048 << 3;
         QTest::newRow("ties to even") << red << "33.33" << false << 3 << 0 << 1365 << 3;
         QTest::newRow("comma") << red << "12,5" << false << 3 << 0 << 512 << 3;
-        QTest::newRow("over 100 %") << red << "150" << false << 3 << 0 << 6144 << 3;
         QTest::newRow("minus alone") << red << "-" << false << 3 << 0 << 6 << 3;
         QTest::newRow("infinite") << red << "1e999" << true << 3 << 0 << 6 << 3;
         QTest::newRow("forty digits")
             << red << "1234567890123456789012345678901234567890" << true << 3 << 0 << 6 << 3;
-        QTest::newRow("negative timer") << timer << "-250" << false << 3 << 0 << 6 << -250;
         QTest::newRow("timer beyond any integer")
             << timer << "99999999999999999999" << true << 3 << 0 << 6 << 3;
     }

@@ -79,11 +79,10 @@ private slots:
         QVERIFY(Type(Edit("edtLCDBLMin"), "5"));
         QCOMPARE(ByValue(State().Config.LCDBLMin), uint8_t(5));
         QCOMPARE(Slider("trbLCDBLMin")->value(), 5);
-        // A typed level beyond the slider is stored as typed; the slider shows what it can.
-        QVERIFY(Type(Edit("edtLCDBLMax"), "150"));
-        QCOMPARE(ByValue(State().Config.LCDBLMax), uint8_t(150));
-        QCOMPARE(Slider("trbLCDBLMax")->value(), 100);
-        QCOMPARE(Edit("edtLCDBLMax")->text(), QStringLiteral("150"));
+        // A typed level is stored as typed, below the level the slider's order would allow.
+        QVERIFY(Type(Edit("edtLCDBLMax"), "3"));
+        QCOMPARE(ByValue(State().Config.LCDBLMax), uint8_t(3));
+        QCOMPARE(Slider("trbLCDBLMax")->value(), 3);
         QVERIFY(Type(Edit("edtLCDBLNight"), "12.5")); // nearest, ties to even
         QCOMPARE(ByValue(State().Expert.LCDBLNight), uint8_t(12));
     }
@@ -109,11 +108,6 @@ private slots:
         QCOMPARE(State().Snapshot(), uint32_t(rqSetConfig));
         QCOMPARE(Edit("edtTimeLapse")->text(), QStringLiteral("1"));
         QCOMPARE(Slider("trbTimeLapse")->value(), 1);
-
-        // Typed beyond the byte: stored cut, the slider shows the stored value.
-        QVERIFY(Type(Edit("edtTimeLapse"), "300"));
-        QCOMPARE(ByValue(State().Config.TimeLapse), uint8_t(44));
-        QCOMPARE(Slider("trbTimeLapse")->value(), 44);
     }
 
     // ---- Weather ----------------------------------------------------------------------------
@@ -167,13 +161,13 @@ private slots:
         QCOMPARE(ByValue(State().Config.StormP), uint16_t(9));
     }
 
-    void WeatherEffectsAreCutToTheirFields() {
+    void WeatherEffectsAreStoredInTheirFields() {
         Open("tsWeather");
-        QVERIFY(Type(Edit("edtCloudAlpha"), "300"));
-        QCOMPARE(ByValue(State().ExpertWeather.CloudAlpha), uint8_t(44));
-        QCOMPARE(Slider("trbCloudAlpha")->value(), 44);
-        QVERIFY(Type(Edit("edtCloudStep"), "70000"));
-        QCOMPARE(ByValue(State().ExpertWeather.CloudStep), uint16_t(70000 - 65536));
+        QVERIFY(Type(Edit("edtCloudAlpha"), "30"));
+        QCOMPARE(ByValue(State().ExpertWeather.CloudAlpha), uint8_t(30));
+        QCOMPARE(Slider("trbCloudAlpha")->value(), 30);
+        QVERIFY(Type(Edit("edtCloudStep"), "4000"));
+        QCOMPARE(ByValue(State().ExpertWeather.CloudStep), uint16_t(4000));
         QVERIFY(Press(Slider("trbLightningP"), Qt::Key_PageUp));
         QCOMPARE(ByValue(State().ExpertWeather.LightningP), uint16_t(1000));
         QCOMPARE(Edit("edtLightningP")->text(), QStringLiteral("1000"));

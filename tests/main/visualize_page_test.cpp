@@ -92,16 +92,37 @@ private slots:
     void cleanup() { window_.reset(); }
 
     void DragBeyondTheCornerGivesMidnightAndFullLevel() {
-        Drag(1, QPoint(img_->width() + 40, -40));
-        const ScheduleRow& row = State().Schedule[1];
+        Drag(2, QPoint(img_->width() + 40, -40));
+        const ScheduleRow& row = State().Schedule[2];
         QCOMPARE(int(row.Hour), 24);
         QCOMPARE(int(row.Minute), 0);
         QCOMPARE(int(row.Color16[0]), 4096);
-        QCOMPARE(int(row.Color16[1]), 2048); // only the visualised channel
-        QCOMPARE(State().RowDirty, (std::vector<uint8_t>{0, 1, 0}));
+        QCOMPARE(int(row.Color16[1]), 0); // only the visualised channel
+        QCOMPARE(State().RowDirty, (std::vector<uint8_t>{0, 0, 1}));
         QVERIFY(State().Test(rqSetSchedule));
         QCOMPARE(page_->DragPoint(), -1);
         QVERIFY(!page_->tmrVisualize->isActive());
+    }
+
+    // The schedule runs in time order: a point dragged past a neighbour stops at its time.
+    void DragStopsAtTheNeighboursTimes_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("toMinutes");
+        QTest::addColumn<int>("minutes");
+        QTest::newRow("first row before midnight") << 0 << -60 << 0;
+        QTest::newRow("first row past the second") << 0 << 13 * 60 << 12 * 60;
+        QTest::newRow("middle row before the first") << 1 << 2 * 60 << 6 * 60;
+        QTest::newRow("middle row past the last") << 1 << 23 * 60 << 20 * 60;
+        QTest::newRow("last row before the middle one") << 2 << 11 * 60 << 12 * 60;
+    }
+
+    void DragStopsAtTheNeighboursTimes() {
+        QFETCH(int, row);
+        QFETCH(int, toMinutes);
+        const int x = qRound(toMinutes * (img_->width() - 40) / 1440.0 + 20);
+        Drag(row, QPoint(x, PointOf(row).y()));
+        const ScheduleRow& dragged = State().Schedule[size_t(row)];
+        QTEST(dragged.Hour * 60 + dragged.Minute, "minutes");
     }
 
     void DragFollowsTheMouseWhileTheTimerRuns() {

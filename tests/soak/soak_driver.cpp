@@ -222,6 +222,10 @@ public:
         if (OnWriteFinished)
             OnWriteFinished(flag, ok);
     }
+    void RowWriteFinished(int row, bool ok) override {
+        TfrmPHORIN::RowWriteFinished(row, ok);
+        WriteFinished(rqSetSchedule, ok);
+    }
     void SetConnectedState(bool connected) override {
         TfrmPHORIN::SetConnectedState(connected);
         if (connected && OnIdentified)

@@ -3,14 +3,14 @@
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
+#include "files/settings_keys.h"
 #include "host/status_texts.h"
 #include "lang/translate.h"
 #include "main/views/channel_colors.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 
 #include <QSignalBlocker>
-
-#include <algorithm>
 
 namespace zel {
 
@@ -46,6 +46,8 @@ void ChannelsPage::ConnectHandlers() {
                 [this, slider = row.trb] { trbAChange(slider); });
         connect(row.edt, &QLineEdit::textEdited, this,
                 [this, edit = row.edt] { edtAChange(edit); });
+        RestoreWhenLeft(row.edt, this,
+                        [this, &row] { row.SetLevel(state_.Info.Channel[row.Channel]); });
         connect(row.btnOff, &QPushButton::clicked, this,
                 [this, button = row.btnOff] { btnOffAClick(button); });
         connect(row.btnOn, &QPushButton::clicked, this,
@@ -127,8 +129,11 @@ void ChannelsPage::edtAChange(QLineEdit* edit) {
     } catch (const ConversionError&) {
         return; // not a number (yet): slider and record keep their values
     }
-    // Beyond 0..100 % the level is held at the slider's ends; the edit keeps what was typed.
-    const int level = int(std::clamp<int64_t>(LevelFromPercent(percent), 0, FullLevel));
+    const int64_t typed = LevelFromPercent(percent);
+    if (!ShowTyped(edit, JudgeTyped(LevelRange, typed),
+                   RangeBetween(LevelText(LevelRange.Min), LevelText(LevelRange.Max))))
+        return;
+    const int level = int(typed);
     const int channel = Tag(edit);
     Row(channel).trb->setValue(level);
     SetChannelLevel(state_, channel, level);

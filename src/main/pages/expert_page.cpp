@@ -4,6 +4,7 @@
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
 #include "cfg/time_zone_rule.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 
 #include <QDate>
@@ -181,8 +182,14 @@ void ExpertPage::BindFields() {
     for (int mode = 0; mode < int(std::size(chartButtons)); ++mode)
         fields_->BindChoice(chartButtons[mode], ZEL_FIELD(Expert.ChartMode), mode, rqSetExpert);
 
-    for (LabeledEdit* edit : TimeZoneEdits())
+    const std::array<LabeledEdit*, 9> zoneEdits = TimeZoneEdits();
+    for (size_t i = 0; i < zoneEdits.size(); ++i) {
+        LabeledEdit* edit = zoneEdits[i];
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { edtTimeZoneBiasChange(edit); });
+        RestoreWhenLeft(edit, this, [this, edit, i] {
+            edit->setText(QString::number(TimeZoneFields()[i].Get(state_, 0)));
+        });
+    }
     connect(btnApplyTZI, &QPushButton::clicked, this, &ExpertPage::btnApplyTZIClick);
     connect(cmbLanguage, &QComboBox::activated, this, &ExpertPage::cmbLanguageChange);
     for (QRadioButton* button : {rbtCelsius, rbtFahrenheit})
@@ -250,6 +257,10 @@ void ExpertPage::edtTimeZoneBiasChange(LabeledEdit* edit) {
         } catch (const ConversionError&) {
             return; // the fields before this one keep their new values; nothing is sent
         }
+        const FieldRange range = *TimeZoneFields()[i].Range;
+        if (!ShowTyped(edits[i], JudgeTyped(range, value),
+                       RangeBetween(QString::number(range.Min), QString::number(range.Max))))
+            return; // as for a text that is no number
         TimeZoneFields()[i].Set(state_, 0, value);
     }
     state_.Raise(rqSetExpert);

@@ -3,6 +3,7 @@
 
 #include "cfg/conversions.h"
 #include "cfg/device_actions.h"
+#include "files/settings_keys.h"
 #include "lang/translate.h"
 #include "main/views/moon_phase.h"
 #include "main/views/world_map.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 
 namespace zel {
@@ -31,10 +33,20 @@ constexpr QRgb MoonColour = 0xFFE0E000;
 constexpr float MoonRadius = 20;
 constexpr float MoonCentre = 30;
 
-// Degrees to the tenths Config holds. Typed values are not range-checked, but one the field
-// cannot hold stays at the field's end instead of wrapping around.
+// Degrees to the tenths Config holds.
 int16_t Tenths(double degrees) {
     return int16_t(Nearest(std::clamp(degrees * 10, -32768.0, 32767.0)));
+}
+
+// The tenths of a typed coordinate, judged against its field; the edit shows the verdict.
+std::optional<int16_t> TypedTenths(QLineEdit* edit, const QString& key) {
+    // Far beyond the range is as wrong as just beyond it.
+    const int64_t tenths = Nearest(std::clamp(ParseNumber(edit->text()), -1e6, 1e6) * 10);
+    const FieldRange range = FindConfigurationKey(u"Config", key)->Range;
+    if (!ShowTyped(edit, JudgeTyped(range, tenths),
+                   RangeBetween(CoordinateText(range.Min), CoordinateText(range.Max))))
+        return std::nullopt;
+    return int16_t(tenths);
 }
 
 QString ClockText(int hour, int minute) {
@@ -122,7 +134,16 @@ void GeoPage::ConnectHandlers() {
     connect(dtp, &QDateEdit::dateChanged, this, &GeoPage::dtpChange);
     connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
     connect(edtTime, &QLineEdit::textChanged, this, &GeoPage::edtTimeChange);
-    connect(edtTime, &QLineEdit::editingFinished, this, &GeoPage::edtTimeExit);
+    // The stored values shown again are no input: their handlers stay out of it.
+    const auto restore = [this](QLineEdit* edit, std::function<QString()> stored) {
+        RestoreWhenLeft(edit, this, [edit, stored] {
+            const QSignalBlocker quiet(edit);
+            edit->setText(stored());
+        });
+    };
+    restore(edtLat, [this] { return CoordinateText(state_.Config.Lat); });
+    restore(edtLon, [this] { return CoordinateText(state_.Config.Lon); });
+    restore(edtTime, [this] { return ClockText(state_.Info.Hour, state_.Info.Minute); });
     connect(btnNow, &QPushButton::clicked, this, &GeoPage::btnNowClick);
 }
 
@@ -235,16 +256,18 @@ void GeoPage::imgGeoMouseLeave() {
 void GeoPage::edtLatChange() {
     if (!edtLat->hasFocus() && !edtLon->hasFocus())
         return;
-    double latitude = 0;
-    double longitude = 0;
+    std::optional<int16_t> latitude;
+    std::optional<int16_t> longitude;
     try {
-        latitude = ParseNumber(edtLat->text());
-        longitude = ParseNumber(edtLon->text());
+        latitude = TypedTenths(edtLat, QStringLiteral("Lat"));
+        longitude = TypedTenths(edtLon, QStringLiteral("Lon"));
     } catch (const ConversionError&) {
         return; // a number still being typed changes nothing
     }
-    state_.Config.Lat = Tenths(latitude);
-    state_.Config.Lon = Tenths(longitude);
+    if (!latitude || !longitude)
+        return;
+    state_.Config.Lat = *latitude;
+    state_.Config.Lon = *longitude;
     RefreshGeo();
     state_.Raise(rqSetConfig);
 }
@@ -290,31 +313,15 @@ void GeoPage::edtTimeChange() {
     if (!hourOk || !minuteOk)
         return;
     // The controller's clock knows no 25:99: such a time stays in the edit only.
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) {
-        const QString range = ClockText(0, 0) + QStringLiteral(" – ") + ClockText(23, 59);
-        if (MarkOutOfRange(edtTime, range))
-            emit LogLine(TranslateFormat(QStringLiteral("NotTaken"), {text, range}));
+    const bool inDay = hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+    if (!ShowTyped(edtTime, inDay ? TypedValue::Taken : TypedValue::Refused,
+                   RangeBetween(ClockText(0, 0), ClockText(23, 59))))
         return;
-    }
-    ClearOutOfRange(edtTime);
     trbTime->setValue(hour * 60 + minute);
     state_.Info.Hour = uint8_t(hour);
     state_.Info.Minute = uint8_t(minute);
     RefreshGeo();
     state_.Raise(rqSetTime);
-}
-
-// Leaving a time the clock cannot take shows the stored one again.
-GeoPage::~GeoPage() {
-    disconnect(edtTime, nullptr, this, nullptr);
-}
-
-void GeoPage::edtTimeExit() {
-    if (!MarkedOutOfRange(edtTime))
-        return;
-    ClearOutOfRange(edtTime);
-    const QSignalBlocker quietEdit(edtTime);
-    edtTime->setText(ClockText(state_.Info.Hour, state_.Info.Minute));
 }
 
 void GeoPage::btnNowClick() {

@@ -25,8 +25,6 @@ class GeoPage : public QWidget {
     Q_OBJECT
 public:
     GeoPage(DeviceState& state, QWidget* parent);
-    // The time edit loses its focus as the page goes: that must not reach a page half gone.
-    ~GeoPage() override;
 
     ScalableImageView* imgGeo;
     QLabel* lblGeo;
@@ -63,7 +61,6 @@ public:
     void dtpChange();
     void trbTimeChange();
     void edtTimeChange();
-    void edtTimeExit();
     // Real time, and the controller clock := the PC clock.
     void btnNowClick();
     void imgMoonDblClick();
@@ -74,8 +71,6 @@ signals:
     // Config.TimeLapse was set back to real time.
     void RealtimeSet();
     void ConfigPageWanted();
-    // A line for the message log.
-    void LogLine(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

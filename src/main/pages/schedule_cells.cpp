@@ -29,31 +29,78 @@ std::optional<double> RealNumber(const QString& text) {
     return std::nullopt;
 }
 
-// Cut to the low bytes, as the controller's field holds it.
-int8_t Cut8(int64_t value) {
-    return int8_t(uint8_t(uint64_t(value)));
-}
-int16_t Cut16(int64_t value) {
-    return int16_t(uint16_t(uint64_t(value)));
-}
-
 QString TwoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-void ParseTime(ScheduleRow& row, const QString& text) {
-    const qsizetype colon = text.indexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        if (const auto hour = WholeNumber(text.left(colon)))
-            row.Hour = Cut8(*hour);
-    }
-    if (const auto minute = WholeNumber(colon >= 0 ? text.mid(colon + 1) : text))
-        row.Minute = Cut8(*minute);
+QString ClockText(int hour, int minute) {
+    return TwoDigits(hour) + QLatin1Char(':') + TwoDigits(minute);
 }
 
-void ParseAltitude(ScheduleRow& row, const QString& text) {
-    if (const auto degrees = RealNumber(text))
-        row.Alt = Cut16(AltitudeFromDegrees(*degrees));
+const FieldRange& RangeOfRowKey(const char* key) {
+    return FindRowKey(QString::fromLatin1(key))->Range;
+}
+
+// Hour 24 is the end of the day: only 24:00 is a time.
+std::optional<TypedCell> TypeTime(ScheduleRow row, const QString& text) {
+    const FieldRange& hours = RangeOfRowKey("Hour");
+    const FieldRange& minutes = RangeOfRowKey("Minute");
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    const std::optional<int64_t> hour = colon >= 0 ? WholeNumber(text.left(colon)) : std::nullopt;
+    const std::optional<int64_t> minute = WholeNumber(colon >= 0 ? text.mid(colon + 1) : text);
+    if (!hour && !minute)
+        return std::nullopt;
+    const int64_t newHour = hour.value_or(row.Hour);
+    const int64_t newMinute = minute.value_or(row.Minute);
+    const bool inDay = JudgeTyped(hours, newHour) == TypedValue::Taken &&
+                       JudgeTyped(minutes, newMinute) == TypedValue::Taken &&
+                       newHour * 60 + newMinute <= hours.Max * 60;
+    // "24:" on the way to "24:00" still holds the old minute.
+    const bool endOfDayComing = newHour == hours.Max && !minute;
+    const TypedValue verdict = inDay            ? TypedValue::Taken
+                               : endOfDayComing ? TypedValue::Unfinished
+                                                : TypedValue::Refused;
+    if (verdict == TypedValue::Taken) {
+        row.Hour = int8_t(newHour);
+        row.Minute = int8_t(newMinute);
+    }
+    return TypedCell{verdict, row, ClockText(hours.Min, 0), ClockText(hours.Max, 0)};
+}
+
+// Degrees beyond ±90 have a sine too, but name no altitude.
+std::optional<TypedCell> TypeAltitude(ScheduleRow row, const QString& text) {
+    const std::optional<double> degrees = RealNumber(text);
+    if (!degrees)
+        return std::nullopt;
+    const FieldRange& range = RangeOfRowKey("Alt");
+    const bool taken = std::fabs(*degrees) <= *AltitudeDegrees(range.Max);
+    if (taken)
+        row.Alt = int16_t(AltitudeFromDegrees(*degrees));
+    return TypedCell{taken ? TypedValue::Taken : TypedValue::Refused, row, AltitudeText(range.Min),
+                     AltitudeText(range.Max)};
+}
+
+std::optional<TypedCell> TypeLevel(ScheduleRow row, int channel, const QString& text) {
+    const std::optional<double> percent = RealNumber(text);
+    if (!percent)
+        return std::nullopt;
+    const FieldRange& range = LevelRange;
+    const int64_t level = LevelFromPercent(*percent);
+    const TypedValue verdict = JudgeTyped(range, level);
+    if (verdict == TypedValue::Taken)
+        row.Color16[channel] = int16_t(level);
+    return TypedCell{verdict, row, LevelText(range.Min), LevelText(range.Max)};
+}
+
+std::optional<TypedCell> TypeTimer(ScheduleRow row, const QString& text) {
+    const std::optional<int64_t> timer = WholeNumber(text);
+    if (!timer)
+        return std::nullopt;
+    const FieldRange& range = RangeOfRowKey("Timer");
+    const TypedValue verdict = JudgeTyped(range, *timer);
+    if (verdict == TypedValue::Taken)
+        row.Timer = int16_t(*timer);
+    return TypedCell{verdict, row, QString::number(range.Min), QString::number(range.Max)};
 }
 } // namespace
 
@@ -78,8 +125,7 @@ ScheduleCells FormatScheduleRow(int index, const ScheduleRow& row, bool geo,
                                 const SwitchWords& words) {
     ScheduleCells cells;
     cells[ColLine] = QString::number(index);
-    cells[ColTime] = geo ? AltitudeText(row.Alt)
-                         : TwoDigits(row.Hour) + QLatin1Char(':') + TwoDigits(row.Minute);
+    cells[ColTime] = geo ? AltitudeText(row.Alt) : ClockText(row.Hour, row.Minute);
     for (int channel = 0; channel < ChannelCount; ++channel)
         cells[size_t(ColFirstChannel + channel)] = LevelText(row.Color16[channel]);
     for (int column = ColDisplay; column <= ColStorms; ++column)
@@ -88,34 +134,35 @@ ScheduleCells FormatScheduleRow(int index, const ScheduleRow& row, bool geo,
     return cells;
 }
 
+std::optional<TypedCell> TypeScheduleCell(const ScheduleRow& row, int column, const QString& text,
+                                          bool geo) {
+    if (column == ColTime)
+        return geo ? TypeAltitude(row, text) : TypeTime(row, text);
+    if (column >= ColFirstChannel && column < ColFirstChannel + ChannelCount)
+        return TypeLevel(row, column - ColFirstChannel, text);
+    if (column == ColTimer)
+        return TypeTimer(row, text);
+    return std::nullopt;
+}
+
 ScheduleRow ParseScheduleRow(ScheduleRow row, const ScheduleCells& cells, bool geo,
                              const SwitchWords& words) {
     // A cell that still shows its field keeps the field: taking a rounded text back would
     // move an altitude by a step whenever another cell of the row is edited.
     const ScheduleCells shown = FormatScheduleRow(0, row, geo, words);
-    const auto changed = [&](int column) { return cells[size_t(column)] != shown[size_t(column)]; };
-    if (changed(ColTime)) {
-        if (geo)
-            ParseAltitude(row, cells[ColTime]);
-        else
-            ParseTime(row, cells[ColTime]);
-    }
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        const int column = ColFirstChannel + channel;
-        if (!changed(column))
+    for (int column = ColTime; column < ScheduleColumnCount; ++column) {
+        if (cells[size_t(column)] == shown[size_t(column)])
             continue;
-        if (const auto percent = RealNumber(cells[size_t(column)]))
-            row.Color16[channel] = Cut16(LevelFromPercent(*percent));
+        const std::optional<TypedCell> typed =
+            TypeScheduleCell(row, column, cells[size_t(column)], geo);
+        if (typed && typed->Verdict == TypedValue::Taken)
+            row = typed->Row;
     }
     for (int column = ColDisplay; column <= ColStorms; ++column) {
         if (cells[size_t(column)] == words.Off)
             row.Switch &= uint8_t(~SwitchBitOf(column));
         else if (cells[size_t(column)] == words.On)
             row.Switch |= SwitchBitOf(column);
-    }
-    if (changed(ColTimer)) {
-        if (const auto timer = WholeNumber(cells[ColTimer]))
-            row.Timer = Cut16(*timer);
     }
     return row;
 }

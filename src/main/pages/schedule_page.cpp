@@ -4,6 +4,7 @@
 #include "lang/translate.h"
 #include "main/pages/design_day_dialog.h"
 #include "main/views/channel_colors.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 
 #include <QHBoxLayout>
@@ -81,7 +82,15 @@ public:
             if (page->edited_ == cell)
                 page->edited_ = QPersistentModelIndex();
         });
+        RestoreWhenLeft(edit, page_, [page = page_, cell] { page->ShowStoredCell(cell); });
         return edit;
+    }
+
+    // A number the row did not take never reaches the cell.
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (!NotTaken(editor))
+            QStyledItemDelegate::setModelData(editor, model, index);
     }
 
     // The cell takes the editor's text at every keystroke; writing it back would move the
@@ -321,6 +330,15 @@ void SchedulePage::CommitScheduleRow(int index, int mergeKey) {
                   mergeKey);
 }
 
+void SchedulePage::ShowStoredCell(const QPersistentModelIndex& cell) {
+    const int index = cell.isValid() ? ScheduleRowOf(cell.row()) : -1;
+    if (index < 0)
+        return;
+    const ScheduleCells cells =
+        FormatScheduleRow(index, state_.Schedule[size_t(index)], Geo(), Words());
+    Cell(cell.row(), cell.column())->setText(cells[size_t(cell.column())]);
+}
+
 // Every keystroke has committed the editor's text already; once closed, the cell shows what
 // comes next (an undo's row) instead of the text typed.
 void SchedulePage::CloseCellEditor() {
@@ -364,6 +382,15 @@ void SchedulePage::sgScheduleSetEditText(int tableRow, int column, const QString
                                          int editorSession) {
     if (text.isEmpty())
         return;
+    const int index = ScheduleRowOf(tableRow);
+    auto* editor = qobject_cast<QLineEdit*>(
+        sgSchedule->indexWidget(sgSchedule->model()->index(tableRow, column)));
+    if (index >= 0 && editor) {
+        const std::optional<TypedCell> typed =
+            TypeScheduleCell(state_.Schedule[size_t(index)], column, text, Geo());
+        if (typed && !ShowTyped(editor, typed->Verdict, RangeBetween(typed->Min, typed->Max)))
+            return;
+    }
     Cell(tableRow, column)->setText(text);
     CommitScheduleRow(ScheduleRowOf(tableRow), editorSession);
 }

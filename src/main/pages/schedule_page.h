@@ -72,6 +72,8 @@ public:
     void ApplyScheduleChange(const ScheduleChange& change);
     // Closes an open cell editor, its text committed, so that the cell shows the row again.
     void CloseCellEditor();
+    // The cell shows its field of the row again (after a number the row did not take).
+    void ShowStoredCell(const QPersistentModelIndex& cell);
 
     // Schedule row shown by table row `tableRow`; -1 for the empty line of an empty schedule.
     int ScheduleRowOf(int tableRow) const;

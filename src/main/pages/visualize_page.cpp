@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zel {
@@ -189,11 +190,27 @@ void VisualizePage::imgMouseMove(QPoint point) {
         return;
     ScheduleRow& row = state_.Schedule[size_t(dragPoint_)];
     if (!cbxTimeLock->isChecked() && state_.Config.Mode != ModeGeo) {
-        const int minutes = MinutesAt(point.x(), img->width());
+        const int minutes =
+            MinutesBetweenNeighbours(dragPoint_, MinutesAt(point.x(), img->width()));
         row.Hour = int8_t(minutes / 60);
         row.Minute = int8_t(minutes % 60);
     }
     row.Color16[visualisedChannel_] = int16_t(LevelAt(point.y(), img->height()));
+}
+
+// The schedule runs in time order: a dragged point stops at its neighbours' times. Between
+// neighbours already out of order it keeps its own time.
+int VisualizePage::MinutesBetweenNeighbours(int k, int minutes) const {
+    const auto minutesOf = [this](size_t index) {
+        const ScheduleRow& row = state_.Schedule[index];
+        return row.Hour * 60 + row.Minute;
+    };
+    const size_t index = size_t(k);
+    const int earliest = index > 0 ? minutesOf(index - 1) : 0;
+    const int latest = index + 1 < state_.Schedule.size() ? minutesOf(index + 1) : MinutesPerDay;
+    if (earliest > latest)
+        return minutesOf(index);
+    return std::clamp(minutes, earliest, latest);
 }
 
 void VisualizePage::imgMouseUp() {

@@ -70,6 +70,7 @@ public:
 
 private:
     std::optional<double> Marker() const;
+    int MinutesBetweenNeighbours(int k, int minutes) const;
     void ShowDose();
     ChannelPar par_;
     DeviceState& state_;

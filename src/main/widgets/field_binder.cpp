@@ -2,6 +2,7 @@
 #include "main/widgets/field_binder.h"
 
 #include "cfg/conversions.h"
+#include "main/widgets/range_mark.h"
 #include "main/widgets/widgets.h"
 
 #include <QEvent>
@@ -60,6 +61,28 @@ const FieldFormat MoonLevelFormat{
         return NearestTyped(ParseNumber(text) / 100 * FullLevel);
     }};
 
+std::optional<FieldRange> FieldRangeOf(const char* path) {
+    const QString text = QString::fromLatin1(path);
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    const QString blockName = text.left(dot);
+    QString name = text.mid(dot + 1);
+    // A per-channel family shares one range: its key for channel 0 names it.
+    if (name.endsWith(QLatin1String("[n]")))
+        name = name.chopped(3) + QLatin1Char('0');
+    const std::pair<const char*, FieldBlock> blocks[] = {
+        {"Config", FieldBlock::Config},
+        {"Expert", FieldBlock::Expert},
+        {"ExpertWeather", FieldBlock::ExpertWeather}};
+    for (const auto& [blockText, block] : blocks) {
+        if (blockName != QLatin1String(blockText))
+            continue;
+        for (const SettingsKey& key : ConfigurationKeys())
+            if (key.Block == block && key.Key == name)
+                return key.Range;
+    }
+    return std::nullopt;
+}
+
 int ChannelOf(const QObject* control) {
     return control->property("Tag").toInt();
 }
@@ -70,6 +93,7 @@ void FieldBinder::Bind(QLineEdit* edit, QAbstractSlider* slider, const Binding& 
     const size_t index = bound_.size();
     bound_.push_back({edit, slider, binding});
     connect(edit, &QLineEdit::textEdited, this, [this, index] { EditChange(bound_[index]); });
+    RestoreWhenLeft(edit, this, [this, index] { ShowBound(bound_[index], false); });
     if (!slider)
         return;
     slider->installEventFilter(this);
@@ -103,8 +127,8 @@ bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// Text that does not parse changes nothing and stays as typed. The stored value is cut to the
-// field, not limited by the slider; the slider shows what it can of it.
+// Text that does not parse changes nothing and stays as typed; a number outside the field's
+// range is not taken. The slider shows what it can of the stored value.
 void FieldBinder::EditChange(const Bound& bound) {
     if (!bound.Edit->hasFocus())
         return;
@@ -116,6 +140,8 @@ void FieldBinder::EditChange(const Bound& bound) {
     } catch (const ConversionError&) {
         return; // a number still being typed, or none at all
     }
+    if (!TakeTyped(bound, value))
+        return;
     rule.Value.Set(state_, channel, value);
     if (bound.Slider)
         bound.Slider->setValue(SliderPosition(rule.Value.Get(state_, channel)));
@@ -123,6 +149,16 @@ void FieldBinder::EditChange(const Bound& bound) {
         rule.Changed();
     if (rule.Request)
         state_.Raise(rule.Request);
+}
+
+bool FieldBinder::TakeTyped(const Bound& bound, int64_t value) {
+    const std::optional<FieldRange>& range = bound.Rule.Value.Range;
+    if (!range)
+        return true;
+    const FieldFormat& format = bound.Rule.Format;
+    return ShowTyped(
+        bound.Edit, JudgeTyped(*range, value),
+        RangeBetween(format.Text(state_, range->Min), format.Text(state_, range->Max)));
 }
 
 // Runs while the slider carries out the user's action: its position is already the new one,

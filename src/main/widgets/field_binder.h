@@ -7,6 +7,7 @@
 // the user is working in.
 
 #include "cfg/device_state.h"
+#include "files/settings_keys.h"
 #include "main/widgets/labeled_edit.h"
 
 #include <QAbstractButton>
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -25,17 +27,24 @@ namespace zel {
 struct Field {
     std::function<int64_t(const DeviceState& state, int channel)> Get;
     std::function<void(DeviceState& state, int channel, int64_t value)> Set;
+    // The values the controller takes; typed values outside it are refused. None: whatever
+    // the field holds.
+    std::optional<FieldRange> Range = std::nullopt;
 };
 
+// The range of the settings key that names the field at `path` ("Config.FanLow",
+// "ExpertWeather.Balance[n]"): the keys carry the fields' names.
+std::optional<FieldRange> FieldRangeOf(const char* path);
+
 // The Field at a path inside DeviceState, in which `n` stands for the channel:
-// ZEL_FIELD(Config.FanLow), ZEL_FIELD(ExpertWeather.Balance[n]). A value is stored cut to the
-// field's own width, as the controller's byte or word holds it (300 in a byte is 44).
+// ZEL_FIELD(Config.FanLow), ZEL_FIELD(ExpertWeather.Balance[n]), with the range of its key.
 #define ZEL_FIELD(path)                                                                            \
     ::zel::Field {                                                                                 \
         [](const ::zel::DeviceState& s, [[maybe_unused]] int n) -> int64_t { return s.path; },     \
             [](::zel::DeviceState& s, [[maybe_unused]] int n, int64_t value) {                     \
                 s.path = std::remove_cv_t<std::remove_reference_t<decltype(s.path)>>(value);       \
-            }                                                                                      \
+            },                                                                                     \
+            ::zel::FieldRangeOf(#path)                                                             \
     }
 
 // How an edit shows a field and how typed text becomes the field's value (before the cut).
@@ -101,6 +110,7 @@ private:
     };
 
     void EditChange(const Bound& bound);
+    bool TakeTyped(const Bound& bound, int64_t value);
     void SliderChange(const Bound& bound);
     void ShowBound(const Bound& bound, bool unlessFocused);
 
