@@ -4,7 +4,9 @@
 // process is measured on every page of the window, and per thread on the first, so a figure
 // that is too high says where the time goes.
 //
-//     window_idle_bench [SECONDS_PER_PAGE [RUNS]]     (defaults: 30 s, 3 runs)
+//     window_idle_bench [SECONDS_PER_PAGE [RUNS [PAGE]]]     (defaults: 30 s, 3 runs, all)
+//
+// PAGE (a page's object name, tsConfig) measures that page alone, to profile it.
 
 #include "bench_support.h"
 #include "host/built_in_controller.h"
@@ -65,6 +67,7 @@ int main(int argc, char** argv) {
     test::IsolateWindowSettings(settings.path());
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const QString onlyPage = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     Figure(QStringLiteral("seconds_per_page"), seconds, 0);
 
     std::map<QString, std::vector<double>> perPage;
@@ -81,7 +84,8 @@ int main(int argc, char** argv) {
         RunFor(SettleMs * 2); // the first download
         auto* pages = window.findChild<QTabWidget*>();
         for (int index = 0; index < pages->count(); ++index) {
-            if (!pages->isTabVisible(index))
+            if (!pages->isTabVisible(index) ||
+                (!onlyPage.isEmpty() && pages->widget(index)->objectName() != onlyPage))
                 continue;
             pages->setCurrentIndex(index);
             RunFor(SettleMs);

@@ -15,14 +15,25 @@ DeviceState::DeviceState() {
 
 void DeviceState::Raise(uint32_t flags) {
     std::lock_guard<std::mutex> guard(RequestLock);
-    Requests.store(Requests.load() | flags);
-    requestRaised_.notify_all();
+    RaiseHeld(flags);
 }
 
 void DeviceState::Replace(uint32_t flags) {
     std::lock_guard<std::mutex> guard(RequestLock);
-    Requests.store(flags);
+    Requests.store(0);
+    RaiseHeld(flags);
+}
+
+void DeviceState::RaiseHeld(uint32_t flags) {
+    Requests.store(Requests.load() | flags);
     requestRaised_.notify_all();
+    if (raised_)
+        raised_(flags);
+}
+
+void DeviceState::SetRaiseListener(std::function<void(uint32_t)> listener) {
+    std::lock_guard<std::mutex> guard(RequestLock);
+    raised_ = std::move(listener);
 }
 
 void DeviceState::WaitForRequest(std::chrono::steady_clock::time_point until,
@@ -57,8 +68,7 @@ void DeviceState::MarkRow(int row) {
     if (row < 0 || row >= int(RowDirty.size()))
         return;
     RowDirty[size_t(row)] = 1;
-    Requests.store(Requests.load() | rqSetSchedule);
-    requestRaised_.notify_all();
+    RaiseHeld(rqSetSchedule);
 }
 
 void DeviceState::MarkRows(int first, int count, uint32_t extraFlags) {
@@ -66,16 +76,14 @@ void DeviceState::MarkRows(int first, int count, uint32_t extraFlags) {
     const int end = std::min(first + count, int(RowDirty.size()));
     for (int row = std::max(first, 0); row < end; ++row)
         RowDirty[size_t(row)] = 1;
-    Requests.store(Requests.load() | extraFlags | rqSetSchedule);
-    requestRaised_.notify_all();
+    RaiseHeld(extraFlags | rqSetSchedule);
 }
 
 void DeviceState::MarkAllRows(uint32_t extraFlags) {
     std::lock_guard<std::mutex> guard(RequestLock);
     for (uint8_t& dirty : RowDirty)
         dirty = 1;
-    Requests.store(Requests.load() | extraFlags | rqSetSchedule);
-    requestRaised_.notify_all();
+    RaiseHeld(extraFlags | rqSetSchedule);
 }
 
 int DeviceState::RowsRead() const {

@@ -63,6 +63,10 @@ public:
                         const std::function<bool()>& woken);
     // Has a WaitForRequest test its `woken` again.
     void Wake();
+    // Called with the flags of every raise, on the raising thread and under RequestLock (so
+    // once this returns with another listener, the old one is never called again): it must
+    // only hand the news on, e.g. post it to its own thread. An empty listener stops it.
+    void SetRaiseListener(std::function<void(uint32_t flags)> listener);
     // RowDirty[row] := 1 and rqSetSchedule raised, in one locked step. Rows outside the
     // schedule are ignored.
     void MarkRow(int row);
@@ -85,9 +89,12 @@ public:
     uint32_t SnapshotHeld() const { return Requests.load(); }
 
 private:
+    void RaiseHeld(uint32_t flags);
+
     // Written under RequestLock only; atomic so the host's unlocked test is a plain load.
     std::atomic<uint32_t> Requests{0};
     std::condition_variable requestRaised_;
+    std::function<void(uint32_t)> raised_;
 };
 
 } // namespace zel

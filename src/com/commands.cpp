@@ -95,8 +95,11 @@ void TthdCom::ServeRead(const char* code, const char* debugName, int length,
                         const std::function<void()>& store, void (LinkHost::*refresh)()) {
     if (!Get(code, debugName, length))
         return;
-    Sync(store);
-    Sync([&] { (host_.*refresh)(); });
+    // One call to the host, not two: the periodic reads come twice a second.
+    Sync([&] {
+        store();
+        (host_.*refresh)();
+    });
 }
 
 void TthdCom::ServeWrite(uint32_t flag, const char* code, const char* debugName, int length,

@@ -61,14 +61,19 @@ QString RowsText(const std::set<int>& rows) {
 }
 } // namespace
 
-WriteFeedback::WriteFeedback(DeviceState& state, QObject* parent, int pollMs, int quietMs)
+WriteFeedback::WriteFeedback(DeviceState& state, QObject* parent, int quietMs)
     : QObject(parent), state_(state) {
-    poll_.setInterval(pollMs);
-    connect(&poll_, &QTimer::timeout, this, &WriteFeedback::Update);
-    poll_.start();
+    state_.SetRaiseListener([this](uint32_t flags) {
+        if (flags & UserWrites)
+            QMetaObject::invokeMethod(this, &WriteFeedback::Update, Qt::QueuedConnection);
+    });
     quiet_.setInterval(quietMs);
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &WriteFeedback::WriteAcknowledged);
+}
+
+WriteFeedback::~WriteFeedback() {
+    state_.SetRaiseListener({});
 }
 
 void WriteFeedback::WriteStarted(uint32_t flag) {

@@ -25,8 +25,9 @@ namespace zel {
 class WriteFeedback : public QObject {
     Q_OBJECT
 public:
-    // Looks at `state`'s pending writes every `pollMs` (the user raises them without a word).
-    WriteFeedback(DeviceState& state, QObject* parent, int pollMs = 200, int quietMs = 600);
+    // Hears `state`'s raised flags (the user raises writes without a word to this).
+    WriteFeedback(DeviceState& state, QObject* parent, int quietMs = 600);
+    ~WriteFeedback() override;
 
     // From the link, on the host's thread.
     void WriteStarted(uint32_t flag);
@@ -53,7 +54,6 @@ private:
     int DirtyRows() const;
 
     DeviceState& state_;
-    QTimer poll_;
     QTimer quiet_;
     bool connected_ = false;
     uint32_t inFlight_ = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/status_panels.h"
 
+#include <QEvent>
+
 #include <cmath>
 
 namespace zel {
@@ -33,6 +35,22 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
         panels_[size_t(i)]->setAlignment(Qt::AlignCenter);
         addWidget(panels_[size_t(i)]);
     }
+    FixPanelHeights();
+}
+
+// A label of fixed size asks nothing of the layout when its text changes: the clock, ticking
+// every second, would otherwise have the whole window laid out anew each time.
+void StatusPanels::FixPanelHeights() {
+    for (size_t i = 1; i < panels_.size(); ++i)
+        panels_[i]->setFixedHeight(panels_[i]->fontMetrics().height() +
+                                   2 * panels_[i]->frameWidth() + 2 * panels_[i]->margin());
+}
+
+void StatusPanels::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    // The labels have their new font once this event has gone round them too.
+    if (event->type() == QEvent::FontChange)
+        QMetaObject::invokeMethod(this, &StatusPanels::FixPanelHeights, Qt::QueuedConnection);
 }
 
 void StatusPanels::SetPanelText(StatusPanel panel, const QString& text) {

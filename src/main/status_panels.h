@@ -26,7 +26,12 @@ public:
     void SetPanelText(StatusPanel panel, const QString& text);
     QString PanelText(StatusPanel panel) const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void FixPanelHeights();
+
     std::array<QLabel*, 4> panels_;
 };
 

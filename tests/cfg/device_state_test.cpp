@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace zel;
 
@@ -24,6 +25,8 @@ private slots:
 
     void RaiseTestClearAndReplace() {
         DeviceState state;
+        std::vector<uint32_t> heard;
+        state.SetRaiseListener([&](uint32_t flags) { heard.push_back(flags); });
         state.Raise(rqPeriodicPoll);
         state.Raise(rqSetConfig);
         QCOMPARE(state.Snapshot(), 0x31u);
@@ -37,6 +40,14 @@ private slots:
         state.Replace(rqReadEverything);
         QCOMPARE(state.Snapshot(), 0x01551u);
         QVERIFY(state.ScheduleDownloadPending());
+        state.ResizeSchedule(4);
+        state.MarkRow(2);
+        state.SetRaiseListener({});
+        state.Raise(rqSetExpert);
+        // Every raise is heard (marking a row raises the schedule write), none once let go.
+        const std::vector<uint32_t> expected{rqPeriodicPoll, rqSetConfig, rqSetConfig,
+                                             rqReadEverything, rqSetSchedule};
+        QCOMPARE(heard, expected);
     }
 
     void ResizeKeepsRowsAndMarks() {

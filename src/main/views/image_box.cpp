@@ -18,6 +18,11 @@ QSize ImageBox::DeviceSize() const {
 }
 
 void ImageBox::Draw(const std::function<void(QImage&)>& drawing) {
+    // Not laid out yet (a page never shown): there is nothing to draw on until Resized.
+    if (DeviceSize().isEmpty()) {
+        picture_ = QImage();
+        return;
+    }
     if (picture_.size() != DeviceSize() || picture_.devicePixelRatio() != devicePixelRatioF()) {
         picture_ = QImage(DeviceSize(), QImage::Format_ARGB32_Premultiplied);
         picture_.setDevicePixelRatio(devicePixelRatioF());
