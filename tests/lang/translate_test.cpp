@@ -41,7 +41,7 @@ private slots:
         const Section& germanMessages = MessageTexts(LanguageGerman);
         const Section& englishForm = FormTexts(LanguageEnglish);
         const Section& germanForm = FormTexts(LanguageGerman);
-        QCOMPARE(englishMessages.size(), 185);
+        QCOMPARE(englishMessages.size(), 186);
         QCOMPARE(englishForm.size(), 169);
         QCOMPARE(Keys(germanMessages), Keys(englishMessages));
         QCOMPARE(Keys(germanForm), Keys(englishForm));

@@ -53,7 +53,9 @@ VisualizePage::VisualizePage(DeviceState& state, ScheduleHistory& history, QWidg
             Named(new QLabel(this), QStringLiteral("lblDose") + QString::number(channel));
         edtPar[size_t(channel)] =
             Named(new QLineEdit(this), QStringLiteral("edtPar") + QString::number(channel));
-        edtPar[size_t(channel)]->setPlaceholderText(Translate(QStringLiteral("ParHint")));
+        // The whole hint does not fit a narrow window: the placeholder is its short form.
+        edtPar[size_t(channel)]->setPlaceholderText(Translate(QStringLiteral("ParShort")));
+        edtPar[size_t(channel)]->setToolTip(Translate(QStringLiteral("ParHint")));
         bool ok = false;
         const double par = settings.value(ParKey(channel)).toDouble(&ok);
         if (ok && par > 0) {
