@@ -20,12 +20,12 @@ void DeviceState::Raise(uint32_t flags) {
 
 void DeviceState::Replace(uint32_t flags) {
     std::lock_guard<std::mutex> guard(RequestLock);
-    Requests.store(0);
-    RaiseHeld(flags);
+    RaiseHeld(flags, 0);
 }
 
-void DeviceState::RaiseHeld(uint32_t flags) {
-    Requests.store(Requests.load() | flags);
+void DeviceState::RaiseHeld(uint32_t flags, uint32_t kept) {
+    // One store: an unlocked reader never sees the flags cleared on the way.
+    Requests.store((Requests.load() & kept) | flags);
     requestRaised_.notify_all();
     if (raised_)
         raised_(flags);

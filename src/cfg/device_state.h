@@ -89,7 +89,7 @@ public:
     uint32_t SnapshotHeld() const { return Requests.load(); }
 
 private:
-    void RaiseHeld(uint32_t flags);
+    void RaiseHeld(uint32_t flags, uint32_t kept = ~0u);
 
     // Written under RequestLock only; atomic so the host's unlocked test is a plain load.
     std::atomic<uint32_t> Requests{0};
