@@ -99,6 +99,9 @@ public:
         RequireOpen();
         if (port_.write(data) != data.size())
             Fail();
+        // What the driver takes at once leaves without a wait for the port to be ready: a
+        // request is a few bytes, and that wait would be one more system call each.
+        port_.flush();
         const QDeadlineTimer deadline(LineTimeoutMs);
         while (port_.bytesToWrite() > 0) {
             StopIfAsked(name_);

@@ -166,7 +166,8 @@ void GeoPage::ShowClock(const InfoBlock& info) {
     SetTextUnlessFocused(edtTime, ClockText(info.Hour, info.Minute));
     SetPositionUnlessFocused(trbTime, info.Hour * 60 + info.Minute);
     const QDate date(2000 + info.Year, info.Month, info.Day);
-    if (date.isValid() && !HasFocusWithin(dtp))
+    // Setting the date formats it anew even when it is the same: twice a second otherwise.
+    if (date.isValid() && date != dtp->date() && !HasFocusWithin(dtp))
         dtp->setDate(date);
 }
 
