@@ -45,8 +45,9 @@ struct ThreadUse {
     double wakeUps = 0; // voluntary context switches: each is a sleep that something ended
 };
 
-// What each thread of this process has used, by its name (threads of one name summed). The
-// scheduler's own count in nanoseconds: the 10 ms ticks of utime would hide a figure this small.
+// What each thread of this process has used, by its name as a figure's word (threads of one name
+// summed). The scheduler's own count in nanoseconds: the 10 ms ticks of utime would hide a figure
+// this small.
 std::map<QString, ThreadUse> ThreadUses() {
     std::map<QString, ThreadUse> uses;
     const auto read = [](const QString& path) {
@@ -58,7 +59,9 @@ std::map<QString, ThreadUse> ThreadUses() {
         const QString folder = QStringLiteral("/proc/self/task/") + task;
         const QByteArray schedstat = read(folder + QStringLiteral("/schedstat"));
         const QByteArray status = read(folder + QStringLiteral("/status"));
-        const QString name = QString::fromUtf8(read(folder + QStringLiteral("/comm")).trimmed());
+        const QString name = QString::fromUtf8(read(folder + QStringLiteral("/comm")).trimmed())
+                                 .replace(QRegularExpression(QStringLiteral("\\W+")),
+                                          QStringLiteral("_"));
         ThreadUse& use = uses[name];
         use.seconds += schedstat.split(' ').value(0).toDouble() / 1e9;
         const QByteArray key = "\nvoluntary_ctxt_switches:";
@@ -82,8 +85,8 @@ int main(int argc, char** argv) {
     Figure(QStringLiteral("seconds_per_page"), seconds, 0);
 
     std::map<QString, std::vector<double>> perPage;
-    // Per page and thread: the share of a core and the wake-ups a second, one entry a run.
-    std::map<QString, std::map<QString, std::vector<std::pair<double, double>>>> perThread;
+    // By "page_<page>_thread_<thread>": the share of a core and the wake-ups a second, a run each.
+    std::map<QString, std::vector<double>> threadShares, threadWakeUps;
     for (int run = 1; run <= runs; ++run) {
         TfrmPHORIN window({BuiltInController::Entry.section(QLatin1Char(' '), 0, 0),
                            QStringLiteral("-english"), QStringLiteral("-expert")});
@@ -112,26 +115,16 @@ int main(int argc, char** argv) {
             for (const auto& [name, use] : ThreadUses()) {
                 const ThreadUse earlier = threadsBefore.count(name) ? threadsBefore.at(name)
                                                                     : ThreadUse{};
-                perThread[page][name].push_back({100.0 * (use.seconds - earlier.seconds) / wall,
-                                                 (use.wakeUps - earlier.wakeUps) / wall});
+                const QString key = QStringLiteral("page_%1_thread_%2").arg(page, name);
+                threadShares[key].push_back(100.0 * (use.seconds - earlier.seconds) / wall);
+                threadWakeUps[key].push_back((use.wakeUps - earlier.wakeUps) / wall);
             }
         }
         window.close();
     }
-    for (const auto& [page, threads] : perThread) {
-        for (const auto& [name, uses] : threads) {
-            std::vector<double> shares, wakeUps;
-            for (const auto& [share, wakes] : uses) {
-                shares.push_back(share);
-                wakeUps.push_back(wakes);
-            }
-            const QString thread = QString(name).replace(QRegularExpression(QStringLiteral("\\W+")),
-                                                         QStringLiteral("_"));
-            Figure(QStringLiteral("page_%1_thread_%2_percent_of_a_core").arg(page, thread),
-                   Median(shares));
-            Figure(QStringLiteral("page_%1_thread_%2_wake_ups_per_second").arg(page, thread),
-                   Median(wakeUps), 1);
-        }
+    for (const auto& [key, shares] : threadShares) {
+        Figure(key + QStringLiteral("_percent_of_a_core"), Median(shares));
+        Figure(key + QStringLiteral("_wake_ups_per_second"), Median(threadWakeUps[key]), 1);
     }
     double worst = 0;
     for (const auto& [page, shares] : perPage) {
